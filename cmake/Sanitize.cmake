@@ -1,0 +1,9 @@
+# AddressSanitizer and UndefinedBehaviorSanitizer for the core libraries and
+# their tests; used from a build directory of its own.
+add_library(varnello_sanitize INTERFACE)
+add_library(Varnello::sanitize ALIAS varnello_sanitize)
+if(VARNELLO_SANITIZE)
+    target_compile_options(varnello_sanitize INTERFACE
+        -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+    target_link_options(varnello_sanitize INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,84 @@
+#pragma once
+// A file opened for one load or save, with 64-bit positions. Failures raise
+// the exceptions below, which LoadFromFile and SaveToFile turn into status
+// words; none of them leaves the engine.
+
+#include <cstdint>
+#include <span>
+#include <stdexcept>
+#include <string>
+
+namespace varnello {
+
+class EFileOpenError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+class EReadError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+class EWriteError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+class EInOutError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// What the file system says about a path before it is opened.
+struct FileAttributes
+{
+    bool Exists = false;   // a regular file (a folder named x.mp3 does not exist)
+    bool ReadOnly = false; // owner-write permission bit clear
+    std::uint64_t Size = 0;
+    std::uint32_t Mode = 0; // permission bits
+    std::uint64_t Links = 0;
+};
+FileAttributes QueryAttributes(const std::string& path);
+
+class FileStream
+{
+public:
+    enum class Access { Read, ReadWrite };
+
+    FileStream() = default;
+    FileStream(const std::string& path, Access access); // throws EFileOpenError
+    ~FileStream();
+    FileStream(FileStream&& other) noexcept;
+    FileStream& operator=(FileStream&& other) noexcept;
+    FileStream(const FileStream&) = delete;
+    FileStream& operator=(const FileStream&) = delete;
+
+    // Creates a new file that must not exist yet (O_EXCL), for writing.
+    static FileStream CreateNew(const std::string& path, std::uint32_t mode);
+
+    bool IsOpen() const { return m_fd >= 0; }
+    int Handle() const { return m_fd; }
+    std::uint64_t Size() const;
+    std::uint64_t Position() const { return m_position; }
+    void Seek(std::uint64_t position) { m_position = position; }
+
+    // Reads up to buffer.size() bytes at the position; fewer only at the end
+    // of the file. Throws EReadError on a failed read.
+    std::size_t Read(std::span<std::uint8_t> buffer);
+    // Reads exactly buffer.size() bytes or throws EReadError.
+    void ReadExact(std::span<std::uint8_t> buffer);
+    // Writes all bytes at the position or throws EWriteError.
+    void Write(std::span<const std::uint8_t> buffer);
+    void Truncate(std::uint64_t size);     // throws EInOutError
+    void Sync();                           // throws EWriteError
+    void Close();                          // throws EWriteError when close reports a failure
+
+private:
+    explicit FileStream(int fd) : m_fd(fd) {}
+    int m_fd = -1;
+    std::uint64_t m_position = 0;
+};
+
+} // namespace varnello

@@ -1,0 +1,58 @@
+#pragma once
+// The 16-bit result of every ID3v2 load and save: the high byte is the error
+// code (0 is success), the low byte collects warning bits. Any value below
+// 0x0100 is a success.
+
+#include <cstdint>
+#include <string>
+
+namespace varnello {
+
+using StatusWord = std::uint16_t;
+
+namespace status {
+
+inline constexpr StatusWord kOk = 0x0000;
+inline constexpr StatusWord kCannotOpen = 0x0100;
+inline constexpr StatusWord kReadOnly = 0x0200;
+inline constexpr StatusWord kReadError = 0x0300;
+inline constexpr StatusWord kWriteError = 0x0400;
+inline constexpr StatusWord kIoError = 0x0500;
+inline constexpr StatusWord kPastEof = 0x0800;
+inline constexpr StatusWord kNoTag = 0x1000;
+inline constexpr StatusWord kMajorVersion = 0x1100;
+inline constexpr StatusWord kRevision = 0x1200;
+inline constexpr StatusWord kBadTagSize = 0x2000;
+inline constexpr StatusWord kBadFrameId = 0x2100;
+inline constexpr StatusWord kTagTooLarge = 0x2200;
+inline constexpr StatusWord kUnknownEncryption = 0x4000;
+inline constexpr StatusWord kEncryption = 0xC000;
+inline constexpr StatusWord kGrouping = 0xC100;
+inline constexpr StatusWord kDataLengthEncrypted = 0xC200;
+inline constexpr StatusWord kStillLoading = 0xFC00;
+inline constexpr StatusWord kNoFrames = 0xFD00;
+inline constexpr StatusWord kBadTag = 0xFE00;
+inline constexpr StatusWord kUnknownError = 0xFF00;
+
+// Warning bits of the low byte.
+inline constexpr StatusWord kWarnHeaderFlags = 0x80;
+inline constexpr StatusWord kWarnExtendedFlags = 0x40;
+inline constexpr StatusWord kWarnRevision = 0x10;
+inline constexpr StatusWord kWarnSkipped = 0x08;
+inline constexpr StatusWord kWarnPadding = 0x04;
+
+constexpr bool IsSuccess(std::uint32_t word) { return word < 0x0100; }
+
+// Puts an error code into the high byte and keeps the warnings gathered so far.
+constexpr StatusWord WithError(StatusWord word, StatusWord error)
+{
+    return static_cast<StatusWord>((word & 0x00FFu) | (error & 0xFF00u));
+}
+
+} // namespace status
+
+// The message the log view shows for an error code (the status word's high
+// byte); "Unknown error" for a code the table does not know.
+std::string StatusMessage(unsigned code);
+
+} // namespace varnello

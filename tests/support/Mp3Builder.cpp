@@ -1,0 +1,398 @@
+#include "Mp3Builder.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <zlib.h>
+
+namespace varnello::testsupport {
+
+Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+
+void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+
+void AppendBE32(Bytes& out, std::uint32_t value)
+{
+    for (int shift = 24; shift >= 0; shift -= 8) {
+        out.push_back(static_cast<std::uint8_t>(value >> shift));
+    }
+}
+
+void AppendSyncsafe32(Bytes& out, std::uint32_t value)
+{
+    for (int shift = 21; shift >= 0; shift -= 7) {
+        out.push_back(static_cast<std::uint8_t>((value >> shift) & 0x7F));
+    }
+}
+
+Bytes UnsyncBytes(const Bytes& in)
+{
+    Bytes out;
+    out.reserve(in.size() + in.size() / 8);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        out.push_back(in[i]);
+        if (in[i] == 0xFF && i + 1 < in.size() && (in[i + 1] == 0x00 || in[i + 1] >= 0xE0)) {
+            out.push_back(0x00);
+        }
+    }
+    return out;
+}
+
+Bytes ZlibCompress(const Bytes& in, int level)
+{
+    uLongf size = compressBound(static_cast<uLong>(in.size()));
+    Bytes out(size);
+    if (compress2(out.data(), &size, in.data(), static_cast<uLong>(in.size()), level) != Z_OK) {
+        throw std::runtime_error("compress2 failed");
+    }
+    out.resize(size);
+    return out;
+}
+
+std::uint32_t Crc32(const Bytes& in)
+{
+    return static_cast<std::uint32_t>(
+        crc32(crc32(0L, Z_NULL, 0), in.data(), static_cast<uInt>(in.size())));
+}
+
+std::string Hex(const Bytes& bytes, std::size_t max)
+{
+    static const char* digits = "0123456789ABCDEF";
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size() && i < max; ++i) {
+        if (i != 0) {
+            text += ' ';
+        }
+        text += digits[bytes[i] >> 4];
+        text += digits[bytes[i] & 0x0F];
+    }
+    if (bytes.size() > max) {
+        text += " ...";
+    }
+    return text;
+}
+
+Bytes Latin1Text(std::string_view latin1)
+{
+    Bytes out{0x00};
+    Append(out, ToBytes(latin1));
+    return out;
+}
+
+Bytes Utf8Text(std::string_view utf8)
+{
+    Bytes out{0x03};
+    Append(out, ToBytes(utf8));
+    return out;
+}
+
+Bytes Utf16BomText(std::u16string_view text, bool littleEndian)
+{
+    Bytes out{0x01};
+    if (littleEndian) {
+        out.push_back(0xFF);
+        out.push_back(0xFE);
+    } else {
+        out.push_back(0xFE);
+        out.push_back(0xFF);
+    }
+    for (char16_t unit : text) {
+        const auto hi = static_cast<std::uint8_t>(unit >> 8);
+        const auto lo = static_cast<std::uint8_t>(unit & 0xFF);
+        if (littleEndian) {
+            out.push_back(lo);
+            out.push_back(hi);
+        } else {
+            out.push_back(hi);
+            out.push_back(lo);
+        }
+    }
+    return out;
+}
+
+Bytes Utf16BEText(std::u16string_view text)
+{
+    Bytes out{0x02};
+    for (char16_t unit : text) {
+        out.push_back(static_cast<std::uint8_t>(unit >> 8));
+        out.push_back(static_cast<std::uint8_t>(unit & 0xFF));
+    }
+    return out;
+}
+
+Bytes Latin1Comment(std::string_view language, std::string_view description, std::string_view text)
+{
+    Bytes out{0x00};
+    Append(out, ToBytes(language));
+    Append(out, ToBytes(description));
+    out.push_back(0x00);
+    Append(out, ToBytes(text));
+    return out;
+}
+
+Id3v2Builder& Id3v2Builder::Version(std::uint8_t major, std::uint8_t revision)
+{
+    m_major = major;
+    m_revision = revision;
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::HeaderFlags(std::uint8_t flags)
+{
+    m_flags = flags;
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::Unsync()
+{
+    m_unsync = true;
+    m_flags |= 0x80;
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::ExtendedHeaderV3(std::uint32_t paddingSize,
+                                             std::optional<std::uint32_t> crc,
+                                             std::uint16_t extraFlags)
+{
+    m_extended.clear();
+    AppendBE32(m_extended, crc ? 10 : 6);
+    const auto flags = static_cast<std::uint16_t>((crc ? 0x8000 : 0) | extraFlags);
+    m_extended.push_back(static_cast<std::uint8_t>(flags >> 8));
+    m_extended.push_back(static_cast<std::uint8_t>(flags & 0xFF));
+    AppendBE32(m_extended, paddingSize);
+    if (crc) {
+        AppendBE32(m_extended, *crc);
+    }
+    m_flags |= 0x40;
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::ExtendedHeaderV4(bool update, std::optional<std::uint32_t> crc,
+                                             std::optional<std::uint8_t> restrictions)
+{
+    Bytes entries;
+    std::uint8_t flags = 0;
+    if (update) {
+        flags |= 0x40;
+        entries.push_back(0x00);
+    }
+    if (crc) {
+        flags |= 0x20;
+        entries.push_back(0x05);
+        entries.push_back(static_cast<std::uint8_t>((*crc >> 28) & 0x0F));
+        for (int shift = 21; shift >= 0; shift -= 7) {
+            entries.push_back(static_cast<std::uint8_t>((*crc >> shift) & 0x7F));
+        }
+    }
+    if (restrictions) {
+        flags |= 0x10;
+        entries.push_back(0x01);
+        entries.push_back(*restrictions);
+    }
+    m_extended.clear();
+    AppendSyncsafe32(m_extended, static_cast<std::uint32_t>(6 + entries.size()));
+    m_extended.push_back(0x01);
+    m_extended.push_back(flags);
+    Append(m_extended, entries);
+    m_flags |= 0x40;
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::RawExtendedHeader(const Bytes& bytes)
+{
+    m_extended = bytes;
+    m_flags |= 0x40;
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::Frame(std::string_view id, const Bytes& data, std::uint8_t statusFlags,
+                                  std::uint8_t formatFlags, const Bytes& added,
+                                  std::optional<std::uint32_t> sizeOverride)
+{
+    Append(m_frames, ToBytes(id));
+    const auto size = sizeOverride.value_or(static_cast<std::uint32_t>(added.size() + data.size()));
+    if (m_major >= 4) {
+        AppendSyncsafe32(m_frames, size);
+    } else {
+        AppendBE32(m_frames, size);
+    }
+    m_frames.push_back(statusFlags);
+    m_frames.push_back(formatFlags);
+    Append(m_frames, added);
+    Append(m_frames, data);
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::TextFrame(std::string_view id, std::string_view latin1)
+{
+    return Frame(id, Latin1Text(latin1));
+}
+
+Id3v2Builder& Id3v2Builder::CompressedFrameV3(std::string_view id, const Bytes& plain)
+{
+    Bytes added;
+    AppendBE32(added, static_cast<std::uint32_t>(plain.size()));
+    return Frame(id, ZlibCompress(plain), 0, 0x80, added);
+}
+
+Id3v2Builder& Id3v2Builder::Raw(const Bytes& bytes)
+{
+    Append(m_frames, bytes);
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::Padding(std::size_t count)
+{
+    m_frames.insert(m_frames.end(), count, 0x00);
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::SizeOverride(std::uint32_t size)
+{
+    m_sizeOverride = size;
+    return *this;
+}
+
+Bytes Id3v2Builder::Body() const
+{
+    Bytes body = m_extended;
+    Append(body, m_frames);
+    return m_unsync ? UnsyncBytes(body) : body;
+}
+
+Bytes Id3v2Builder::Build() const
+{
+    const Bytes body = Body();
+    Bytes out = ToBytes("ID3");
+    out.push_back(m_major);
+    out.push_back(m_revision);
+    out.push_back(m_flags);
+    AppendSyncsafe32(out, m_sizeOverride.value_or(static_cast<std::uint32_t>(body.size())));
+    Append(out, body);
+    return out;
+}
+
+Bytes MpegFrames(std::size_t count)
+{
+    // FF FB: sync, MPEG-1, Layer III, no CRC; 90: 128 kbit/s, 44.1 kHz, no
+    // padding; 00: stereo. 144 * 128000 / 44100 = 417 bytes per frame.
+    constexpr std::size_t kFrameSize = 417;
+    Bytes out;
+    out.reserve(count * kFrameSize);
+    for (std::size_t i = 0; i < count; ++i) {
+        out.push_back(0xFF);
+        out.push_back(0xFB);
+        out.push_back(0x90);
+        out.push_back(0x00);
+        out.insert(out.end(), kFrameSize - 4, 0x00);
+    }
+    return out;
+}
+
+Bytes Id3v1Block(const Id3v1Fields& fields)
+{
+    Bytes out(128, 0x00);
+    auto put = [&out](std::size_t offset, std::size_t size, const std::string& text) {
+        for (std::size_t i = 0; i < size && i < text.size(); ++i) {
+            out[offset + i] = static_cast<std::uint8_t>(text[i]);
+        }
+    };
+    put(0, 3, fields.Magic);
+    put(3, 30, fields.Title);
+    put(33, 30, fields.Artist);
+    put(63, 30, fields.Album);
+    put(93, 4, fields.Year);
+    put(97, fields.Track ? 28 : 30, fields.Comment);
+    if (fields.Track) {
+        out[125] = 0x00;
+        out[126] = *fields.Track;
+    }
+    out[127] = fields.Genre;
+    return out;
+}
+
+Mp3Builder& Mp3Builder::Tag(const Bytes& tag)
+{
+    m_tag = tag;
+    return *this;
+}
+
+Mp3Builder& Mp3Builder::Audio(std::size_t frames)
+{
+    Append(m_audio, MpegFrames(frames));
+    return *this;
+}
+
+Mp3Builder& Mp3Builder::Raw(const Bytes& bytes)
+{
+    Append(m_audio, bytes);
+    return *this;
+}
+
+Mp3Builder& Mp3Builder::Id3v1(const Id3v1Fields& fields)
+{
+    m_id3v1 = Id3v1Block(fields);
+    return *this;
+}
+
+Bytes Mp3Builder::Build() const
+{
+    Bytes out = m_tag;
+    Append(out, m_audio);
+    if (m_id3v1) {
+        Append(out, *m_id3v1);
+    }
+    return out;
+}
+
+void Mp3Builder::WriteTo(const std::string& path) const { WriteFile(path, Build()); }
+
+Bytes ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void WriteFile(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "varnello-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+    m_path = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    // Restore write permission on anything a test made read-only so that the
+    // removal succeeds.
+    for (auto it = std::filesystem::recursive_directory_iterator(m_path, ignored);
+         it != std::filesystem::recursive_directory_iterator(); it.increment(ignored)) {
+        std::filesystem::permissions(it->path(), std::filesystem::perms::owner_all,
+                                     std::filesystem::perm_options::add, ignored);
+    }
+    std::filesystem::remove_all(m_path, ignored);
+}
+
+std::string TempDir::File(std::string_view name) const
+{
+    return (std::filesystem::path(m_path) / std::string(name)).string();
+}
+
+} // namespace varnello::testsupport
