@@ -1,0 +1,367 @@
+#include "TFormInfo.h"
+
+#include "GenreBox.h"
+#include "Genres.h"
+#include "Utf8Text.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <utility>
+
+namespace varnello {
+
+namespace {
+
+// The client area the dialog is laid out for; it grows only when the
+// platform's font needs more room.
+constexpr int kClientWidth = 423;
+constexpr int kClientHeight = 330;
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption)
+{
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
+}
+
+QCheckBox* MakeModifyBox(QWidget* parent, const char* name)
+{
+    auto* box = new QCheckBox(QStringLiteral("Modify"), parent);
+    box->setObjectName(QString::fromLatin1(name));
+    // The boxes are hidden for a single file; keeping their room keeps the
+    // fields where they are in both modes.
+    QSizePolicy policy = box->sizePolicy();
+    policy.setRetainSizeWhenHidden(true);
+    box->setSizePolicy(policy);
+    return box;
+}
+
+} // namespace
+
+TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent)
+{
+    setObjectName(QStringLiteral("FormInfo"));
+    setWindowTitle(QStringLiteral("Mp3 Information"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
+    CreateControls();
+    CreateLayout();
+    ConnectHandlers();
+    initialize();
+    setFixedSize(sizeHint().expandedTo(QSize(kClientWidth, kClientHeight)));
+}
+
+void TFormInfo::CreateControls()
+{
+    Label1 = MakeLabel(this, "Label1", "&File Name");
+    edFileName = MakeEdit(this, "edFileName");
+    edFileName->setReadOnly(true);
+    edFileName->setFocusPolicy(Qt::ClickFocus); // no tab stop
+    Label1->setBuddy(edFileName);
+
+    GroupBox1 = new QGroupBox(QStringLiteral("Tag Information"), this);
+    GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
+    Label2 = MakeLabel(GroupBox1, "Label2", "&Title");
+    Label3 = MakeLabel(GroupBox1, "Label3", "&Artist");
+    Label4 = MakeLabel(GroupBox1, "Label4", "A&lbum");
+    Label5 = MakeLabel(GroupBox1, "Label5", "&Year");
+    Label7 = MakeLabel(GroupBox1, "Label7", "&Genre");
+    Label6 = MakeLabel(GroupBox1, "Label6", "Co&mment");
+    edTitle = MakeEdit(GroupBox1, "edTitle");
+    EdArtist = MakeEdit(GroupBox1, "EdArtist");
+    edAlbum = MakeEdit(GroupBox1, "edAlbum");
+    edYear = MakeEdit(GroupBox1, "edYear");
+    cbGenre = new QComboBox(GroupBox1);
+    cbGenre->setObjectName(QStringLiteral("cbGenre"));
+    PrepareGenreBox(cbGenre);
+    edComment = new QPlainTextEdit(GroupBox1);
+    edComment->setObjectName(QStringLiteral("edComment"));
+    edComment->setTabChangesFocus(true);
+    Label2->setBuddy(edTitle);
+    Label3->setBuddy(EdArtist);
+    Label4->setBuddy(edAlbum);
+    Label5->setBuddy(edYear);
+    Label7->setBuddy(cbGenre);
+    Label6->setBuddy(edComment);
+
+    chkbTitle = MakeModifyBox(GroupBox1, "chkbTitle");
+    chkbArtist = MakeModifyBox(GroupBox1, "chkbArtist");
+    chkbAlbum = MakeModifyBox(GroupBox1, "chkbAlbum");
+    chkbYear = MakeModifyBox(GroupBox1, "chkbYear");
+    chkbGenre = MakeModifyBox(GroupBox1, "chkbGenre");
+    chkbComment = MakeModifyBox(GroupBox1, "chkbComment");
+    m_switches = {
+        {edTitle, chkbTitle, fieldmask::kTitle}, {EdArtist, chkbArtist, fieldmask::kArtist},
+        {edAlbum, chkbAlbum, fieldmask::kAlbum}, {edYear, chkbYear, fieldmask::kYear},
+        {cbGenre, chkbGenre, fieldmask::kGenre}, {edComment, chkbComment, fieldmask::kComment}};
+
+    btUpdate = new QPushButton(QStringLiteral("&Save"), this);
+    btUpdate->setObjectName(QStringLiteral("btUpdate"));
+    Button2 = new QPushButton(QStringLiteral("&Close"), this);
+    Button2->setObjectName(QStringLiteral("Button2"));
+    // Enter in a field must not write files behind the user's back.
+    btUpdate->setAutoDefault(false);
+    Button2->setAutoDefault(false);
+}
+
+void TFormInfo::AddFieldRow(QGridLayout* grid, int row, QLabel* label, QWidget* field,
+                            QCheckBox* modify)
+{
+    grid->addWidget(label, row, 0);
+    grid->addWidget(field, row, 1);
+    grid->addWidget(modify, row, 2);
+}
+
+void TFormInfo::CreateLayout()
+{
+    auto* fileLine = new QHBoxLayout;
+    fileLine->addWidget(Label1);
+    fileLine->addWidget(edFileName, 1);
+
+    auto* grid = new QGridLayout(GroupBox1);
+    AddFieldRow(grid, 0, Label2, edTitle, chkbTitle);
+    AddFieldRow(grid, 1, Label3, EdArtist, chkbArtist);
+    AddFieldRow(grid, 2, Label4, edAlbum, chkbAlbum);
+    AddFieldRow(grid, 3, Label5, edYear, chkbYear);
+    AddFieldRow(grid, 4, Label7, cbGenre, chkbGenre);
+    // The comment's memo is taller than one line; its "Modify" box sits under
+    // its label.
+    grid->addWidget(Label6, 5, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(chkbComment, 6, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(edComment, 5, 1, 3, 1);
+    grid->setRowStretch(7, 1);
+    grid->setColumnStretch(1, 1);
+    const int lineHeight = edTitle->sizeHint().height();
+    edComment->setMinimumHeight(lineHeight * 3);
+
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(btUpdate);
+    buttons->addWidget(Button2);
+
+    auto* dialogLayout = new QVBoxLayout(this);
+    dialogLayout->addLayout(fileLine);
+    dialogLayout->addWidget(GroupBox1, 1);
+    dialogLayout->addLayout(buttons);
+}
+
+void TFormInfo::ConnectHandlers()
+{
+    connect(btUpdate, &QPushButton::clicked, this, &TFormInfo::btUpdateClick);
+    connect(Button2, &QPushButton::clicked, this, &TFormInfo::Button2Click);
+    connect(chkbTitle, &QCheckBox::toggled, this, &TFormInfo::chkbTitleClick);
+    connect(chkbArtist, &QCheckBox::toggled, this, &TFormInfo::chkbArtistClick);
+    connect(chkbAlbum, &QCheckBox::toggled, this, &TFormInfo::chkbAlbumClick);
+    connect(chkbYear, &QCheckBox::toggled, this, &TFormInfo::chkbYearClick);
+    connect(chkbGenre, &QCheckBox::toggled, this, &TFormInfo::chkbGenreClick);
+    connect(chkbComment, &QCheckBox::toggled, this, &TFormInfo::chkbCommentClick);
+}
+
+void TFormInfo::initialize()
+{
+    edFileName->clear();
+    edTitle->clear();
+    EdArtist->clear();
+    edAlbum->clear();
+    edYear->clear();
+    cbGenre->setEditText(QString());
+    edComment->clear();
+    FillGenreBox(cbGenre);
+    btUpdate->setEnabled(true);
+}
+
+void TFormInfo::SetFolder(const QString& folder)
+{
+    m_folder = folder;
+}
+
+void TFormInfo::SetSelection(std::vector<FileRow> selectedRows)
+{
+    m_rows = std::move(selectedRows);
+    m_selectedCount = static_cast<int>(m_rows.size());
+    // "Seleted" is the dialog's wording as users know it.
+    edFileName->setText(QString::number(m_selectedCount) + QStringLiteral(" Files Seleted."));
+}
+
+void TFormInfo::SetSingleFile(const QString& path)
+{
+    edFileName->setText(path);
+    m_selectedCount = 1;
+    SetModifyMode(false);
+}
+
+void TFormInfo::SetMultipleFiles()
+{
+    if (!m_rows.empty()) {
+        LoadFromRow(m_rows.front());
+    }
+    SetModifyMode(true);
+}
+
+void TFormInfo::LoadFromRow(const FileRow& row)
+{
+    m_loadedRow = row;
+    m_tagKind = row.TagKind;
+    edTitle->setText(ToQt(row.Fields.Title));
+    EdArtist->setText(ToQt(row.Fields.Artist));
+    edAlbum->setText(ToQt(row.Fields.Album));
+    edYear->setText(ToQt(row.Fields.Year));
+    cbGenre->setEditText(ToQt(row.Fields.Genre));
+    edComment->setPlainText(ToQt(row.Fields.Comment));
+}
+
+void TFormInfo::SetModifyMode(bool multi)
+{
+    for (const FieldSwitch& fieldSwitch : m_switches) {
+        fieldSwitch.Modify->setVisible(multi);
+        if (multi) {
+            fieldSwitch.Modify->setChecked(false);
+        }
+        fieldSwitch.Field->setEnabled(!multi);
+    }
+    UpdateSaveButton();
+}
+
+void TFormInfo::ApplySwitch(const FieldSwitch& fieldSwitch)
+{
+    fieldSwitch.Field->setEnabled(fieldSwitch.Modify->isChecked());
+    UpdateSaveButton();
+}
+
+void TFormInfo::chkbTitleClick()
+{
+    ApplySwitch(m_switches[0]);
+}
+
+void TFormInfo::chkbArtistClick()
+{
+    ApplySwitch(m_switches[1]);
+}
+
+void TFormInfo::chkbAlbumClick()
+{
+    ApplySwitch(m_switches[2]);
+}
+
+void TFormInfo::chkbYearClick()
+{
+    ApplySwitch(m_switches[3]);
+}
+
+void TFormInfo::chkbGenreClick()
+{
+    ApplySwitch(m_switches[4]);
+}
+
+void TFormInfo::chkbCommentClick()
+{
+    ApplySwitch(m_switches[5]);
+}
+
+void TFormInfo::UpdateSaveButton()
+{
+    bool anyEnabled = false;
+    for (const FieldSwitch& fieldSwitch : m_switches) {
+        anyEnabled = anyEnabled || fieldSwitch.Field->isEnabledTo(this);
+    }
+    btUpdate->setEnabled(anyEnabled);
+}
+
+std::vector<SaveFailure> TFormInfo::GetFailures()
+{
+    return std::exchange(m_failures, {});
+}
+
+TagFields TFormInfo::EditedFields() const
+{
+    TagFields fields;
+    fields.Title = ToUtf8(edTitle->text());
+    fields.Artist = ToUtf8(EdArtist->text());
+    fields.Album = ToUtf8(edAlbum->text());
+    fields.Year = ToUtf8(edYear->text());
+    fields.Genre = ToUtf8(cbGenre->currentText());
+    fields.Comment = ToUtf8(edComment->toPlainText());
+    return fields;
+}
+
+unsigned TFormInfo::TickedMask() const
+{
+    unsigned mask = 0;
+    for (const FieldSwitch& fieldSwitch : m_switches) {
+        if (fieldSwitch.Modify->isChecked()) {
+            mask |= fieldSwitch.Mask;
+        }
+    }
+    return mask;
+}
+
+void TFormInfo::SaveSingleFile()
+{
+    FileRow row = m_loadedRow;
+    const SaveResult result = m_saver.SaveSingle(ToUtf8(m_folder), row, EditedFields());
+    row.TagKind = result.TagKind;
+    row.Fields = result.Fields;
+    m_rows.assign(1, row);
+    m_tagKind = result.TagKind;
+    m_failures = result.Failures;
+    // The genre is written trimmed to the ID3v1 tag and to the row; the box
+    // shows it the same way.
+    cbGenre->setEditText(ToQt(TrimControl(ToUtf8(cbGenre->currentText()))));
+}
+
+void TFormInfo::SaveMultipleFiles()
+{
+    std::vector<FileRow*> rows;
+    rows.reserve(m_rows.size());
+    for (FileRow& row : m_rows) {
+        rows.push_back(&row);
+    }
+    m_failures = m_saver.SaveMultiple(ToUtf8(m_folder), rows, EditedFields(), TickedMask());
+}
+
+void TFormInfo::btUpdateClick()
+{
+    m_failures.clear();
+    if (m_selectedCount == 1) {
+        SaveSingleFile();
+    } else {
+        SaveMultipleFiles();
+    }
+    m_saved = true;
+    accept();
+}
+
+void TFormInfo::Button2Click()
+{
+    m_saved = false;
+    reject();
+}
+
+void TFormInfo::showEvent(QShowEvent* event)
+{
+    // Saved is true only for a showing that ends through Save.
+    m_saved = false;
+    if (QWidget* owner = parentWidget()) {
+        const QRect ownerFrame = owner->window()->frameGeometry();
+        move(ownerFrame.center() - QPoint(width() / 2, height() / 2));
+    }
+    QDialog::showEvent(event);
+}
+
+} // namespace varnello

@@ -1,0 +1,123 @@
+#pragma once
+// The modal tag editor "Mp3 Information": edits one file, or several files at
+// once with a "Modify" switch per field. The main window hands it value copies
+// of the selected rows; Save writes them through the tag saver and the dialog
+// hands the updated rows and the failed saves back.
+
+#include "FileRow.h"
+#include "TagSaver.h"
+
+#include <QDialog>
+#include <QString>
+#include <vector>
+
+class QCheckBox;
+class QComboBox;
+class QGridLayout;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QWidget;
+
+namespace varnello {
+
+class TFormInfo : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit TFormInfo(QWidget* parent = nullptr);
+
+    // Set-up before a showing, in this order: SetFolder, SetSelection, then
+    // SetSingleFile + LoadFromRow for one row or SetMultipleFiles for several.
+    void SetFolder(const QString& folder);
+    // The selected rows in the table's current order.
+    void SetSelection(std::vector<FileRow> selectedRows);
+    void SetSingleFile(const QString& path);
+    void SetMultipleFiles();
+    void LoadFromRow(const FileRow& row);
+    void SetModifyMode(bool multi);
+    void UpdateSaveButton();
+
+    // Results, read after the dialog closed.
+    bool WasSaved() const { return m_saved; }
+    int GetTagKind() const { return m_tagKind; }
+    // The failed saves of the last Save, handed over (the list is emptied).
+    std::vector<SaveFailure> GetFailures();
+    // The selected rows as they stand after the last Save: the saved fields
+    // and TagKind, or the old cells of a file whose save failed.
+    const std::vector<FileRow>& GetRows() const { return m_rows; }
+
+    // The saver both editors write through.
+    TagSaver& SharedSaver() { return m_saver; }
+
+    void btUpdateClick();
+    void Button2Click();
+    void chkbTitleClick();
+    void chkbArtistClick();
+    void chkbAlbumClick();
+    void chkbYearClick();
+    void chkbGenreClick();
+    void chkbCommentClick();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    struct FieldSwitch
+    {
+        QWidget* Field = nullptr;
+        QCheckBox* Modify = nullptr;
+        unsigned Mask = 0;
+    };
+
+    void CreateControls();
+    void CreateLayout();
+    void ConnectHandlers();
+    void AddFieldRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, QCheckBox* modify);
+    void initialize();
+    void ApplySwitch(const FieldSwitch& fieldSwitch);
+    TagFields EditedFields() const;
+    unsigned TickedMask() const;
+    void SaveSingleFile();
+    void SaveMultipleFiles();
+
+    QLabel* Label1 = nullptr;
+    QLineEdit* edFileName = nullptr;
+    QGroupBox* GroupBox1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLineEdit* edTitle = nullptr;
+    QLineEdit* EdArtist = nullptr;
+    QLineEdit* edAlbum = nullptr;
+    QLineEdit* edYear = nullptr;
+    QComboBox* cbGenre = nullptr;
+    QPlainTextEdit* edComment = nullptr;
+    QCheckBox* chkbTitle = nullptr;
+    QCheckBox* chkbArtist = nullptr;
+    QCheckBox* chkbAlbum = nullptr;
+    QCheckBox* chkbYear = nullptr;
+    QCheckBox* chkbGenre = nullptr;
+    QCheckBox* chkbComment = nullptr;
+    QPushButton* btUpdate = nullptr;
+    QPushButton* Button2 = nullptr;
+
+    std::vector<FieldSwitch> m_switches;
+
+    QString m_folder;
+    std::vector<FileRow> m_rows;
+    FileRow m_loadedRow;
+    int m_selectedCount = 0;
+    int m_tagKind = 0;
+    bool m_saved = false;
+    std::vector<SaveFailure> m_failures;
+    TagSaver m_saver;
+};
+
+} // namespace varnello
