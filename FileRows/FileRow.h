@@ -31,7 +31,7 @@ struct TagFields
 
 struct FileRow
 {
-    int No = 0;          // position when the row was added, from 0
+    int No = 0; // position when the row was added, from 0
     int TagKind = 0;
     std::string FileName; // without folder
     TagFields Fields;

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <system_error>
 #include <vector>
 
 namespace varnello {
@@ -18,6 +19,9 @@ class FolderReader
 public:
     // Names only, in table order. Empty when the folder cannot be read.
     static std::vector<std::string> ListMp3Names(const std::string& folder);
+    // The same, telling why a folder could not be read (missing, not a
+    // folder, no permission); `error` is cleared on success.
+    static std::vector<std::string> ListMp3Names(const std::string& folder, std::error_code& error);
 
     // Reads one file's tags into a row numbered `no`.
     FileRow ReadRow(const std::string& folder, const std::string& fileName, int no) const;

@@ -6,6 +6,7 @@
 // from the row's cells, and none is ever created.
 
 #include "FileRow.h"
+#include "Genres.h"
 
 #include <string>
 #include <vector>
@@ -15,8 +16,8 @@ namespace varnello {
 struct SaveResult
 {
     bool Id3v2Saved = false;
-    int TagKind = 0;           // the row's TagKind after the save
-    TagFields Fields;          // the row's cells after the save
+    int TagKind = 0;  // the row's TagKind after the save
+    TagFields Fields; // the row's cells after the save
     std::vector<SaveFailure> Failures;
 };
 
@@ -24,8 +25,10 @@ class TagSaver
 {
 public:
     // The tag editor in single-file mode: `edited` as typed in the dialog. On
-    // success the row takes the edited values (genre trimmed) and the ID3v2
-    // bit; on failure it keeps its cells and TagKind, and the failure is listed.
+    // success the row takes the edited values (the genre trimmed when the file
+    // has an ID3v1 tag) and the ID3v2 bit; on failure it keeps its cells and
+    // TagKind, and the failure is listed. An existing ID3v1 tag gets the
+    // edited values either way.
     SaveResult SaveSingle(const std::string& folder, const FileRow& row, const TagFields& edited);
 
     // The properties view: like SaveSingle, but the genre cell keeps the text
@@ -37,6 +40,9 @@ public:
     // processed file first.
     std::vector<SaveFailure> SaveMultiple(const std::string& folder, std::vector<FileRow*>& rows,
                                           const TagFields& edited, unsigned mask);
+
+private:
+    GenreLookup m_genres;
 };
 
 } // namespace varnello
