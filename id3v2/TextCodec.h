@@ -29,4 +29,10 @@ bool FitsLatin1(std::string_view utf8);
 std::string Utf8ToLatin1(std::string_view utf8, char replacement = '?');
 std::string Latin1ToUtf8(std::string_view latin1);
 
+// The bytes of UTF-8 text in a frame encoding, without terminator: 0 as
+// ISO-8859-1 with '?' for characters it cannot hold, 1 as UTF-16 little-endian
+// after the mark FF FE, 2 as UTF-16 big-endian, 3 as UTF-8, 9 as UTF-16
+// little-endian. Invalid UTF-8 input becomes U+FFFD in the Unicode encodings.
+std::vector<std::uint8_t> EncodeText(std::string_view utf8, std::uint8_t encoding);
+
 } // namespace varnello

@@ -1,0 +1,321 @@
+#include "Mp3Mng.h"
+
+#include "FileStream.h"
+#include "Genres.h"
+#include "TextCodec.h"
+
+#include <sys/stat.h>
+
+namespace varnello {
+
+namespace {
+
+constexpr std::size_t kTagSize = 128;
+
+// Where each field of the 128-byte block sits. Bytes 125 and 126 (a zero and
+// the track number in the 1.1 layout) belong to no field, so they survive
+// every edit.
+struct Field
+{
+    std::size_t Offset;
+    std::size_t Size;
+};
+constexpr Field kMagic{0, 3};
+constexpr Field kTitle{3, 30};
+constexpr Field kArtist{33, 30};
+constexpr Field kAlbum{63, 30};
+constexpr Field kYear{93, 4};
+constexpr Field kComment{97, 28};
+constexpr std::size_t kGenreOffset = 127;
+
+// The field's bytes up to the first zero, trimmed of blanks and control bytes.
+std::string FieldBytes(const std::array<std::uint8_t, kTagSize>& buffer, Field field)
+{
+    std::string bytes;
+    for (std::size_t i = 0; i < field.Size && buffer[field.Offset + i] != 0; ++i) {
+        bytes.push_back(static_cast<char>(buffer[field.Offset + i]));
+    }
+    return TrimControl(bytes);
+}
+
+void StoreField(std::array<std::uint8_t, kTagSize>& buffer, Field field, std::string_view utf8)
+{
+    std::string text = TrimControl(utf8);
+    text = text.substr(0, text.find('\0'));
+    const std::string latin1 = Utf8ToLatin1(text, '?');
+    for (std::size_t i = 0; i < field.Size; ++i) {
+        buffer[field.Offset + i] = i < latin1.size() ? static_cast<std::uint8_t>(latin1[i]) : 0;
+    }
+}
+
+bool IsTagMarker(const std::array<std::uint8_t, kTagSize>& buffer)
+{
+    std::string magic = FieldBytes(buffer, kMagic);
+    for (char& c : magic) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return magic == "tag";
+}
+
+bool HasMp3Extension(const std::string& fileName)
+{
+    const std::size_t slash = fileName.find_last_of('/');
+    const std::size_t dot = fileName.find_last_of('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) {
+        return false;
+    }
+    std::string extension = fileName.substr(dot);
+    for (char& c : extension) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return extension == ".mp3" || extension == ".mp2";
+}
+
+// Makes a file without the owner's write permission writable for the time of
+// one write and puts its permission bits back afterwards.
+class WritableForWrite
+{
+public:
+    explicit WritableForWrite(const std::string& path) : m_path(path)
+    {
+        const FileAttributes attributes = QueryAttributes(path);
+        m_mode = attributes.Mode;
+        if (attributes.ReadOnly) {
+            m_changed = ::chmod(path.c_str(), static_cast<mode_t>(m_mode | S_IWUSR)) == 0;
+        }
+    }
+    ~WritableForWrite() { Restore(); }
+    WritableForWrite(const WritableForWrite&) = delete;
+    WritableForWrite& operator=(const WritableForWrite&) = delete;
+
+    // True when the permissions are as they were before.
+    bool Restore()
+    {
+        if (m_changed) {
+            m_changed = ::chmod(m_path.c_str(), static_cast<mode_t>(m_mode)) != 0;
+        }
+        return !m_changed;
+    }
+
+private:
+    std::string m_path;
+    std::uint32_t m_mode = 0;
+    bool m_changed = false;
+};
+
+// Overwrites the last 128 bytes of the file, but only while they still hold a
+// tag: a file changed since it was read keeps its audio.
+int WriteLastBlock(const std::string& path, const std::array<std::uint8_t, kTagSize>& buffer)
+{
+    FileStream file;
+    try {
+        file = FileStream(path, FileStream::Access::ReadWrite);
+    } catch (const EFileOpenError&) {
+        return mp3status::kOpenFailed;
+    }
+    try {
+        const std::uint64_t size = file.Size();
+        if (size < kTagSize) {
+            return mp3status::kReadFailed;
+        }
+        std::array<std::uint8_t, kTagSize> onDisk{};
+        file.Seek(size - kTagSize);
+        file.ReadExact(onDisk);
+        if (!IsTagMarker(onDisk)) {
+            return mp3status::kNoTagInformation;
+        }
+        file.Seek(size - kTagSize);
+        file.Write(buffer);
+        file.Close();
+    } catch (const std::exception&) {
+        return mp3status::kReadFailed;
+    }
+    return mp3status::kOk;
+}
+
+} // namespace
+
+Mp3Mng::Mp3Mng() = default;
+
+int Mp3Mng::CheckFile(const std::string& fileName) const
+{
+    if (fileName.empty() || !QueryAttributes(fileName).Exists) {
+        return mp3status::kFileNotFound;
+    }
+    return HasMp3Extension(fileName) ? mp3status::kOk : mp3status::kNotMp3;
+}
+
+int Mp3Mng::Open(const std::string& fileName)
+{
+    TagPresent = false;
+    TagBuffer.fill(0);
+    FileName = fileName;
+    ShowStatus(ReadTag());
+    return mp3status::kOk;
+}
+
+int Mp3Mng::ReadTag()
+{
+    if (TagPresent) {
+        return mp3status::kOk;
+    }
+    const int check = CheckFile(FileName);
+    if (check != mp3status::kOk) {
+        return check;
+    }
+    FileStream file;
+    try {
+        file = FileStream(FileName, FileStream::Access::Read);
+    } catch (const EFileOpenError&) {
+        return mp3status::kOpenFailed;
+    }
+    try {
+        const std::uint64_t size = file.Size();
+        file.Seek(size > kTagSize ? size - kTagSize : 0);
+        if (file.Read(TagBuffer) < kTagSize) {
+            return mp3status::kReadFailed;
+        }
+    } catch (const std::exception&) {
+        return mp3status::kReadFailed;
+    }
+    TagPresent = IsTagMarker(TagBuffer);
+    return mp3status::kOk;
+}
+
+void Mp3Mng::GetMagic(std::string& text) const
+{
+    text = Latin1ToUtf8(FieldBytes(TagBuffer, kMagic));
+}
+
+void Mp3Mng::GetTitle(std::string& text) const
+{
+    if (TagPresent) {
+        text = Latin1ToUtf8(FieldBytes(TagBuffer, kTitle));
+    }
+}
+
+void Mp3Mng::GetArtist(std::string& text) const
+{
+    if (TagPresent) {
+        text = Latin1ToUtf8(FieldBytes(TagBuffer, kArtist));
+    }
+}
+
+void Mp3Mng::GetAlbum(std::string& text) const
+{
+    if (TagPresent) {
+        text = Latin1ToUtf8(FieldBytes(TagBuffer, kAlbum));
+    }
+}
+
+void Mp3Mng::GetYear(std::string& text) const
+{
+    if (TagPresent) {
+        text = Latin1ToUtf8(FieldBytes(TagBuffer, kYear));
+    }
+}
+
+void Mp3Mng::GetComment(std::string& text) const
+{
+    if (TagPresent) {
+        text = Latin1ToUtf8(FieldBytes(TagBuffer, kComment));
+    }
+}
+
+std::uint8_t Mp3Mng::GetGenre() const
+{
+    return TagPresent ? TagBuffer[kGenreOffset] : 255;
+}
+
+void Mp3Mng::SetTitle(std::string_view text)
+{
+    StoreField(TagBuffer, kTitle, text);
+}
+void Mp3Mng::SetArtist(std::string_view text)
+{
+    StoreField(TagBuffer, kArtist, text);
+}
+void Mp3Mng::SetAlbum(std::string_view text)
+{
+    StoreField(TagBuffer, kAlbum, text);
+}
+void Mp3Mng::SetYear(std::string_view text)
+{
+    StoreField(TagBuffer, kYear, text);
+}
+void Mp3Mng::SetComment(std::string_view text)
+{
+    StoreField(TagBuffer, kComment, text);
+}
+void Mp3Mng::SetGenre(std::uint8_t genre)
+{
+    TagBuffer[kGenreOffset] = genre;
+}
+
+int Mp3Mng::WriteTag()
+{
+    const int check = CheckFile(FileName);
+    if (check != mp3status::kOk) {
+        return check;
+    }
+    // A tag is only ever rewritten, never created over the end of the audio.
+    if (!TagPresent) {
+        return mp3status::kNoTagInformation;
+    }
+    WritableForWrite permissions(FileName);
+    const int result = WriteLastBlock(FileName, TagBuffer);
+    if (!permissions.Restore() && result == mp3status::kOk) {
+        return mp3status::kAttributesNotRestored;
+    }
+    return result;
+}
+
+void Mp3Mng::ShowStatus(int code)
+{
+    if (!ShowMessages || !StatusHook) {
+        return;
+    }
+    const bool listed = (code >= mp3status::kFileNotFound && code <= mp3status::kReadFailed) ||
+                        code == mp3status::kOk;
+    if (listed) {
+        StatusHook(code, StatusText(code));
+    }
+}
+
+std::string Mp3Mng::StatusText(int code)
+{
+    switch (code) {
+    case mp3status::kFileNotFound:
+        return "File not't found.";
+    case mp3status::kNotMp3:
+        return "The file is not a *.mp3 one.";
+    case mp3status::kNoTagInformation:
+        return "Can't get Tag information.";
+    case mp3status::kSetFlagError:
+        return "Set flag error.";
+    case mp3status::kSetTitleError:
+        return "Set title error.";
+    case mp3status::kSetArtistError:
+        return "Set artist Error";
+    case mp3status::kSetAlbumError:
+        return "Set albumError";
+    case mp3status::kSetYearError:
+        return "Set year Error";
+    case mp3status::kSetCommentError:
+        return "Set comment Error";
+    case mp3status::kOpenFailed:
+        return "Open file failed";
+    case mp3status::kReadFailed:
+        return "Read file failed";
+    case mp3status::kOk:
+        return "That's all right";
+    default:
+        return {};
+    }
+}
+
+} // namespace varnello
