@@ -1,5 +1,6 @@
 #include "Mp3Builder.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -10,9 +11,15 @@
 
 namespace varnello::testsupport {
 
-Bytes ToBytes(std::string_view text) { return Bytes(text.begin(), text.end()); }
+Bytes ToBytes(std::string_view text)
+{
+    return Bytes(text.begin(), text.end());
+}
 
-void Append(Bytes& out, const Bytes& more) { out.insert(out.end(), more.begin(), more.end()); }
+void Append(Bytes& out, const Bytes& more)
+{
+    out.insert(out.end(), more.begin(), more.end());
+}
 
 void AppendBE32(Bytes& out, std::uint32_t value)
 {
@@ -49,6 +56,36 @@ Bytes ZlibCompress(const Bytes& in, int level)
         throw std::runtime_error("compress2 failed");
     }
     out.resize(size);
+    return out;
+}
+
+Bytes ZlibZeros(std::uint64_t inflatedSize)
+{
+    z_stream stream{};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
+        throw std::runtime_error("deflateInit2 failed");
+    }
+    const Bytes zeros(1u << 16, 0x00);
+    Bytes out;
+    Bytes chunk(1u << 16);
+    std::uint64_t left = inflatedSize;
+    int code = Z_OK;
+    while (code != Z_STREAM_END) {
+        const auto take = static_cast<uInt>(std::min<std::uint64_t>(left, zeros.size()));
+        stream.next_in = const_cast<Bytef*>(zeros.data());
+        stream.avail_in = take;
+        left -= take;
+        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        do {
+            stream.next_out = chunk.data();
+            stream.avail_out = static_cast<uInt>(chunk.size());
+            code = deflate(&stream, flush);
+            out.insert(out.end(), chunk.begin(),
+                       chunk.begin() +
+                           static_cast<std::ptrdiff_t>(chunk.size() - stream.avail_out));
+        } while (stream.avail_out == 0);
+    }
+    deflateEnd(&stream);
     return out;
 }
 
@@ -348,7 +385,10 @@ Bytes Mp3Builder::Build() const
     return out;
 }
 
-void Mp3Builder::WriteTo(const std::string& path) const { WriteFile(path, Build()); }
+void Mp3Builder::WriteTo(const std::string& path) const
+{
+    WriteFile(path, Build());
+}
 
 Bytes ReadFile(const std::string& path)
 {
@@ -362,7 +402,8 @@ Bytes ReadFile(const std::string& path)
 void WriteFile(const std::string& path, const Bytes& bytes)
 {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
     if (!out) {
         throw std::runtime_error("cannot write " + path);
     }

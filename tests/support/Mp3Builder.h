@@ -22,16 +22,18 @@ void AppendSyncsafe32(Bytes& out, std::uint32_t value);
 Bytes UnsyncBytes(const Bytes& in);
 Bytes ZlibCompress(const Bytes& in, int level = -1);
 std::uint32_t Crc32(const Bytes& in);
+// A zlib stream of `inflatedSize` zero bytes, made without holding them in
+// memory: a decompression bomb for tests of bounded inflation.
+Bytes ZlibZeros(std::uint64_t inflatedSize);
 std::string Hex(const Bytes& bytes, std::size_t max = 64);
 
 // Text frame payloads: encoding byte + text.
-Bytes Latin1Text(std::string_view latin1);            // 00 + bytes
-Bytes Utf8Text(std::string_view utf8);                // 03 + bytes
+Bytes Latin1Text(std::string_view latin1);                              // 00 + bytes
+Bytes Utf8Text(std::string_view utf8);                                  // 03 + bytes
 Bytes Utf16BomText(std::u16string_view text, bool littleEndian = true); // 01 + BOM + units
-Bytes Utf16BEText(std::u16string_view text);          // 02 + units
+Bytes Utf16BEText(std::u16string_view text);                            // 02 + units
 // COMM payload: encoding 0, language, description, 00, text.
-Bytes Latin1Comment(std::string_view language, std::string_view description,
-                    std::string_view text);
+Bytes Latin1Comment(std::string_view language, std::string_view description, std::string_view text);
 
 class Id3v2Builder
 {
@@ -86,7 +88,7 @@ Bytes MpegFrames(std::size_t count);
 
 struct Id3v1Fields
 {
-    std::string Title;  // ISO-8859-1 bytes
+    std::string Title; // ISO-8859-1 bytes
     std::string Artist;
     std::string Album;
     std::string Year;
