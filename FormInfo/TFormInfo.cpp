@@ -14,6 +14,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QTextDocument>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -144,11 +145,15 @@ void TFormInfo::CreateLayout()
     // its label.
     grid->addWidget(Label6, 5, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(chkbComment, 6, 0, Qt::AlignLeft | Qt::AlignTop);
-    grid->addWidget(edComment, 5, 1, 3, 1);
-    grid->setRowStretch(7, 1);
+    grid->addWidget(edComment, 5, 1, 2, 1);
+    grid->setRowStretch(6, 1);
     grid->setColumnStretch(1, 1);
-    const int lineHeight = edTitle->sizeHint().height();
-    edComment->setMinimumHeight(lineHeight * 3);
+    // Room for four lines of comment keeps the dialog near its intended size.
+    constexpr int kCommentLines = 4;
+    const int frame = edComment->frameWidth() * 2;
+    const int documentMargin = static_cast<int>(edComment->document()->documentMargin() * 2);
+    edComment->setFixedHeight(edComment->fontMetrics().lineSpacing() * kCommentLines + frame +
+                              documentMargin);
 
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
@@ -320,9 +325,11 @@ void TFormInfo::SaveSingleFile()
     m_rows.assign(1, row);
     m_tagKind = result.TagKind;
     m_failures = result.Failures;
-    // The genre is written trimmed to the ID3v1 tag and to the row; the box
-    // shows it the same way.
-    cbGenre->setEditText(ToQt(TrimControl(ToUtf8(cbGenre->currentText()))));
+    // The ID3v1 genre is looked up from the trimmed text; the box then shows
+    // that text, as the row does.
+    if ((row.TagKind & tagkind::kId3v1) != 0) {
+        cbGenre->setEditText(ToQt(TrimControl(ToUtf8(cbGenre->currentText()))));
+    }
 }
 
 void TFormInfo::SaveMultipleFiles()

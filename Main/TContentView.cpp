@@ -1,0 +1,188 @@
+#include "TContentView.h"
+
+#include "GenreBox.h"
+#include "Genres.h"
+#include "Utf8Text.h"
+
+#include <QComboBox>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPalette>
+#include <QPlainTextEdit>
+#include <QShowEvent>
+
+namespace varnello {
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
+{
+    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setBuddy(buddy);
+    return label;
+}
+
+QLineEdit* MakeEdit(QWidget* parent, const char* name)
+{
+    auto* edit = new QLineEdit(parent);
+    edit->setObjectName(QString::fromLatin1(name));
+    return edit;
+}
+
+// The fields have the tooltip background, which sets them apart from the
+// table above them.
+void UseTooltipColours(QWidget* field)
+{
+    QPalette palette = field->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    palette.setColor(QPalette::Text, palette.color(QPalette::ToolTipText));
+    field->setPalette(palette);
+}
+
+} // namespace
+
+TContentView::TContentView(QWidget* parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("ContentView"));
+    CreateControls();
+    CreateLayout();
+    ConnectHandlers();
+}
+
+void TContentView::CreateControls()
+{
+    edTitle = MakeEdit(this, "edTitle");
+    EdArtist = MakeEdit(this, "EdArtist");
+    edAlbum = MakeEdit(this, "edAlbum");
+    edYear = MakeEdit(this, "edYear");
+    cbGenreContent = new QComboBox(this);
+    cbGenreContent->setObjectName(QStringLiteral("cbGenreContent"));
+    PrepareGenreBox(cbGenreContent);
+    edComment = new QPlainTextEdit(this);
+    edComment->setObjectName(QStringLiteral("edComment"));
+    edComment->setTabChangesFocus(true);
+    for (QWidget* field : FieldWidgets()) {
+        UseTooltipColours(field);
+    }
+
+    LabelTitle = MakeLabel(this, "LabelTitle", "&Title", edTitle);
+    LabelArtist = MakeLabel(this, "LabelArtist", "&Artist", EdArtist);
+    LabelAlbum = MakeLabel(this, "LabelAlbum", "A&lbum", edAlbum);
+    LabelYear = MakeLabel(this, "LabelYear", "&Year", edYear);
+    LabelGenre = MakeLabel(this, "LabelGenre", "&Genre", cbGenreContent);
+    LabelComment = MakeLabel(this, "LabelComment", "Co&mment", edComment);
+}
+
+void TContentView::CreateLayout()
+{
+    // Title, artist and album in the first line, year and genre in the
+    // second, the comment below across the page.
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(LabelTitle, 0, 0);
+    grid->addWidget(edTitle, 0, 1);
+    grid->addWidget(LabelArtist, 0, 2);
+    grid->addWidget(EdArtist, 0, 3);
+    grid->addWidget(LabelAlbum, 0, 4);
+    grid->addWidget(edAlbum, 0, 5);
+    grid->addWidget(LabelYear, 1, 0);
+    grid->addWidget(edYear, 1, 1);
+    grid->addWidget(LabelGenre, 1, 2);
+    grid->addWidget(cbGenreContent, 1, 3);
+    grid->addWidget(LabelComment, 2, 0, Qt::AlignLeft | Qt::AlignTop);
+    grid->addWidget(edComment, 2, 1, 1, 5);
+    grid->setColumnStretch(1, 1);
+    grid->setColumnStretch(3, 1);
+    grid->setColumnStretch(5, 1);
+    grid->setRowStretch(2, 1);
+}
+
+void TContentView::ConnectHandlers()
+{
+    connect(edTitle, &QLineEdit::textChanged, this, &TContentView::edTitleChange);
+    connect(EdArtist, &QLineEdit::textChanged, this, &TContentView::EdArtistChange);
+    connect(edAlbum, &QLineEdit::textChanged, this, &TContentView::edAlbumChange);
+    connect(edYear, &QLineEdit::textChanged, this, &TContentView::edYearChange);
+    connect(cbGenreContent, &QComboBox::editTextChanged, this, &TContentView::cbGenreContentChange);
+    connect(edComment, &QPlainTextEdit::textChanged, this, &TContentView::edCommentChange);
+}
+
+std::array<QWidget*, 6> TContentView::FieldWidgets() const
+{
+    return {edTitle, EdArtist, edAlbum, edYear, cbGenreContent, edComment};
+}
+
+void TContentView::ShowFields(const TagFields& fields)
+{
+    edTitle->setText(ToQt(fields.Title));
+    EdArtist->setText(ToQt(fields.Artist));
+    edAlbum->setText(ToQt(fields.Album));
+    edYear->setText(ToQt(fields.Year));
+    cbGenreContent->setEditText(ToQt(fields.Genre));
+    edComment->setPlainText(ToQt(fields.Comment));
+}
+
+TagFields TContentView::Fields() const
+{
+    TagFields fields;
+    fields.Title = ToUtf8(edTitle->text());
+    fields.Artist = ToUtf8(EdArtist->text());
+    fields.Album = ToUtf8(edAlbum->text());
+    fields.Year = ToUtf8(edYear->text());
+    fields.Genre = ToUtf8(cbGenreContent->currentText());
+    fields.Comment = ToUtf8(edComment->toPlainText());
+    return fields;
+}
+
+void TContentView::SetContentEnabled(bool enabled)
+{
+    for (QWidget* field : FieldWidgets()) {
+        field->setEnabled(enabled);
+    }
+}
+
+void TContentView::TsContentShow()
+{
+    if (cbGenreContent->count() < static_cast<int>(kGenreCount)) {
+        FillGenreBox(cbGenreContent);
+    }
+}
+
+void TContentView::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    TsContentShow();
+}
+
+void TContentView::edTitleChange()
+{
+    emit ContentEdited();
+}
+
+void TContentView::EdArtistChange()
+{
+    emit ContentEdited();
+}
+
+void TContentView::edAlbumChange()
+{
+    emit ContentEdited();
+}
+
+void TContentView::edYearChange()
+{
+    emit ContentEdited();
+}
+
+void TContentView::cbGenreContentChange()
+{
+    emit ContentEdited();
+}
+
+void TContentView::edCommentChange()
+{
+    emit ContentEdited();
+}
+
+} // namespace varnello

@@ -1,0 +1,73 @@
+#pragma once
+// The "Content" page under the file table: the six tag fields of the one
+// selected file, edited in place. The view only shows and reports edits; the
+// main window decides when they count as unsaved (its "Save" marker) and saves
+// them.
+
+#include "FileRow.h"
+
+#include <QWidget>
+#include <array>
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QShowEvent;
+
+namespace varnello {
+
+class TContentView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit TContentView(QWidget* parent = nullptr);
+
+    // Fills the six fields. Setting the texts fires the change handlers like
+    // typing does; the caller clears its marker afterwards.
+    void ShowFields(const TagFields& fields);
+    // The six fields as typed.
+    TagFields Fields() const;
+    void SetContentEnabled(bool enabled);
+
+    // Page shown: fills the genre box while it does not hold the whole list.
+    void TsContentShow();
+
+    QComboBox* GenreBox() const { return cbGenreContent; }
+
+signals:
+    // A field's text changed, by typing or by ShowFields.
+    void ContentEdited();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+
+private:
+    void CreateControls();
+    void CreateLayout();
+    void ConnectHandlers();
+    std::array<QWidget*, 6> FieldWidgets() const;
+
+    void edTitleChange();
+    void EdArtistChange();
+    void edAlbumChange();
+    void edYearChange();
+    void cbGenreContentChange();
+    void edCommentChange();
+
+    QLabel* LabelTitle = nullptr;
+    QLabel* LabelArtist = nullptr;
+    QLabel* LabelAlbum = nullptr;
+    QLabel* LabelYear = nullptr;
+    QLabel* LabelGenre = nullptr;
+    QLabel* LabelComment = nullptr;
+    QLineEdit* edTitle = nullptr;
+    QLineEdit* EdArtist = nullptr;
+    QLineEdit* edAlbum = nullptr;
+    QLineEdit* edYear = nullptr;
+    QComboBox* cbGenreContent = nullptr;
+    QPlainTextEdit* edComment = nullptr;
+};
+
+} // namespace varnello
