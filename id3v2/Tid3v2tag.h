@@ -39,6 +39,8 @@ inline constexpr std::uint8_t kBadCommentEncoding = 6;
 inline constexpr std::uint8_t kBadLanguage = 7;
 inline constexpr std::uint8_t kControlCharacter = 8;
 inline constexpr std::uint8_t kEncrypted = 9;
+// The stored data stays compressed or unsynchronised: undoing it failed.
+inline constexpr std::uint8_t kUnreadable = 10;
 inline constexpr std::uint8_t kRemoved = 255;
 } // namespace textresult
 
@@ -104,8 +106,7 @@ public:
     // Text is UTF-8. Results in textresult.
     std::uint8_t GetTextFrame(std::string_view id, std::string& text);
     std::uint8_t SetTextFrame(std::string_view id, std::string_view text);
-    std::uint8_t GetComment(COMM& comment, std::string_view description,
-                            std::string_view language);
+    std::uint8_t GetComment(COMM& comment, std::string_view description, std::string_view language);
     std::uint8_t SetComment(const COMM& comment, std::string_view description,
                             std::string_view language);
 
@@ -121,8 +122,8 @@ public:
 private:
     void SetFlagBit(std::uint8_t& field, std::uint8_t bit, bool on)
     {
-        field = on ? static_cast<std::uint8_t>(field | bit)
-                   : static_cast<std::uint8_t>(field & ~bit);
+        field =
+            on ? static_cast<std::uint8_t>(field | bit) : static_cast<std::uint8_t>(field & ~bit);
         Modified = true;
     }
 };
