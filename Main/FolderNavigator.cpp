@@ -1,0 +1,217 @@
+#include "FolderNavigator.h"
+
+#include "AddressHistory.h"
+#include "TDirListBox.h"
+#include "TDriveComboBox.h"
+#include "TFileListBox.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDir>
+#include <QEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLayout>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QToolBar>
+#include <algorithm>
+
+namespace varnello {
+
+FolderNavigator::FolderNavigator(const Controls& controls, QWidget* window)
+    : QObject(window), m_controls(controls), m_window(window)
+{
+    setObjectName(QStringLiteral("FolderNavigator"));
+    m_errorBox = [this](const QString& text, const QString& caption) {
+        QMessageBox::critical(m_window, caption, text);
+    };
+    m_folderPicker = [this](const QString& title, const QString& start) {
+        return QFileDialog::getExistingDirectory(m_window, title, start, QFileDialog::ShowDirsOnly);
+    };
+    ConnectControls();
+}
+
+void FolderNavigator::SetCurrentFolderAccess(FolderGetter get, FolderSetter set)
+{
+    m_getFolder = std::move(get);
+    m_setFolder = std::move(set);
+}
+
+void FolderNavigator::ConnectControls()
+{
+    connect(m_controls.Drives, &TDriveComboBox::Change, this, &FolderNavigator::ClsDrvComBoxChange);
+    connect(m_controls.Dirs, &TDirListBox::Change, this, &FolderNavigator::ClsDirListBoxChange);
+    connect(m_controls.Address, &QComboBox::activated, this, &FolderNavigator::CbAddressClick);
+    if (m_controls.Go != nullptr) {
+        connect(m_controls.Go, &QAbstractButton::clicked, this, &FolderNavigator::TbGoAddressClick);
+    }
+    // History entries are added by the navigator and the table alone: the
+    // box must neither insert typed text nor complete it from the history.
+    m_controls.Address->setEditable(true);
+    m_controls.Address->setInsertPolicy(QComboBox::NoInsert);
+    m_controls.Address->setCompleter(nullptr);
+    m_controls.Address->lineEdit()->installEventFilter(this);
+    if (m_controls.AddressBar != nullptr) {
+        m_controls.AddressBar->installEventFilter(this);
+    }
+}
+
+void FolderNavigator::Start(const QString& workingFolder, VolumeList volumes)
+{
+    const QString folder = CleanFolder(workingFolder);
+    m_controls.Drives->SetVolumes(volumes, folder);
+    m_controls.Dirs->SetVolumes(std::move(volumes));
+    m_controls.Dirs->StartAt(folder);
+    m_controls.Files->SetDirectory(m_controls.Dirs->Directory());
+}
+
+void FolderNavigator::SetVolumes(VolumeList volumes)
+{
+    m_controls.Drives->SetVolumes(volumes, m_controls.Dirs->Directory());
+    m_controls.Dirs->SetVolumes(std::move(volumes));
+}
+
+bool FolderNavigator::IsExistingFolder(const QString& path) const
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool FolderNavigator::SelectDrive(const QString& path)
+{
+    const QString folder = CleanFolder(path);
+    if (!m_controls.Drives->SetDriveOf(folder)) {
+        ShowDriveError();
+        return false;
+    }
+    // The drive box's own change handler may have failed and put the box
+    // back: then the path's volume is out of reach.
+    const int wanted = VolumeIndexOf(m_controls.Drives->Volumes(), folder);
+    if (m_controls.Drives->currentIndex() != wanted) {
+        return false;
+    }
+    if (m_controls.Dirs->Drive() == m_controls.Drives->Drive()) {
+        return true;
+    }
+    if (!m_controls.Dirs->SetDrive(m_controls.Drives->Drive())) {
+        m_controls.Drives->ShowDriveOf(m_controls.Dirs->Directory());
+        ShowDriveError();
+        return false;
+    }
+    return true;
+}
+
+bool FolderNavigator::SelectFolder(const QString& path)
+{
+    m_controls.Dirs->SetDirectory(path);
+    m_controls.Files->SetDirectory(m_controls.Dirs->Directory());
+    return true;
+}
+
+bool FolderNavigator::GoToFolder(const QString& path)
+{
+    if (!SelectDrive(path)) {
+        return false;
+    }
+    return SelectFolder(path);
+}
+
+void FolderNavigator::ClsDrvComBoxChange()
+{
+    const QString drive = m_controls.Drives->Drive();
+    if (m_controls.Dirs->Drive() == drive) {
+        return;
+    }
+    if (!m_controls.Dirs->SetDrive(drive)) {
+        m_controls.Drives->ShowDriveOf(m_controls.Dirs->Directory());
+        ShowDriveError();
+    }
+}
+
+void FolderNavigator::ClsDirListBoxChange()
+{
+    const QString folder = m_controls.Dirs->Directory();
+    // Opening a volume mounted inside another one moves to that volume.
+    m_controls.Drives->ShowDriveOf(folder);
+    m_controls.Files->SetDirectory(folder);
+    m_controls.Address->setEditText(folder);
+    if (m_controls.Files->count() > 0 && m_setFolder) {
+        m_setFolder(folder);
+    }
+}
+
+void FolderNavigator::TbGoAddressClick()
+{
+    const QString text = m_controls.Address->currentText();
+    if (!IsExistingFolder(text)) {
+        return;
+    }
+    // "/music/", "/music/." and "/music" are one folder and one history entry.
+    const QString folder = CleanFolder(text);
+    AddToHistory(*m_controls.Address, folder);
+    GoToFolder(folder);
+}
+
+void FolderNavigator::CbAddressClick()
+{
+    const QString current = CurrentFolder();
+    if (m_controls.Address->currentText() != current) {
+        TbGoAddressClick();
+    }
+    m_controls.Address->setEditText(current);
+}
+
+void FolderNavigator::Open1Click()
+{
+    const QString start = CurrentFolder();
+    const QString chosen = m_folderPicker(QString::fromLatin1(kPickerTitle),
+                                          IsExistingFolder(start) ? start : QString());
+    if (!chosen.isEmpty()) {
+        m_controls.Address->setEditText(chosen);
+    }
+    TbGoAddressClick();
+}
+
+void FolderNavigator::TbAddressResize()
+{
+    QToolBar* bar = m_controls.AddressBar;
+    if (bar == nullptr || m_controls.Go == nullptr) {
+        return;
+    }
+    // The address box takes what the go button leaves of the bar; the bar's
+    // margins and spacing count as the button's, or Qt would move the button
+    // into the bar's overflow menu.
+    const QMargins margins = bar->layout()->contentsMargins();
+    const int spacing = bar->layout()->spacing();
+    const int width = bar->contentsRect().width() - margins.left() - margins.right() - spacing -
+                      m_controls.Go->width();
+    m_controls.Address->setFixedWidth(std::max(width, 40));
+}
+
+bool FolderNavigator::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == m_controls.Address->lineEdit() && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            TbGoAddressClick();
+            return true;
+        }
+    }
+    if (watched == m_controls.AddressBar && event->type() == QEvent::Resize) {
+        TbAddressResize();
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void FolderNavigator::ShowDriveError()
+{
+    m_errorBox(QString::fromLatin1(kDriveErrorText), QString::fromLatin1(kDriveErrorCaption));
+}
+
+QString FolderNavigator::CurrentFolder() const
+{
+    return m_getFolder ? m_getFolder() : QString();
+}
+
+} // namespace varnello

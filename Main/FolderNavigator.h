@@ -1,0 +1,91 @@
+#pragma once
+// Couples the drive box, the directory list, the hidden file list and the
+// address box with its history and go button. The controls know nothing of
+// each other; every link between them is made here. The folder whose files
+// the table shows (CurrentFolder) stays with the window, which the navigator
+// reaches through two small functions.
+
+#include "Volume.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QAbstractButton;
+class QComboBox;
+class QToolBar;
+class QWidget;
+
+namespace varnello {
+
+class TDirListBox;
+class TDriveComboBox;
+class TFileListBox;
+
+class FolderNavigator : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Controls
+    {
+        TDriveComboBox* Drives = nullptr;
+        TDirListBox* Dirs = nullptr;
+        TFileListBox* Files = nullptr;
+        QComboBox* Address = nullptr;
+        QToolBar* AddressBar = nullptr;
+        QAbstractButton* Go = nullptr;
+    };
+
+    using FolderGetter = std::function<QString()>;
+    using FolderSetter = std::function<void(const QString&)>;
+    // Seams that tests answer in advance: the error box and the folder
+    // picker (which returns an empty text for Cancel).
+    using ErrorBox = std::function<void(const QString& text, const QString& caption)>;
+    using FolderPicker = std::function<QString(const QString& title, const QString& start)>;
+
+    static constexpr const char* kDriveErrorText = "Could not read this drive !";
+    static constexpr const char* kDriveErrorCaption = "Open Error";
+    static constexpr const char* kPickerTitle = "Select Directory";
+
+    FolderNavigator(const Controls& controls, QWidget* window);
+
+    void SetCurrentFolderAccess(FolderGetter get, FolderSetter set);
+    void SetErrorBox(ErrorBox box) { m_errorBox = std::move(box); }
+    void SetFolderPicker(FolderPicker picker) { m_folderPicker = std::move(picker); }
+
+    // All controls take the working folder; the file list reads it, which
+    // fills the table when it holds MP3 files.
+    void Start(const QString& workingFolder, VolumeList volumes = MountedVolumes());
+    // Replaces the volumes the drive box lists, keeping the current folder.
+    void SetVolumes(VolumeList volumes);
+
+    bool IsExistingFolder(const QString& path) const;
+    bool SelectDrive(const QString& path);
+    bool SelectFolder(const QString& path);
+    bool GoToFolder(const QString& path);
+
+    void ClsDrvComBoxChange();
+    void ClsDirListBoxChange();
+    void TbGoAddressClick();
+    void CbAddressClick();
+    void Open1Click();
+    void TbAddressResize();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void ConnectControls();
+    void ShowDriveError();
+    QString CurrentFolder() const;
+
+    Controls m_controls;
+    QWidget* m_window = nullptr;
+    FolderGetter m_getFolder;
+    FolderSetter m_setFolder;
+    ErrorBox m_errorBox;
+    FolderPicker m_folderPicker;
+};
+
+} // namespace varnello

@@ -1,0 +1,65 @@
+#include "TFileListBox.h"
+
+#include "FolderReader.h"
+#include "Volume.h"
+
+#include <QFile>
+
+namespace varnello {
+
+namespace {
+
+// File names are bytes in the file system's encoding; QFile's codec is the
+// one that turns them into text and back without loss.
+std::string ToFileSystem(const QString& path)
+{
+    const QByteArray bytes = QFile::encodeName(path);
+    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+}
+
+QString FromFileSystem(const std::string& name)
+{
+    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+}
+
+} // namespace
+
+TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent)
+{
+    // It only feeds the file table; the user never sees it.
+    setVisible(false);
+}
+
+QStringList TFileListBox::Names() const
+{
+    QStringList names;
+    names.reserve(count());
+    for (int i = 0; i < count(); ++i) {
+        names.append(item(i)->text());
+    }
+    return names;
+}
+
+void TFileListBox::SetDirectory(const QString& folder)
+{
+    const QString clean = CleanFolder(folder);
+    if (clean == m_directory) {
+        return;
+    }
+    m_directory = clean;
+    Update();
+}
+
+void TFileListBox::Update()
+{
+    clear();
+    if (!m_directory.isEmpty()) {
+        for (const std::string& name : FolderReader::ListMp3Names(ToFileSystem(m_directory))) {
+            addItem(FromFileSystem(name));
+        }
+    }
+    ++m_readCount;
+    emit Change();
+}
+
+} // namespace varnello
