@@ -1,0 +1,172 @@
+#include "TListModel.h"
+
+#include <utility>
+
+namespace varnello {
+
+TListModel::TListModel(QObject* parent) : QAbstractTableModel(parent) {}
+
+void TListModel::SetCaptions(const QStringList& captions)
+{
+    const int oldCount = static_cast<int>(m_captions.size());
+    const int newCount = static_cast<int>(captions.size());
+    if (newCount > oldCount) {
+        beginInsertColumns({}, oldCount, newCount - 1);
+        m_captions = captions;
+        endInsertColumns();
+    } else if (newCount < oldCount) {
+        beginRemoveColumns({}, newCount, oldCount - 1);
+        m_captions = captions;
+        endRemoveColumns();
+    } else {
+        m_captions = captions;
+    }
+    if (newCount > 0) {
+        emit headerDataChanged(Qt::Horizontal, 0, newCount - 1);
+    }
+}
+
+void TListModel::SetRowColours(const QColor& even, const QColor& odd)
+{
+    m_evenColour = even;
+    m_oddColour = odd;
+    if (!m_rows.empty()) {
+        emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1),
+                         {Qt::BackgroundRole});
+    }
+}
+
+const QString& TListModel::Cell(int row, int column) const
+{
+    static const QString empty;
+    const QStringList& cells = Row(row).Cells;
+    return column >= 0 && column < cells.size() ? cells.at(column) : empty;
+}
+
+void TListModel::SetCell(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= RowCount() || column < 0 || column >= columnCount()) {
+        return;
+    }
+    QStringList& cells = m_rows[static_cast<std::size_t>(row)].Cells;
+    while (cells.size() <= column) {
+        cells.append(QString());
+    }
+    cells[column] = text;
+    const QModelIndex changed = index(row, column);
+    emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void TListModel::SetRowData(int row, const QByteArray& data)
+{
+    if (row >= 0 && row < RowCount()) {
+        m_rows[static_cast<std::size_t>(row)].Data = data;
+    }
+}
+
+void TListModel::Clear()
+{
+    SetRows({});
+}
+
+void TListModel::SetRows(std::vector<TListRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    endResetModel();
+}
+
+void TListModel::AppendRows(std::vector<TListRow> rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    const int first = RowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (TListRow& row : rows) {
+        m_rows.push_back(std::move(row));
+    }
+    endInsertRows();
+}
+
+void TListModel::AppendRow(TListRow row)
+{
+    std::vector<TListRow> rows;
+    rows.push_back(std::move(row));
+    AppendRows(std::move(rows));
+}
+
+void TListModel::Reorder(const std::vector<int>& order)
+{
+    if (order.size() != m_rows.size()) {
+        return;
+    }
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    std::vector<int> newPosition(order.size());
+    std::vector<TListRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        const auto from = static_cast<std::size_t>(order[i]);
+        newPosition[from] = static_cast<int>(i);
+        sorted.push_back(std::move(m_rows[from]));
+    }
+    m_rows = std::move(sorted);
+
+    const QModelIndexList before = persistentIndexList();
+    QModelIndexList after;
+    after.reserve(before.size());
+    for (const QModelIndex& old : before) {
+        after.append(index(newPosition[static_cast<std::size_t>(old.row())], old.column()));
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}
+
+int TListModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : RowCount();
+}
+
+int TListModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : static_cast<int>(m_captions.size());
+}
+
+QVariant TListModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= RowCount()) {
+        return {};
+    }
+    switch (role) {
+    case Qt::DisplayRole:
+        return Cell(index.row(), index.column());
+    case Qt::ToolTipRole: {
+        // Shows a cell's whole text when the column is too narrow for it.
+        const QString& text = Cell(index.row(), index.column());
+        return text.isEmpty() ? QVariant() : QVariant(text);
+    }
+    case Qt::BackgroundRole: {
+        const QColor& colour = index.row() % 2 == 0 ? m_evenColour : m_oddColour;
+        return colour.isValid() ? QVariant(colour) : QVariant();
+    }
+    default:
+        return {};
+    }
+}
+
+QVariant TListModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole || section < 0 ||
+        section >= m_captions.size()) {
+        return {};
+    }
+    return m_captions.at(section);
+}
+
+Qt::ItemFlags TListModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+} // namespace varnello

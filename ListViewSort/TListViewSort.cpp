@@ -1,0 +1,276 @@
+#include "TListViewSort.h"
+
+#include "TSortHeader.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QPainter>
+#include <algorithm>
+#include <numeric>
+
+namespace varnello {
+
+namespace {
+
+QCollator MakeCollator()
+{
+    // The user's locale, case-sensitive, digits compared as characters: "10"
+    // sorts before "9".
+    QCollator collator{QLocale()};
+    collator.setCaseSensitivity(Qt::CaseSensitive);
+    collator.setNumericMode(false);
+    collator.setIgnorePunctuation(false);
+    return collator;
+}
+
+} // namespace
+
+TListViewSort::TListViewSort(QWidget* parent)
+    : QTableView(parent), m_rows(new TListModel(this)), m_collator(MakeCollator()),
+      m_headerFont(QApplication::font())
+{
+    setHorizontalHeader(new TSortHeader(this));
+    setModel(m_rows);
+    SetUpView();
+    connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+            &TListViewSort::KeepColumnInLimits);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TListViewSort::SortByColumn);
+}
+
+void TListViewSort::SetUpView()
+{
+    setShowGrid(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSortingEnabled(false); // sorting is ours: SortByColumn
+    setWordWrap(false);
+    setTabKeyNavigation(false);
+    setCornerButtonEnabled(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+
+    QHeaderView* rowHeader = verticalHeader();
+    rowHeader->hide();
+    rowHeader->setSectionResizeMode(QHeaderView::Fixed);
+    rowHeader->setMinimumSectionSize(1);
+    rowHeader->setDefaultSectionSize(fontMetrics().height() + 6);
+
+    QHeaderView* header = horizontalHeader();
+    header->setFont(m_headerFont);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    header->setMinimumSectionSize(1);
+    header->setStretchLastSection(false);
+    header->setSectionsClickable(true);
+    header->setSectionsMovable(false);
+    header->setHighlightSections(false);
+    header->setSortIndicatorShown(true);
+    ShowSortMark();
+}
+
+void TListViewSort::SetColumns(const std::vector<TListColumn>& columns)
+{
+    m_columns = columns;
+    QStringList captions;
+    for (const TListColumn& column : m_columns) {
+        captions.append(column.Caption);
+    }
+    m_rows->SetCaptions(captions);
+    for (int i = 0; i < ColumnCount(); ++i) {
+        setColumnHidden(i, Column(i).Hidden);
+        SetColumnWidth(i, Column(i).Width);
+    }
+    ShowSortMark();
+}
+
+const TListColumn& TListViewSort::Column(int column) const
+{
+    return m_columns.at(static_cast<std::size_t>(column));
+}
+
+int TListViewSort::ClampColumnWidth(int column, int width) const
+{
+    if (column < 0 || column >= ColumnCount()) {
+        return width;
+    }
+    const TListColumn& limits = Column(column);
+    if (width < limits.MinWidth) {
+        width = limits.MinWidth;
+    }
+    if (limits.MaxWidth > 0 && width > limits.MaxWidth) {
+        width = limits.MaxWidth;
+    }
+    return width;
+}
+
+int TListViewSort::SetColumnWidth(int column, int width)
+{
+    const int clamped = std::max(0, ClampColumnWidth(column, width));
+    setColumnWidth(column, clamped);
+    return clamped;
+}
+
+void TListViewSort::KeepColumnInLimits(int column, int /*oldWidth*/, int newWidth)
+{
+    // Catches every way a width changes: code, a dragged divider, a double
+    // click on it. A hidden column reports width 0 and is left alone.
+    if (horizontalHeader()->isSectionHidden(column)) {
+        return;
+    }
+    const int clamped = ClampColumnWidth(column, newWidth);
+    if (clamped != newWidth) {
+        horizontalHeader()->resizeSection(column, clamped);
+    }
+}
+
+void TListViewSort::ShowSortMark()
+{
+    horizontalHeader()->setSortIndicator(m_sortColumn, m_sortAscending ? Qt::AscendingOrder
+                                                                       : Qt::DescendingOrder);
+}
+
+void TListViewSort::SortByColumn(int column)
+{
+    if (column == m_sortColumn) {
+        m_sortAscending = !m_sortAscending;
+    } else {
+        m_sortColumn = column;
+    }
+    ShowSortMark();
+    m_collator = MakeCollator();
+
+    std::vector<int> order(static_cast<std::size_t>(m_rows->RowCount()));
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(), [this, column](int first, int second) {
+        return CompareRows(first, second, column) < 0;
+    });
+    m_rows->Reorder(order);
+}
+
+int TListViewSort::CompareRows(int first, int second, int column) const
+{
+    const int result =
+        m_collator.compare(m_rows->Cell(first, column), m_rows->Cell(second, column));
+    return m_sortAscending ? result : -result;
+}
+
+std::vector<int> TListViewSort::SelectedRows() const
+{
+    std::vector<int> rows;
+    if (selectionModel() == nullptr) {
+        return rows;
+    }
+    std::vector<bool> selected(static_cast<std::size_t>(m_rows->RowCount()), false);
+    for (const QItemSelectionRange& range : selectionModel()->selection()) {
+        for (int row = range.top(); row <= range.bottom(); ++row) {
+            selected[static_cast<std::size_t>(row)] = true;
+        }
+    }
+    for (std::size_t row = 0; row < selected.size(); ++row) {
+        if (selected[row]) {
+            rows.push_back(static_cast<int>(row));
+        }
+    }
+    return rows;
+}
+
+bool TListViewSort::HasSelection() const
+{
+    return selectionModel() != nullptr && selectionModel()->hasSelection();
+}
+
+void TListViewSort::SelectRows(const std::vector<int>& rows)
+{
+    QItemSelection selection;
+    const int lastColumn = std::max(0, m_rows->columnCount() - 1);
+    for (int row : rows) {
+        selection.select(m_rows->index(row, 0), m_rows->index(row, lastColumn));
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    if (!rows.empty()) {
+        selectionModel()->setCurrentIndex(m_rows->index(rows.front(), 0),
+                                          QItemSelectionModel::NoUpdate);
+    }
+}
+
+void TListViewSort::SetChangingHandler(std::function<bool()> handler)
+{
+    m_changing = std::move(handler);
+}
+
+QItemSelectionModel::SelectionFlags TListViewSort::selectionCommand(const QModelIndex& index,
+                                                                    const QEvent* event) const
+{
+    const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
+    if (command != QItemSelectionModel::NoUpdate && m_changing && !m_changing()) {
+        return QItemSelectionModel::NoUpdate;
+    }
+    return command;
+}
+
+void TListViewSort::selectAll()
+{
+    if (m_changing && !m_changing()) {
+        return;
+    }
+    QTableView::selectAll();
+}
+
+void TListViewSort::SetBackPicture(const QPixmap& picture)
+{
+    if (&picture == &m_backPicture) {
+        return;
+    }
+    m_backPicture = picture;
+    viewport()->update();
+}
+
+void TListViewSort::SetHeaderFont(const QFont& font)
+{
+    if (&font == &m_headerFont) {
+        return;
+    }
+    m_headerFont = font;
+    horizontalHeader()->setFont(m_headerFont);
+    horizontalHeader()->viewport()->update();
+}
+
+void TListViewSort::paintEvent(QPaintEvent* event)
+{
+    if (!m_backPicture.isNull()) {
+        QPainter painter(viewport());
+        PaintBackPicture(painter);
+    }
+    QTableView::paintEvent(event);
+}
+
+void TListViewSort::PaintBackPicture(QPainter& painter) const
+{
+    const int tileWidth = m_backPicture.width();
+    const int tileHeight = m_backPicture.height();
+    if (tileWidth <= 0 || tileHeight <= 0) {
+        return; // nothing to tile, and the loops below would never end
+    }
+    // The picture scrolls with the rows: it starts at the first row's corner.
+    int x0 = 0;
+    int y0 = 0;
+    if (m_rows->RowCount() > 0) {
+        x0 = -horizontalOffset();
+        y0 = rowViewportPosition(0) - 2;
+    }
+    // Start at the first tile that reaches into the visible area.
+    if (x0 < 0) {
+        x0 += (-x0 / tileWidth) * tileWidth;
+    }
+    if (y0 < 0) {
+        y0 += (-y0 / tileHeight) * tileHeight;
+    }
+    const QSize area = viewport()->size();
+    for (int y = y0; y <= area.height(); y += tileHeight) {
+        for (int x = x0; x <= area.width(); x += tileWidth) {
+            painter.drawPixmap(x, y, m_backPicture);
+        }
+    }
+}
+
+} // namespace varnello

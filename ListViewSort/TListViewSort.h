@@ -1,0 +1,95 @@
+#pragma once
+// A report-style list: grid lines, whole-row selection of several rows, no
+// editing in place. Clicking a column header sorts the rows by that column's
+// text; clicking the sort column again turns the direction round, clicking
+// another column keeps it. The header marks the sort column with its sort
+// indicator, draws its captions in HeaderFont, and a BackPicture, when set, is
+// tiled behind the rows.
+
+#include "TListModel.h"
+
+#include <QCollator>
+#include <QFont>
+#include <QPixmap>
+#include <QTableView>
+#include <functional>
+#include <vector>
+
+namespace varnello {
+
+struct TListColumn
+{
+    QString Caption;
+    int Width = 50;
+    int MinWidth = 0;
+    int MaxWidth = 0; // 0: no maximum
+    bool Hidden = false;
+};
+
+class TListViewSort : public QTableView
+{
+    Q_OBJECT
+    Q_PROPERTY(QPixmap BackPicture READ BackPicture WRITE SetBackPicture)
+    Q_PROPERTY(QFont HeaderFont READ HeaderFont WRITE SetHeaderFont)
+
+public:
+    explicit TListViewSort(QWidget* parent = nullptr);
+
+    TListModel& Rows() { return *m_rows; }
+    const TListModel& Rows() const { return *m_rows; }
+
+    void SetColumns(const std::vector<TListColumn>& columns);
+    int ColumnCount() const { return static_cast<int>(m_columns.size()); }
+    const TListColumn& Column(int column) const;
+    // Sets a column's width within its limits; returns the width it got.
+    int SetColumnWidth(int column, int width);
+    int ClampColumnWidth(int column, int width) const;
+
+    // Direction of the next sort of the sort column and the column that the
+    // last sort used. A new list sorts descending on column 0.
+    bool SortAscending() const { return m_sortAscending; }
+    int SortColumn() const { return m_sortColumn; }
+    // What a header click does.
+    void SortByColumn(int column);
+    // The comparison of the sort: the two rows' texts in the column, locale
+    // aware and case-sensitive, negated for a descending sort.
+    int CompareRows(int first, int second, int column) const;
+
+    // Rows in table order.
+    std::vector<int> SelectedRows() const;
+    bool HasSelection() const;
+    void SelectRows(const std::vector<int>& rows);
+
+    // Asked before the user changes the selection (click, keys, select all);
+    // returning false refuses the change.
+    void SetChangingHandler(std::function<bool()> handler);
+
+    const QPixmap& BackPicture() const { return m_backPicture; }
+    void SetBackPicture(const QPixmap& picture);
+    const QFont& HeaderFont() const { return m_headerFont; }
+    void SetHeaderFont(const QFont& font);
+
+    void selectAll() override;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
+                                                         const QEvent* event) const override;
+
+private:
+    void SetUpView();
+    void KeepColumnInLimits(int column, int oldWidth, int newWidth);
+    void ShowSortMark();
+    void PaintBackPicture(QPainter& painter) const;
+
+    TListModel* m_rows = nullptr;
+    std::vector<TListColumn> m_columns;
+    bool m_sortAscending = false;
+    int m_sortColumn = 0;
+    QCollator m_collator;
+    QPixmap m_backPicture;
+    QFont m_headerFont;
+    std::function<bool()> m_changing;
+};
+
+} // namespace varnello

@@ -1,0 +1,116 @@
+#include "FileTable.h"
+
+#include "Ui.h"
+
+#include <QStyle>
+#include <array>
+
+namespace varnello::filetable {
+
+namespace {
+
+const std::array<TListColumn, kColumnCount>& Columns()
+{
+    static const std::array<TListColumn, kColumnCount> columns{{
+        {QStringLiteral("No."), 45, 45, 45, false},
+        {QString(), 1, 1, 1, true},
+        {QStringLiteral("File Name"), 140, 140, 500, false},
+        {QStringLiteral("Title"), 120, 120, 300, false},
+        {QStringLiteral("Artist"), 70, 70, 300, false},
+        {QStringLiteral("Album"), 80, 80, 300, false},
+        {QStringLiteral("Year"), 45, 45, 100, false},
+        {QStringLiteral("Genre"), 80, 80, 120, false},
+        {QStringLiteral("Comment"), 200, 200, 800, false},
+    }};
+    return columns;
+}
+
+QStringList FieldCells(const TagFields& fields)
+{
+    return {ui::ToQt(fields.Title), ui::ToQt(fields.Artist), ui::ToQt(fields.Album),
+            ui::ToQt(fields.Year),  ui::ToQt(fields.Genre),  ui::ToQt(fields.Comment)};
+}
+
+} // namespace
+
+void SetUp(TListViewSort& table)
+{
+    table.setObjectName(QStringLiteral("clsLVFile"));
+    table.SetColumns({Columns().begin(), Columns().end()});
+    table.Rows().SetRowColours(kEvenRowColour, kOddRowColour);
+    // Below the last row the table shows the colour of the window's menu bar.
+    QPalette palette = table.palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::Window));
+    table.setPalette(palette);
+}
+
+TListRow ToListRow(const FileRow& row)
+{
+    TListRow listRow;
+    listRow.Cells.reserve(kColumnCount);
+    listRow.Cells << QString::number(row.No) << QString::number(row.TagKind)
+                  << ui::PathToQt(row.FileName) << FieldCells(row.Fields);
+    listRow.Data = ui::ToBytes(row.FileName);
+    return listRow;
+}
+
+FileRow FromListRow(const TListRow& listRow)
+{
+    auto cell = [&listRow](int column) {
+        return column < listRow.Cells.size() ? listRow.Cells.at(column) : QString();
+    };
+    FileRow row;
+    row.No = cell(kNo).toInt();
+    row.TagKind = cell(kTagKind).toInt();
+    row.FileName = ui::FromBytes(listRow.Data);
+    row.Fields.Title = ui::ToUtf8(cell(kTitle));
+    row.Fields.Artist = ui::ToUtf8(cell(kArtist));
+    row.Fields.Album = ui::ToUtf8(cell(kAlbum));
+    row.Fields.Year = ui::ToUtf8(cell(kYear));
+    row.Fields.Genre = ui::ToUtf8(cell(kGenre));
+    row.Fields.Comment = ui::ToUtf8(cell(kComment));
+    return row;
+}
+
+void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields)
+{
+    TListModel& rows = table.Rows();
+    rows.SetCell(row, kTagKind, QString::number(tagKind));
+    const QStringList cells = FieldCells(fields);
+    for (int i = 0; i < cells.size(); ++i) {
+        rows.SetCell(row, kTitle + i, cells.at(i));
+    }
+}
+
+void LayoutFileColumns(TListViewSort& table)
+{
+    int sum = 0;
+    for (int column = 0; column < table.ColumnCount(); ++column) {
+        const int width = table.SetColumnWidth(column, table.Column(column).MinWidth);
+        if (!table.isColumnHidden(column)) {
+            sum += width;
+        }
+    }
+    // Room is kept for the vertical scroll bar, so that filling the table does
+    // not bring up a horizontal one.
+    const int scrollBar = table.style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, &table);
+    const int width = table.maximumViewportSize().width() - scrollBar;
+    if (width - sum > 0) {
+        table.SetColumnWidth(kComment, table.Column(kComment).MinWidth + width - sum - 5);
+    }
+}
+
+QString SelectionText(const TListViewSort& table, const std::string& folder)
+{
+    const std::vector<int> selected = table.SelectedRows();
+    if (selected.size() >= 2) {
+        return QStringLiteral("%1 files selected").arg(selected.size());
+    }
+    if (selected.empty()) {
+        return {};
+    }
+    const std::string name = ui::FromBytes(table.Rows().Row(selected.front()).Data);
+    return ui::PathToQt(JoinPath(folder, name));
+}
+
+} // namespace varnello::filetable

@@ -1,0 +1,47 @@
+#pragma once
+// The file table's columns, limits and row colours, and the conversion between
+// the module's rows and the table's cells. The TagKind column is hidden; the
+// file name's bytes as the file system gave them are kept with the row.
+
+#include "FileRow.h"
+#include "TListViewSort.h"
+
+#include <QColor>
+#include <QString>
+#include <string>
+
+namespace varnello::filetable {
+
+enum Column : int
+{
+    kNo = 0,
+    kTagKind,
+    kFileName,
+    kTitle,
+    kArtist,
+    kAlbum,
+    kYear,
+    kGenre,
+    kComment,
+    kColumnCount
+};
+
+inline const QColor kEvenRowColour{215, 238, 240};
+inline const QColor kOddRowColour{215, 240, 224};
+
+void SetUp(TListViewSort& table);
+
+TListRow ToListRow(const FileRow& row);
+FileRow FromListRow(const TListRow& row);
+// Rewrites a row's TagKind and six tag cells; "No." and "File Name" stay.
+void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields);
+
+// Every column at its minimum width; the comment column takes the rest of the
+// table's width, up to its maximum.
+void LayoutFileColumns(TListViewSort& table);
+
+// The status bar's text for the selection: the one file's full path, or the
+// count of selected files.
+QString SelectionText(const TListViewSort& table, const std::string& folder);
+
+} // namespace varnello::filetable

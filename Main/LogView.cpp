@@ -1,0 +1,53 @@
+#include "LogView.h"
+
+#include "StatusWord.h"
+#include "Ui.h"
+
+#include <QLocale>
+
+namespace varnello::logview {
+
+void SetUp(TListViewSort& log)
+{
+    log.setObjectName(QStringLiteral("clsLVLogView"));
+    log.SetColumns({
+        {QStringLiteral("!"), 30, 30, 30, false},
+        {QStringLiteral("Description"), 240, 30, 500, false},
+        {QStringLiteral("Path"), 300, 30, 500, false},
+        {QStringLiteral("Time"), 80, 1, 500, false},
+    });
+    QPalette palette = log.palette();
+    palette.setColor(QPalette::Base, Qt::white);
+    log.setPalette(palette);
+}
+
+QString StatusMessageText(std::uint32_t status)
+{
+    return ui::ToQt(StatusMessage(status >> 8));
+}
+
+TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time)
+{
+    TListRow row;
+    row.Cells << QString() << StatusMessageText(failure.Status)
+              << ui::PathToQt(JoinPath(folder, failure.FileName))
+              << QLocale().toString(time, QLocale::LongFormat);
+    row.Data = ui::ToBytes(failure.FileName);
+    return row;
+}
+
+void LayoutLogColumns(TListViewSort& log, int width)
+{
+    int others = 0;
+    for (int column = 0; column < log.ColumnCount(); ++column) {
+        if (column != kPath) {
+            others += log.columnWidth(column);
+        }
+    }
+    const int free = width - others - 5;
+    if (free > 300 && log.columnWidth(kPath) < free) {
+        log.SetColumnWidth(kPath, free);
+    }
+}
+
+} // namespace varnello::logview

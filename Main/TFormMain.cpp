@@ -1,0 +1,516 @@
+#include "TFormMain.h"
+
+#include "FileTable.h"
+#include "FolderReader.h"
+#include "LogView.h"
+#include "TDirectoryPanel.h"
+#include "TFileList.h"
+#include "THeaderStrip.h"
+#include "TListViewSort.h"
+#include "Ui.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScreen>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTime>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace varnello {
+
+namespace {
+
+// A rebuild that takes longer than this shows its progress and lets the
+// window repaint, at most every kRepaintIntervalMs.
+constexpr qint64 kProgressDelayMs = 300;
+constexpr qint64 kRepaintIntervalMs = 50;
+
+QVBoxLayout* ZeroMarginColumn(QWidget* widget, int margin = 0)
+{
+    auto* layout = new QVBoxLayout(widget);
+    layout->setContentsMargins(margin, margin, margin, margin);
+    layout->setSpacing(0);
+    return layout;
+}
+
+QWidget* NamedWidget(const char* objectName, QWidget* parent)
+{
+    auto* widget = new QWidget(parent);
+    widget->setObjectName(QString::fromLatin1(objectName));
+    return widget;
+}
+
+QFrame* SunkenPanel(const char* objectName, QWidget* parent)
+{
+    auto* panel = new QFrame(parent);
+    panel->setObjectName(QString::fromLatin1(objectName));
+    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    return panel;
+}
+
+} // namespace
+
+TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
+{
+    setObjectName(QStringLiteral("FormMain"));
+    setWindowTitle(QStringLiteral("Varnello"));
+    CreateToolBar();
+    CreateStatusBar();
+    CreateCentralArea();
+    ConnectHandlers();
+    FormCreate();
+}
+
+TFormMain::~TFormMain() = default;
+
+void TFormMain::CreateToolBar()
+{
+    CbToolBar = new QToolBar(QStringLiteral("Address"), this);
+    CbToolBar->setObjectName(QStringLiteral("CbToolBar"));
+    CbToolBar->setMovable(false);
+    CbToolBar->setFloatable(false);
+    CbToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
+
+    TbAddress = NamedWidget("TbAddress", CbToolBar);
+    TbAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    auto* band = new QLabel(QStringLiteral("Address"), TbAddress);
+    CbAddress = new QComboBox(TbAddress);
+    CbAddress->setObjectName(QStringLiteral("CbAddress"));
+    CbAddress->setEditable(true);
+    CbAddress->setInsertPolicy(QComboBox::NoInsert);
+    CbAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    QPalette palette = CbAddress->palette();
+    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    CbAddress->setPalette(palette);
+    TbGoAddress = new QToolButton(TbAddress);
+    TbGoAddress->setObjectName(QStringLiteral("TbGoAddress"));
+    TbGoAddress->setText(QStringLiteral("Go"));
+    TbGoAddress->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
+    TbGoAddress->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    TbGoAddress->setAutoRaise(true);
+
+    // The address box takes the band's width less the go button's.
+    auto* layout = new QHBoxLayout(TbAddress);
+    layout->setContentsMargins(4, 2, 2, 2);
+    layout->setSpacing(6);
+    layout->addWidget(band);
+    layout->addWidget(CbAddress, 1);
+    layout->addWidget(TbGoAddress);
+    CbToolBar->addWidget(TbAddress);
+    addToolBar(Qt::TopToolBarArea, CbToolBar);
+}
+
+void TFormMain::CreateStatusBar()
+{
+    QStatusBar* bar = statusBar();
+    bar->setObjectName(QStringLiteral("ClsStbStatusBar"));
+    ClsStbStatusText = new QLabel(bar);
+    ClsStbStatusText->setObjectName(QStringLiteral("ClsStbStatusText"));
+    ClsStbStatusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bar->addWidget(ClsStbStatusText, 1);
+    ClsPrbListing = new QProgressBar(bar);
+    ClsPrbListing->setObjectName(QStringLiteral("ClsPrbListing"));
+    ClsPrbListing->setMaximumWidth(220);
+    ClsPrbListing->setFormat(QStringLiteral("%v / %m files"));
+    bar->addPermanentWidget(ClsPrbListing);
+    ClsPrbListing->hide();
+}
+
+void TFormMain::CreateCentralArea()
+{
+    QWidget* ClsPnlMain = NamedWidget("ClsPnlMain", this);
+    ClsSplLeftRight = new QSplitter(Qt::Horizontal, ClsPnlMain);
+    ClsSplLeftRight->setObjectName(QStringLiteral("ClsSplLeftRight"));
+    ClsSplLeftRight->setHandleWidth(3);
+    ClsPnlLeft = new TDirectoryPanel(ClsSplLeftRight);
+    ClsSplLeftRight->addWidget(ClsPnlLeft);
+    ClsSplLeftRight->addWidget(CreateRightPanel());
+    // The directory panel is never collapsed and keeps its width when the
+    // window grows; the right-hand side takes the rest.
+    ClsSplLeftRight->setCollapsible(0, false);
+    ClsSplLeftRight->setCollapsible(1, false);
+    ClsSplLeftRight->setStretchFactor(0, 0);
+    ClsSplLeftRight->setStretchFactor(1, 1);
+    ClsSplLeftRight->setSizes({209, 795});
+    ZeroMarginColumn(ClsPnlMain)->addWidget(ClsSplLeftRight);
+    setCentralWidget(ClsPnlMain);
+}
+
+QWidget* TFormMain::CreateRightPanel()
+{
+    QWidget* ClsPnlRight = NamedWidget("ClsPnlRight", ClsSplLeftRight);
+    SplitterRightTopAndBottom = new QSplitter(Qt::Vertical, ClsPnlRight);
+    SplitterRightTopAndBottom->setObjectName(QStringLiteral("SplitterRightTopAndBottom"));
+    SplitterRightTopAndBottom->setHandleWidth(2);
+    SplitterRightTopAndBottom->addWidget(CreateTablePanel());
+    SplitterRightTopAndBottom->addWidget(CreatePropertiesPanel());
+    SplitterRightTopAndBottom->setChildrenCollapsible(false);
+    SplitterRightTopAndBottom->setStretchFactor(0, 1);
+    SplitterRightTopAndBottom->setStretchFactor(1, 0);
+    SplitterRightTopAndBottom->setSizes({400, 205});
+    ZeroMarginColumn(ClsPnlRight)->addWidget(SplitterRightTopAndBottom);
+    return ClsPnlRight;
+}
+
+QWidget* TFormMain::CreateTablePanel()
+{
+    ClsPnlRightTop = SunkenPanel("ClsPnlRightTop", SplitterRightTopAndBottom);
+    ClsPnlRightTop->setMinimumHeight(30);
+    PageControl1 = new QTabWidget(ClsPnlRightTop);
+    PageControl1->setObjectName(QStringLiteral("PageControl1"));
+    QWidget* TsTag = NamedWidget("TsTag", PageControl1);
+    clsLVFile = new TListViewSort(TsTag);
+    filetable::SetUp(*clsLVFile);
+    ZeroMarginColumn(TsTag)->addWidget(clsLVFile);
+    PageControl1->addTab(TsTag, QStringLiteral("Tag"));
+
+    cbGenre = new QComboBox(ClsPnlRightTop);
+    cbGenre->setObjectName(QStringLiteral("cbGenre"));
+    cbGenre->hide();
+    ZeroMarginColumn(ClsPnlRightTop, 1)->addWidget(PageControl1);
+    return ClsPnlRightTop;
+}
+
+QWidget* TFormMain::CreatePropertiesPanel()
+{
+    ClsPnlRightBottom = SunkenPanel("ClsPnlRightBottom", SplitterRightTopAndBottom);
+    // However it is resized, the panel keeps 15 pixels.
+    ClsPnlRightBottom->setMinimumHeight(15);
+    PannelPropertyView = new THeaderStrip(QStringLiteral("PannelPropertyView"),
+                                          QStringLiteral("Properties View"), 24, ClsPnlRightBottom);
+    clsBtnPropertyViewClose =
+        PannelPropertyView->AddCloseButton(QStringLiteral("clsBtnPropertyViewClose"));
+    clsSpbSaveContent = new QPushButton(QStringLiteral("Save"));
+    clsSpbSaveContent->setObjectName(QStringLiteral("clsSpbSaveContent"));
+    clsSpbSaveContent->setFlat(true);
+    PannelPropertyView->AddButton(clsSpbSaveContent);
+    clsSpbSaveContent->setEnabled(false);
+    clsSpbSaveContent->hide();
+
+    PageControl = new QTabWidget(ClsPnlRightBottom);
+    PageControl->setObjectName(QStringLiteral("PageControl"));
+    TsContent = NamedWidget("TsContent", PageControl);
+    TsPlayMusic = NamedWidget("TsPlayMusic", PageControl);
+    TsLogView = NamedWidget("TsLogView", PageControl);
+    clsLVLogView = new TListViewSort(TsLogView);
+    logview::SetUp(*clsLVLogView);
+    ZeroMarginColumn(TsLogView)->addWidget(clsLVLogView);
+    PageControl->addTab(TsContent, QStringLiteral("Content"));
+    PageControl->addTab(TsPlayMusic, QStringLiteral("Play"));
+    PageControl->setTabVisible(PageControl->indexOf(TsPlayMusic), false);
+    PageControl->addTab(TsLogView, QStringLiteral("Log View"));
+
+    QVBoxLayout* layout = ZeroMarginColumn(ClsPnlRightBottom, 1);
+    layout->addWidget(PannelPropertyView);
+    layout->addWidget(PageControl, 1);
+    return ClsPnlRightBottom;
+}
+
+void TFormMain::ConnectHandlers()
+{
+    connect(m_menus.Open1, &QAction::triggered, this, [this] { Open1Click(); });
+    connect(m_menus.Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(m_menus.ModifyAction, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
+    connect(m_menus.menuModifyMp3Info, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
+    connect(m_menus.TbToolBar, &QAction::toggled, this, &TFormMain::TbToolBarClick);
+    connect(m_menus.TbDirectory, &QAction::toggled, this, &TFormMain::TbDirectoryClick);
+    connect(m_menus.tmiPropertiesView, &QAction::toggled, this, &TFormMain::tmiPropertiesViewClick);
+    connect(m_menus.TbStatusbar, &QAction::toggled, this, &TFormMain::TbStatusbarClick);
+    connect(m_menus.Content1, &QAction::triggered, this, [this] { Content1Click(); });
+    connect(m_menus.Homepage1, &QAction::triggered, this, [this] { Homepage1Click(); });
+    connect(m_menus.Reportabug1, &QAction::triggered, this, [this] { Reportabug1Click(); });
+    connect(m_menus.Viewbugs1, &QAction::triggered, this, [this] { Viewbugs1Click(); });
+    connect(m_menus.About1, &QAction::triggered, this, [this] { About1Click(); });
+
+    connect(ClsPnlLeft, &TDirectoryPanel::CloseClicked, this, &TFormMain::ToggleDirectoryPanel);
+    connect(clsBtnPropertyViewClose, &QToolButton::clicked, this,
+            &TFormMain::clsBtnPropertyViewCloseClick);
+    connect(TbGoAddress, &QToolButton::clicked, this, [this] { TbGoAddressClick(); });
+    connect(CbAddress->lineEdit(), &QLineEdit::returnPressed, this, [this] { TbGoAddressClick(); });
+    connect(ClsPnlLeft->FileList(), &TFileList::Changed, this, &TFormMain::clsFileListBoxChange);
+
+    connect(clsLVFile->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        UpdateModifyAction();
+        clsLVFileChange();
+    });
+    connect(clsLVFile, &QAbstractItemView::doubleClicked, this, &TFormMain::clsLVFileDblClick);
+    clsLVFile->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(clsLVFile, &QWidget::customContextMenuRequested, this,
+            &TFormMain::clsLVFileContextMenu);
+    clsLVFile->SetChangingHandler([this] { return clsLVFileChanging(); });
+    clsLVFile->installEventFilter(this);
+}
+
+void TFormMain::FormCreate()
+{
+    resize(1007, 725);
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame = geometry();
+        frame.moveCenter(screen->availableGeometry().center());
+        move(frame.topLeft());
+    }
+    filetable::LayoutFileColumns(*clsLVFile);
+    PageControl->setCurrentWidget(TsContent);
+    UpdateModifyAction();
+    clsLVFile->setFocus();
+}
+
+void TFormMain::showEvent(QShowEvent* event)
+{
+    QMainWindow::showEvent(event);
+    if (!m_shownOnce) {
+        // The log's width is known once the window is laid out: it is the
+        // width of the page shown in the lower page control.
+        m_shownOnce = true;
+        logview::LayoutLogColumns(*clsLVLogView, PageControl->currentWidget()->width());
+    }
+}
+
+bool TFormMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == clsLVFile) {
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+                clsLVFileDblClick();
+                return true;
+            }
+        } else if (event->type() == QEvent::Resize) {
+            filetable::LayoutFileColumns(*clsLVFile);
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+QString TFormMain::CurrentFolder() const
+{
+    return ui::PathToQt(m_currentFolder);
+}
+
+void TFormMain::ShowFolder(const QString& folder)
+{
+    ClsPnlLeft->ShowFolderChain(folder);
+    ReadFileList(folder);
+    CbAddress->setEditText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
+}
+
+void TFormMain::ReadFileList(const QString& folder)
+{
+    const std::string path = ui::PathFromQt(QDir::toNativeSeparators(QDir::cleanPath(folder)));
+    ClsPnlLeft->FileList()->Assign(path, ListFolderNames(path));
+}
+
+void TFormMain::clsFileListBoxChange()
+{
+    const TFileList& list = *ClsPnlLeft->FileList();
+    if (list.Names().empty()) {
+        return;
+    }
+    m_currentFolder = list.Folder();
+    AddToAddressHistory(CurrentFolder());
+    FillFileTable(list.Names());
+    UpdateModifyAction();
+    clsLVFileChange();
+}
+
+void TFormMain::FillFileTable(const std::vector<std::string>& names)
+{
+    TListModel& rows = clsLVFile->Rows();
+    rows.Clear();
+    QElapsedTimer elapsed;
+    elapsed.start();
+    qint64 lastRepaint = 0;
+    std::vector<TListRow> batch;
+    batch.reserve(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        batch.push_back(
+            filetable::ToListRow(ReadFileRow(m_currentFolder, names[i], static_cast<int>(i))));
+        const qint64 now = elapsed.elapsed();
+        if (now >= kProgressDelayMs && now - lastRepaint >= kRepaintIntervalMs) {
+            // A long folder: show what was read so far and let the window
+            // repaint, without taking mouse or keyboard input meanwhile.
+            rows.AppendRows(std::move(batch));
+            batch.clear();
+            ShowProgress(i + 1, names.size());
+            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+            lastRepaint = elapsed.elapsed();
+        }
+    }
+    rows.AppendRows(std::move(batch));
+    ClsPrbListing->hide();
+}
+
+void TFormMain::ShowProgress(std::size_t done, std::size_t total)
+{
+    ClsPrbListing->setRange(0, static_cast<int>(total));
+    ClsPrbListing->setValue(static_cast<int>(done));
+    ClsPrbListing->show();
+}
+
+void TFormMain::AddToAddressHistory(const QString& folder)
+{
+    // Qt::MatchFixedString compares without regard to case.
+    if (CbAddress->findText(folder, Qt::MatchFixedString) < 0) {
+        CbAddress->insertItem(0, folder);
+    }
+}
+
+void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)
+{
+    const QTime now = QTime::currentTime();
+    std::vector<TListRow> rows;
+    rows.reserve(failures.size());
+    for (const SaveFailure& failure : failures) {
+        rows.push_back(logview::ToLogRow(failure, m_currentFolder, now));
+    }
+    clsLVLogView->Rows().AppendRows(std::move(rows));
+}
+
+std::vector<int> TFormMain::SelectedFileRows() const
+{
+    return clsLVFile->SelectedRows();
+}
+
+FileRow TFormMain::FileRowAt(int row) const
+{
+    if (row < 0 || row >= clsLVFile->Rows().RowCount()) {
+        return {};
+    }
+    return filetable::FromListRow(clsLVFile->Rows().Row(row));
+}
+
+void TFormMain::SetFileRowFields(int row, int tagKind, const TagFields& fields)
+{
+    filetable::WriteFields(*clsLVFile, row, tagKind, fields);
+}
+
+void TFormMain::UpdateModifyAction()
+{
+    m_menus.ModifyAction->setEnabled(clsLVFile->HasSelection());
+}
+
+void TFormMain::clsLVFileChange()
+{
+    if (clsLVFile->Rows().RowCount() == 0) {
+        return;
+    }
+    if (!clsLVFile->HasSelection()) {
+        // The status bar keeps its text.
+        m_menus.menuModifyMp3Info->setVisible(false);
+        return;
+    }
+    m_menus.menuModifyMp3Info->setVisible(true);
+    ShowContentInContentView();
+    ClsStbStatusText->setText(filetable::SelectionText(*clsLVFile, m_currentFolder));
+}
+
+void TFormMain::clsLVFileDblClick()
+{
+    if (clsLVFile->Rows().RowCount() == 0) {
+        return;
+    }
+    const std::vector<int> selected = clsLVFile->SelectedRows();
+    if (!selected.empty()) {
+        OpenEditor(selected);
+    }
+}
+
+void TFormMain::clsLVFileContextMenu(const QPoint& position)
+{
+    if (m_menus.menuModifyMp3Info->isVisible()) {
+        m_menus.PopMenuLVFile->popup(clsLVFile->viewport()->mapToGlobal(position));
+    }
+}
+
+void TFormMain::OpenEditor(const std::vector<int>& /*selectedRows*/) {}
+
+void TFormMain::ShowContentInContentView() {}
+
+bool TFormMain::clsLVFileChanging()
+{
+    return true;
+}
+
+std::vector<std::string> TFormMain::ListFolderNames(const std::string& folder) const
+{
+    return FolderReader::ListMp3Names(folder);
+}
+
+FileRow TFormMain::ReadFileRow(const std::string& folder, const std::string& fileName, int no) const
+{
+    return FolderReader().ReadRow(folder, fileName, no);
+}
+
+void TFormMain::TbToolBarClick(bool checked)
+{
+    CbToolBar->setVisible(checked);
+}
+
+void TFormMain::TbDirectoryClick(bool checked)
+{
+    ClsPnlLeft->setVisible(checked);
+}
+
+void TFormMain::tmiPropertiesViewClick(bool checked)
+{
+    // Hiding the panel hides its splitter handle with it.
+    ClsPnlRightBottom->setVisible(checked);
+}
+
+void TFormMain::TbStatusbarClick(bool checked)
+{
+    statusBar()->setVisible(checked);
+}
+
+void TFormMain::ToggleDirectoryPanel()
+{
+    m_menus.TbDirectory->toggle();
+}
+
+void TFormMain::clsBtnPropertyViewCloseClick()
+{
+    m_menus.tmiPropertiesView->toggle();
+}
+
+void TFormMain::Open1Click()
+{
+    const QString folder = QFileDialog::getExistingDirectory(
+        this, QStringLiteral("Select Directory"), CurrentFolder());
+    if (!folder.isEmpty()) {
+        ShowFolder(folder);
+    }
+}
+
+void TFormMain::TbGoAddressClick()
+{
+    ShowFolder(CbAddress->currentText());
+}
+
+void TFormMain::Content1Click() {}
+
+void TFormMain::Homepage1Click() {}
+
+void TFormMain::Reportabug1Click() {}
+
+void TFormMain::Viewbugs1Click() {}
+
+void TFormMain::About1Click() {}
+
+} // namespace varnello

@@ -1,0 +1,159 @@
+#pragma once
+// The main window: the address bar, the directory panel, the file table on the
+// tab "Tag", the properties panel with the tabs "Content" and "Log View", the
+// status bar and the menus. The table's rows come from the UI-free folder
+// reader; the window only shows them.
+
+#include "FileRow.h"
+#include "MainMenus.h"
+
+#include <QMainWindow>
+#include <QString>
+#include <string>
+#include <vector>
+
+class QComboBox;
+class QEvent;
+class QLabel;
+class QProgressBar;
+class QPushButton;
+class QShowEvent;
+class QSplitter;
+class QTabWidget;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace varnello {
+
+class TDirectoryPanel;
+class TFileList;
+class THeaderStrip;
+class TListViewSort;
+
+class TFormMain : public QMainWindow
+{
+    Q_OBJECT
+
+public:
+    explicit TFormMain(QWidget* parent = nullptr);
+    ~TFormMain() override;
+
+    // The folder whose MP3 files the table shows; empty until a folder with
+    // MP3 files was listed. A root keeps its separator.
+    QString CurrentFolder() const;
+    const std::string& CurrentFolderPath() const { return m_currentFolder; }
+
+    // Moves the directory panel and the address box to a folder and lets the
+    // hidden file list read it (which rebuilds the table when it holds MP3
+    // files). Used at start with the working folder.
+    void ShowFolder(const QString& folder);
+    // The hidden file list reads the folder's MP3 names and reports a change.
+    void ReadFileList(const QString& folder);
+    // Rebuilds the table from the file list; a list without names changes
+    // nothing.
+    void clsFileListBoxChange();
+
+    // One log row per failed save, in order.
+    void AppendLogEntries(std::vector<SaveFailure> failures);
+
+    // The table's rows for the editors: selected rows in table order, a row as
+    // the module's record, and the rewrite of a row after a save.
+    std::vector<int> SelectedFileRows() const;
+    FileRow FileRowAt(int row) const;
+    void SetFileRowFields(int row, int tagKind, const TagFields& fields);
+
+    // Double-click, Enter, the popup item and Command > "&Modify": opens the
+    // tag editor for the selected rows, when there are any.
+    void clsLVFileDblClick();
+    // After the table's selection changed: popup item, properties view and
+    // status bar.
+    void clsLVFileChange();
+
+protected:
+    // Shows the tag editor for the selected rows (table order); does nothing
+    // until the editor is wired in.
+    virtual void OpenEditor(const std::vector<int>& selectedRows);
+    // Fills the properties view from the first selected row.
+    virtual void ShowContentInContentView();
+    // Asked before the user changes the table's selection; false refuses.
+    virtual bool clsLVFileChanging();
+    // The module's listing; replaceable so that tests can list any folder.
+    virtual std::vector<std::string> ListFolderNames(const std::string& folder) const;
+    virtual FileRow ReadFileRow(const std::string& folder, const std::string& fileName,
+                                int no) const;
+
+    // Handlers of the Help menu and the address bar, filled in by the folder
+    // navigation and the help menu.
+    virtual void Open1Click();
+    virtual void TbGoAddressClick();
+    virtual void Content1Click();
+    virtual void Homepage1Click();
+    virtual void Reportabug1Click();
+    virtual void Viewbugs1Click();
+    virtual void About1Click();
+
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+
+    TListViewSort* FileTable() const { return clsLVFile; }
+    TListViewSort* LogView() const { return clsLVLogView; }
+    QComboBox* AddressBox() const { return CbAddress; }
+    TDirectoryPanel* DirectoryPanel() const { return ClsPnlLeft; }
+    QTabWidget* LowerPages() const { return PageControl; }
+    QWidget* ContentPage() const { return TsContent; }
+    QPushButton* SaveContentButton() const { return clsSpbSaveContent; }
+    MainMenus& Menus() { return m_menus; }
+
+private:
+    void CreateToolBar();
+    void CreateStatusBar();
+    void CreateCentralArea();
+    QWidget* CreateRightPanel();
+    QWidget* CreateTablePanel();
+    QWidget* CreatePropertiesPanel();
+    void ConnectHandlers();
+    void FormCreate();
+
+    void FillFileTable(const std::vector<std::string>& names);
+    void ShowProgress(std::size_t done, std::size_t total);
+    void AddToAddressHistory(const QString& folder);
+    void UpdateModifyAction();
+    void clsLVFileContextMenu(const QPoint& position);
+
+    void TbToolBarClick(bool checked);
+    void TbDirectoryClick(bool checked);
+    void tmiPropertiesViewClick(bool checked);
+    void TbStatusbarClick(bool checked);
+    void ToggleDirectoryPanel();
+    void clsBtnPropertyViewCloseClick();
+
+    MainMenus m_menus;
+    std::string m_currentFolder;
+    bool m_shownOnce = false;
+
+    QToolBar* CbToolBar = nullptr;
+    QWidget* TbAddress = nullptr;
+    QComboBox* CbAddress = nullptr;
+    QToolButton* TbGoAddress = nullptr;
+    QLabel* ClsStbStatusText = nullptr;
+    QProgressBar* ClsPrbListing = nullptr;
+    QSplitter* ClsSplLeftRight = nullptr;
+    TDirectoryPanel* ClsPnlLeft = nullptr;
+    QSplitter* SplitterRightTopAndBottom = nullptr;
+    QWidget* ClsPnlRightTop = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    TListViewSort* clsLVFile = nullptr;
+    QComboBox* cbGenre = nullptr;
+    QWidget* ClsPnlRightBottom = nullptr;
+    THeaderStrip* PannelPropertyView = nullptr;
+    QToolButton* clsBtnPropertyViewClose = nullptr;
+    QPushButton* clsSpbSaveContent = nullptr;
+    QTabWidget* PageControl = nullptr;
+    QWidget* TsContent = nullptr;
+    QWidget* TsPlayMusic = nullptr;
+    QWidget* TsLogView = nullptr;
+    TListViewSort* clsLVLogView = nullptr;
+};
+
+} // namespace varnello

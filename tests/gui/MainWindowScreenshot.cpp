@@ -1,0 +1,109 @@
+// Takes a picture of the main window on a folder, for the README:
+//   varnello-screenshot [--sample] FOLDER OUT.png
+// With --sample the folder is first filled with a few files of its own (for
+// when the demo folder generator is not at hand). Run on the offscreen
+// platform: QT_QPA_PLATFORM=offscreen.
+
+#include "Mp3Builder.h"
+#include "TFormMain.h"
+#include "TListViewSort.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPixmap>
+#include <QStringList>
+#include <QTest>
+#include <cstdio>
+#include <filesystem>
+
+namespace {
+
+using varnello::testsupport::Id3v1Fields;
+using varnello::testsupport::Id3v2Builder;
+using varnello::testsupport::Mp3Builder;
+
+struct Sample
+{
+    const char* File;
+    const char* Title;
+    const char* Artist;
+    const char* Album;
+    const char* Year;
+    const char* Genre;
+    const char* Comment;
+};
+
+void WriteSampleFolder(const std::string& folder)
+{
+    static const Sample samples[] = {
+        {"01 Morning Light.mp3", "Morning Light", "Ada Lind", "Northern Roads", "2019", "Folk",
+         "Recorded live in Bergen"},
+        {"02 Harbour Lines.mp3", "Harbour Lines", "Ada Lind", "Northern Roads", "2019", "Folk", ""},
+        {"03 Slow River.mp3", "Slow River", "The Quiet Set", "Lowlands", "2007", "Jazz",
+         "Remastered"},
+        {"04 Paper Boats.mp3", "Paper Boats", "The Quiet Set", "Lowlands", "2007", "Jazz", ""},
+        {"05 Iron Sky.mp3", "Iron Sky", "Kestrel", "Altitude", "1998", "Rock", "Single edit"},
+        {"06 Static.mp3", "Static", "Kestrel", "Altitude", "1998", "Rock", ""},
+        {"07 Glass Garden.mp3", "Glass Garden", "Mira Cole", "Greenhouse", "2021", "Pop", ""},
+        {"08 Late Tram.mp3", "Late Tram", "Mira Cole", "Greenhouse", "2021", "Pop", "Bonus track"},
+    };
+    std::filesystem::create_directories(folder);
+    for (const Sample& sample : samples) {
+        Id3v2Builder tag;
+        tag.TextFrame("TIT2", sample.Title)
+            .TextFrame("TPE1", sample.Artist)
+            .TextFrame("TALB", sample.Album)
+            .TextFrame("TYER", sample.Year)
+            .TextFrame("TCON", sample.Genre);
+        if (*sample.Comment != '\0') {
+            tag.Frame("COMM", varnello::testsupport::Latin1Comment("eng", "", sample.Comment));
+        }
+        Mp3Builder()
+            .Tag(tag.Padding(256).Build())
+            .Audio(4)
+            .WriteTo((std::filesystem::path(folder) / sample.File).string());
+    }
+    Id3v1Fields old;
+    old.Title = "Old Tape";
+    old.Artist = "Unknown Band";
+    old.Year = "1985";
+    old.Genre = 17;
+    Mp3Builder().Audio(4).Id3v1(old).WriteTo(
+        (std::filesystem::path(folder) / "09 Old Tape.mp3").string());
+    Mp3Builder().Audio(4).WriteTo((std::filesystem::path(folder) / "10 untagged.mp3").string());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QApplication application(argc, argv);
+    QStringList arguments = QApplication::arguments();
+    arguments.removeFirst();
+    const bool sample = arguments.removeAll(QStringLiteral("--sample")) > 0;
+    if (arguments.size() != 2) {
+        std::fprintf(stderr, "usage: varnello-screenshot [--sample] FOLDER OUT.png\n");
+        return 2;
+    }
+    const QString folder = QDir(arguments.at(0)).absolutePath();
+    if (sample) {
+        WriteSampleFolder(QDir::toNativeSeparators(folder).toStdString());
+    }
+
+    varnello::TFormMain window;
+    window.show();
+    if (!QTest::qWaitForWindowExposed(&window)) {
+        std::fprintf(stderr, "the window was not shown\n");
+        return 1;
+    }
+    window.ShowFolder(folder);
+    if (auto* table = window.findChild<varnello::TListViewSort*>(QStringLiteral("clsLVFile"))) {
+        table->SelectRows({1});
+    }
+    QTest::qWait(50);
+    if (!window.grab().save(arguments.at(1))) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(arguments.at(1)));
+        return 1;
+    }
+    return 0;
+}
