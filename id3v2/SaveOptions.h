@@ -1,0 +1,29 @@
+#pragma once
+// Per-save settings that the tag object does not carry. The only one is a
+// hook that sees every file operation of a save before it runs; tests use it
+// to make a chosen operation fail and check that the file survives.
+
+#include <functional>
+
+namespace varnello {
+
+enum class SaveOperation
+{
+    Read,            // a read from the original file
+    Write,           // a write to the original or to the temporary file
+    Extend,          // reserving disk space for a file that grows in place
+    Truncate,        // cutting a file at a position
+    Sync,            // flushing a file to disk
+    Close,           // closing the temporary file (where late write errors show)
+    CreateTemporary, // making the temporary file beside the original
+    Rename,          // putting the temporary file in the original's place
+};
+
+struct SaveOptions
+{
+    // Called before each operation. It may throw EReadError, EWriteError,
+    // EInOutError, or EFileOpenError (the last only for CreateTemporary).
+    std::function<void(SaveOperation)> BeforeOperation;
+};
+
+} // namespace varnello

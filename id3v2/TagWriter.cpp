@@ -1,0 +1,211 @@
+#include "TagWriter.h"
+
+#include "ByteOrder.h"
+#include "Crc32.h"
+#include "FrameFlags.h"
+#include "FramePreparation.h"
+#include "TagPlacer.h"
+
+#include <array>
+
+namespace varnello {
+
+namespace {
+
+constexpr std::uint8_t kDefaultArgument = 255;
+
+// A tag header as the old tag at the offset must begin: "ID3", version and
+// revision below 0xFF, a syncsafe size.
+bool IsTagHeader(const std::array<std::uint8_t, 10>& header)
+{
+    return header[0] == 'I' && header[1] == 'D' && header[2] == '3' && header[3] < 0xFF &&
+           header[4] < 0xFF && header[6] < 0x80 && header[7] < 0x80 && header[8] < 0x80 &&
+           header[9] < 0x80;
+}
+
+} // namespace
+
+TagWriter::TagWriter(Tid3v2tag& tag, FileStream& file, std::string path, std::uint64_t offset,
+                     const SaveOptions& options)
+    : m_tag(tag), m_file(file), m_path(std::move(path)), m_io(options), m_progress(tag)
+{
+    m_plan.Offset = offset;
+}
+
+StatusWord TagWriter::WriteTag(std::uint8_t majorVersion, std::uint8_t revision)
+{
+    const StatusWord planned = PlanTag(majorVersion, revision);
+    if (!status::IsSuccess(planned)) {
+        return planned;
+    }
+    TagPlacer placer(m_plan, m_io, m_progress, [this](WriteCache& cache) { EmitTag(cache); });
+    placer.Place(m_file, m_path);
+    UpdateObject();
+    return m_status;
+}
+
+StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
+{
+    m_plan.Version = majorVersion == kDefaultArgument ? m_tag.MajorVersion : majorVersion;
+    const std::uint8_t written = revision == kDefaultArgument ? m_tag.Revision : revision;
+    if (m_plan.Version != 3 && m_plan.Version != 4) {
+        return status::kMajorVersion;
+    }
+    if (written != 0) {
+        return status::kRevision;
+    }
+    if (m_tag.Frames.Count() == 0) {
+        return status::kNoFrames;
+    }
+    m_progress.Report(0, "Preparing tag");
+    m_plan.FileSize = m_file.Size();
+    if (m_plan.FileSize < m_plan.Offset) {
+        return status::kPastEof;
+    }
+    m_status = PrepareFrames(m_tag, m_plan.Version, m_progress);
+    if (!status::IsSuccess(m_status)) {
+        return m_status;
+    }
+    m_status = status::WithError(m_status, FindOldTag());
+    if (!status::IsSuccess(m_status)) {
+        return m_status;
+    }
+    MeasureFrames();
+    m_status = status::WithError(m_status, FinishSizing());
+    return m_status;
+}
+
+// The old tag is the tag whose header lies at the offset. A header that is
+// not a tag header at all means there is none; a tag header whose size
+// reaches past the end of the file is refused, because taking everything up
+// to the end as the old tag would overwrite the audio.
+StatusWord TagWriter::FindOldTag()
+{
+    m_plan.OldSize = 0;
+    const std::uint64_t offset = m_plan.Offset;
+    const std::uint64_t fileSize = m_plan.FileSize;
+    if (fileSize - offset < 10) {
+        return status::kOk;
+    }
+    std::array<std::uint8_t, 10> header{};
+    m_io.Read(m_file, offset, header);
+    if (!IsTagHeader(header)) {
+        return status::kOk;
+    }
+    const std::uint64_t size = 10 + std::uint64_t{bytes::ReadSyncsafe32(header, 6)};
+    if (size > fileSize - offset) {
+        return status::kBadTagSize;
+    }
+    m_plan.OldSize = size;
+    // A version 4 footer belongs to the old tag; left in place it would sit
+    // in front of the audio.
+    if (header[3] == 4 && (header[5] & tagflags::kFooter) != 0 && fileSize - offset - size >= 10) {
+        std::array<std::uint8_t, 10> footer{};
+        m_io.Read(m_file, offset + size, footer);
+        if (footer[0] == '3' && footer[1] == 'D' && footer[2] == 'I' && footer[3] == 4) {
+            m_plan.OldSize += 10;
+        }
+    }
+    return status::kOk;
+}
+
+void TagWriter::MeasureFrames()
+{
+    const bool v3 = m_plan.Version == 3;
+    m_plan.HasCrc = m_tag.CrcPresent();
+    if (m_plan.HasCrc) {
+        m_tag.SetExtendedHeader(true);
+        m_progress.Phase("Calculating CRC-32");
+    }
+    std::uint64_t size = layout::kTagHeaderSize;
+    if (m_tag.ExtendedHeader()) {
+        size += v3 ? layout::ExtendedHeaderSizeV3(m_plan.HasCrc)
+                   : layout::ExtendedHeaderSizeV4(m_tag.ExtFlags);
+    }
+    const TFrameIndex& frames = m_tag.Frames;
+    m_frameHeaders.clear();
+    m_frameHeaders.reserve(frames.Count());
+    for (std::uint32_t i = 1; i <= frames.Count(); ++i) {
+        const FrameRecord& frame = frames.Record(i);
+        const std::span<const std::uint8_t> data = frame.Data;
+        // Version 3 frame sizes and the CRC count the data as it is before
+        // unsynchronisation.
+        const bool plainCounts = v3 && (frame.StoredFlags[1] & frameflags::kUnsynchronisation) != 0;
+        const std::uint32_t counted =
+            plainCounts ? layout::DeunsyncedSize(data) : static_cast<std::uint32_t>(data.size());
+        layout::Bytes header = layout::FrameHeader(frame, m_plan.Version, counted);
+        if (m_plan.HasCrc) {
+            Crc32Update(header, m_crcRegister);
+            if (plainCounts) {
+                layout::Crc32UpdateDeunsynced(data, m_crcRegister);
+            } else {
+                Crc32Update(data, m_crcRegister);
+            }
+        }
+        if (v3 && m_tag.Unsynchronisation()) {
+            header = layout::UnsyncHeaderRun(header, data);
+        }
+        size += header.size() + data.size();
+        m_frameHeaders.push_back(std::move(header));
+    }
+    m_plan.NewSize = size;
+}
+
+StatusWord TagWriter::FinishSizing()
+{
+    const layout::PaddingSettings settings{m_tag.PaddingMode, m_tag.PaddingBlock,
+                                           m_tag.PaddingLimit, m_tag.PaddingSize};
+    m_plan.Padding =
+        layout::ChoosePadding(settings, m_plan.FileSize, m_plan.OldSize, m_plan.NewSize);
+    m_tag.PaddingSize = m_plan.Padding;
+    layout::Bytes extended;
+    if (m_plan.Version == 3 && m_tag.ExtendedHeader()) {
+        // The fields of a version 3 extended header are unsynchronised with
+        // the tag; the bytes this inserts come on top of the padding.
+        const std::uint32_t crc = m_plan.HasCrc ? ~m_crcRegister : 0;
+        extended =
+            layout::ExtendedHeaderV3(m_plan.HasCrc, m_plan.Padding, crc, m_tag.Unsynchronisation());
+        m_plan.NewSize += extended.size() - layout::ExtendedHeaderSizeV3(m_plan.HasCrc);
+    }
+    m_plan.NewSize += m_plan.Padding;
+    if (m_plan.NewSize - layout::kTagHeaderSize > layout::kMaxTagBody) {
+        return status::kTagTooLarge;
+    }
+    if (m_plan.Version == 4 && m_plan.HasCrc) {
+        layout::Crc32UpdateZeros(m_plan.Padding, m_crcRegister);
+    }
+    m_plan.Crc = ~m_crcRegister;
+    if (m_plan.Version == 4 && m_tag.ExtendedHeader()) {
+        extended = layout::ExtendedHeaderV4(m_tag.ExtFlags, m_plan.Crc, m_tag.Restrictions);
+    }
+    m_headers = layout::TagHeader(m_plan.Version, m_tag.Flags,
+                                  static_cast<std::uint32_t>(m_plan.NewSize - 10));
+    m_headers.insert(m_headers.end(), extended.begin(), extended.end());
+    return status::kOk;
+}
+
+void TagWriter::EmitTag(WriteCache& cache)
+{
+    cache.Put(m_headers);
+    const TFrameIndex& frames = m_tag.Frames;
+    for (std::uint32_t i = 1; i <= frames.Count(); ++i) {
+        cache.Put(m_frameHeaders[i - 1]);
+        cache.Put(frames.Record(i).Data);
+    }
+    cache.PutZeros(m_plan.Padding);
+}
+
+void TagWriter::UpdateObject()
+{
+    m_tag.MajorVersion = m_plan.Version;
+    m_tag.Revision = 0;
+    m_tag.TagSize = static_cast<std::uint32_t>(m_plan.NewSize - 10);
+    m_tag.CRC32 = m_plan.Crc;
+    m_tag.LoadStatus = m_status;
+    m_tag.Modified = false;
+    m_tag.TagOffset = m_plan.Offset;
+    m_tag.PaddingSize = m_plan.Padding;
+    m_progress.Report(100, "Save Complete");
+}
+
+} // namespace varnello

@@ -1,0 +1,313 @@
+// A save must never damage the file it writes: failures and crashes at any
+// moment leave either the old file or the new one.
+
+#include "FileStream.h"
+#include "WriterTestSupport.h"
+
+#include <chrono>
+#include <csignal>
+#include <functional>
+#include <gtest/gtest.h>
+#include <random>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace varnello;
+using namespace varnello::writertest;
+using testsupport::Id3v2Builder;
+using testsupport::ReadFile;
+using testsupport::TempDir;
+using testsupport::WriteFile;
+
+namespace {
+
+Bytes OldFile(std::size_t audioSize)
+{
+    Bytes file = Id3v2Builder().TextFrame("TIT2", "Old title").Padding(100).Build();
+    testsupport::Append(file, Pattern(audioSize));
+    return file;
+}
+
+// A tag that no longer fits the old one's place, so the audio must move.
+void FillGrowingTag(Tid3v2tag& tag)
+{
+    AddText(tag, "TIT2", "A new title");
+    AddFrame(tag, "PRIV", Pattern(3000, 9));
+}
+
+// Runs `body` in a child process and returns its exit code.
+int InChild(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(body());
+    }
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
+}
+
+void ThrowFor(SaveOperation op)
+{
+    switch (op) {
+    case SaveOperation::Read:
+        throw EReadError("injected read failure");
+    case SaveOperation::Truncate:
+        throw EInOutError("injected failure");
+    case SaveOperation::CreateTemporary:
+        throw EFileOpenError("injected: folder not writable");
+    default:
+        throw EWriteError("injected write failure");
+    }
+}
+
+StatusWord ExpectedStatus(SaveOperation op)
+{
+    switch (op) {
+    case SaveOperation::Read:
+        return status::kReadError;
+    case SaveOperation::Truncate:
+        return status::kIoError;
+    default:
+        return status::kWriteError;
+    }
+}
+
+} // namespace
+
+TEST(SafeSave, EveryFailureBeforeTheRenameLeavesTheOriginal)
+{
+    const Bytes original = OldFile(100000);
+    Bytes saved;
+    {
+        TempDir dir;
+        WriteFile(dir.File("a.mp3"), original);
+        Tid3v2tag tag;
+        FillGrowingTag(tag);
+        ASSERT_EQ(Save(tag, dir.File("a.mp3")), 0);
+        saved = ReadFile(dir.File("a.mp3"));
+    }
+    bool completed = false;
+    for (int failAt = 0; !completed && failAt < 1000; ++failAt) {
+        TempDir dir;
+        const std::string path = dir.File("a.mp3");
+        WriteFile(path, original);
+        int seen = 0;
+        std::optional<SaveOperation> failed;
+        SaveOptions options;
+        options.BeforeOperation = [&](SaveOperation op) {
+            if (seen++ == failAt) {
+                failed = op;
+                ThrowFor(op);
+            }
+        };
+        Tid3v2tag tag;
+        FillGrowingTag(tag);
+        const StatusWord result = Save(tag, path, 255, options);
+        if (!failed) {
+            completed = true;
+            EXPECT_EQ(result, 0);
+            EXPECT_EQ(ReadFile(path), saved);
+        } else if (*failed == SaveOperation::CreateTemporary) {
+            // No temporary file: the audio moves inside the file instead.
+            EXPECT_EQ(result, 0) << "operation " << failAt;
+            EXPECT_EQ(ReadFile(path), saved) << "operation " << failAt;
+        } else {
+            EXPECT_EQ(result, ExpectedStatus(*failed)) << "operation " << failAt;
+            EXPECT_EQ(ReadFile(path), original) << "operation " << failAt << " damaged the file";
+        }
+        EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"a.mp3"})
+            << "operation " << failAt << " left a temporary file";
+    }
+    EXPECT_TRUE(completed);
+}
+
+TEST(SafeSave, AFileSizeLimitFailsTheSaveAndKeepsTheOriginal)
+{
+    const Bytes original = OldFile(200000);
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{4096}, rlim_t{100000}, rlim_t{original.size()}}) {
+        TempDir dir;
+        const std::string path = dir.File("a.mp3");
+        WriteFile(path, original);
+        const int code = InChild([&] {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit fsize{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &fsize);
+            Tid3v2tag tag;
+            FillGrowingTag(tag);
+            return Save(tag, path) >> 8;
+        });
+        EXPECT_EQ(code, status::kWriteError >> 8) << "limit " << limit;
+        EXPECT_EQ(ReadFile(path), original) << "limit " << limit;
+        EXPECT_EQ(FolderEntries(dir.Path()).size(), 1u) << "limit " << limit;
+    }
+}
+
+TEST(SafeSave, AFullDiskStopsAMoveInsideTheFileBeforeAnyAudioMoves)
+{
+    // A second hard link rules out the temporary file: a rename would cut
+    // the link.
+    const Bytes original = OldFile(200000);
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    WriteFile(path, original);
+    ASSERT_EQ(::link(path.c_str(), dir.File("b.mp3").c_str()), 0);
+    const int code = InChild([&] {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const rlimit fsize{original.size() + 10, original.size() + 10};
+        ::setrlimit(RLIMIT_FSIZE, &fsize);
+        Tid3v2tag tag;
+        FillGrowingTag(tag);
+        return Save(tag, path) >> 8;
+    });
+    EXPECT_EQ(code, status::kWriteError >> 8);
+    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_EQ(Inode(path), Inode(dir.File("b.mp3")));
+}
+
+TEST(SafeSave, AKilledSaveLeavesTheOldOrTheNewFile)
+{
+    const Bytes original = OldFile(1 << 20);
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    WriteFile(path, original);
+    const auto started = std::chrono::steady_clock::now();
+    {
+        Tid3v2tag tag;
+        FillGrowingTag(tag);
+        ASSERT_EQ(Save(tag, path), 0);
+    }
+    const auto saveTime = std::chrono::steady_clock::now() - started;
+    const Bytes saved = ReadFile(path);
+    ASSERT_NE(saved, original);
+
+    std::mt19937 random(12345);
+    const auto window = std::chrono::duration_cast<std::chrono::microseconds>(saveTime) * 3 / 2;
+    std::uniform_int_distribution<long> delay(0, std::max<long>(window.count(), 1000));
+    int oldSeen = 0;
+    int newSeen = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    for (int round = 0; round < 40 && std::chrono::steady_clock::now() < deadline; ++round) {
+        WriteFile(path, original);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            Tid3v2tag tag;
+            FillGrowingTag(tag);
+            ::_exit(Save(tag, path) >> 8);
+        }
+        ::usleep(static_cast<useconds_t>(delay(random)));
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+        const Bytes now = ReadFile(path);
+        if (now == original) {
+            ++oldSeen;
+        } else {
+            ASSERT_EQ(now, saved) << "round " << round << ": a mix of old and new";
+            ++newSeen;
+        }
+        for (const std::string& name : FolderEntries(dir.Path())) {
+            if (name != "a.mp3") {
+                ::unlink(dir.File(name).c_str()); // left by the killed save
+            }
+        }
+    }
+    EXPECT_GT(oldSeen + newSeen, 0);
+    std::cout << "[          ] killed saves: " << oldSeen << " left the old file, " << newSeen
+              << " the new one\n";
+}
+
+TEST(SafeSave, KeepsThePermissionBitsOfAReplacedFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    WriteFile(path, OldFile(5000));
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    const std::uint64_t inode = Inode(path);
+    Tid3v2tag tag;
+    FillGrowingTag(tag);
+    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_NE(Inode(path), inode) << "expected the save through a temporary file";
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0640u);
+}
+
+TEST(SafeSave, ASymbolicLinkStaysALink)
+{
+    TempDir dir;
+    const std::string target = dir.File("real.mp3");
+    const std::string link = dir.File("link.mp3");
+    WriteFile(target, OldFile(5000));
+    ASSERT_EQ(::symlink("real.mp3", link.c_str()), 0);
+    Tid3v2tag tag;
+    FillGrowingTag(tag);
+    ASSERT_EQ(Save(tag, link), 0);
+    struct stat info
+    {
+    };
+    ASSERT_EQ(::lstat(link.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISLNK(info.st_mode));
+    EXPECT_EQ(ReadFile(target), ReadFile(link));
+    EXPECT_EQ(Slice(ReadFile(target), 0, 3), (Bytes{'I', 'D', '3'}));
+    EXPECT_NE(ReadFile(target), OldFile(5000));
+}
+
+TEST(SaveToFile, SameFileNameAndNegativeOffsetMeanTheLoadedPlace)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    const Bytes junk = Pattern(100, 5);
+    Bytes original = junk;
+    testsupport::Append(original, OldFile(500));
+    WriteFile(path, original);
+    Tid3v2tag tag;
+    tag.FileName = path;
+    tag.TagOffset = 100;
+    tag.PaddingMode = 0;
+    AddText(tag, "TIT2", "At 100");
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    Bytes expected = junk;
+    testsupport::Append(expected, Id3v2Builder().TextFrame("TIT2", "At 100").Build());
+    testsupport::Append(expected, Pattern(500));
+    EXPECT_EQ(ReadFile(path), expected);
+    EXPECT_EQ(tag.TagOffset, 100u);
+
+    // Another name with a negative offset means offset 0.
+    const std::string other = dir.File("b.mp3");
+    WriteFile(other, Pattern(50));
+    ASSERT_EQ(tag.SaveToFile(other, 255, 255, -5), 0);
+    EXPECT_EQ(Slice(ReadFile(other), 0, 3), (Bytes{'I', 'D', '3'}));
+    EXPECT_EQ(tag.FileName, other);
+    EXPECT_EQ(tag.TagOffset, 0u);
+}
+
+TEST(SaveToFile, RefusesWithoutOpeningTheFile)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    const Bytes original = OldFile(500);
+    WriteFile(path, original);
+    int operations = 0;
+    SaveOptions options;
+    options.BeforeOperation = [&operations](SaveOperation) { ++operations; };
+
+    Tid3v2tag failedLoad;
+    AddText(failedLoad, "TIT2", "x");
+    failedLoad.LoadStatus = status::kBadTagSize;
+    EXPECT_EQ(Save(failedLoad, path, 255, options), status::kBadTag);
+
+    Tid3v2tag tag;
+    AddText(tag, "TIT2", "x");
+    EXPECT_EQ(Save(tag, dir.File("missing.mp3"), 255, options), status::kCannotOpen);
+    EXPECT_EQ(Save(tag, dir.Path(), 255, options), status::kCannotOpen) << "a folder";
+    EXPECT_EQ(SaveTagToFile(tag, "=", 255, 255, -1, options), status::kCannotOpen)
+        << "no file name yet";
+    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    EXPECT_EQ(Save(tag, path, 255, options), status::kReadOnly);
+    EXPECT_EQ(operations, 0);
+    EXPECT_EQ(ReadFile(path), original);
+    EXPECT_TRUE(tag.FileName.empty()) << "only a successful save sets the file name";
+}

@@ -1,0 +1,94 @@
+#pragma once
+// Helpers shared by the tag writer's tests: tags built in memory frame by
+// frame, audio bytes that show any misplacement, and a look at a folder.
+
+#include "FrameFlags.h"
+#include "Mp3Builder.h"
+#include "SaveOptions.h"
+#include "SaveToFile.h"
+#include "Tid3v2tag.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <dirent.h>
+#include <string>
+#include <sys/stat.h>
+#include <vector>
+
+namespace varnello::writertest {
+
+using testsupport::Bytes;
+
+// Bytes without a repeating pattern (so that a shifted copy never matches),
+// with 0xFF and 0xE0 bytes among them.
+inline Bytes Pattern(std::size_t size, std::uint32_t seed = 1)
+{
+    Bytes out(size);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (auto& byte : out) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return out;
+}
+
+// A frame whose data is stored as given and whose header asks for the same
+// flags, unless `requested` says otherwise.
+inline std::uint32_t AddFrame(Tid3v2tag& tag, const char* id, const Bytes& data,
+                              std::uint8_t stored = 0, int requested = -1)
+{
+    const std::uint32_t i = tag.Frames.AddFrame(id);
+    FrameRecord& frame = tag.Frames.Record(i);
+    frame.Data = data;
+    frame.StoredFlags[1] = stored;
+    frame.Flags[1] = requested < 0 ? stored : static_cast<std::uint8_t>(requested);
+    return i;
+}
+
+inline std::uint32_t AddText(Tid3v2tag& tag, const char* id, std::string_view latin1,
+                             std::uint8_t requested = 0)
+{
+    return AddFrame(tag, id, testsupport::Latin1Text(latin1), 0, requested);
+}
+
+inline std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+inline std::uint64_t Inode(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    ::stat(path.c_str(), &info);
+    return static_cast<std::uint64_t>(info.st_ino);
+}
+
+inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count = SIZE_MAX)
+{
+    from = std::min(from, bytes.size());
+    count = std::min(count, bytes.size() - from);
+    return Bytes(bytes.begin() + static_cast<long>(from),
+                 bytes.begin() + static_cast<long>(from + count));
+}
+
+// A save with the default options and the tag's own version.
+inline StatusWord Save(Tid3v2tag& tag, const std::string& path, std::uint8_t version = 255,
+                       const SaveOptions& options = {})
+{
+    return SaveTagToFile(tag, path, version, 255, 0, options);
+}
+
+} // namespace varnello::writertest
