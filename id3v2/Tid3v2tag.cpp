@@ -1,5 +1,8 @@
 #include "Tid3v2tag.h"
 
+#include "FileStream.h"
+#include "TagReader.h"
+
 namespace varnello {
 
 void Tid3v2tag::ReportProgress(std::uint8_t percent, std::string_view text)
@@ -16,10 +19,41 @@ void Tid3v2tag::ReportProgress(std::uint8_t percent, std::string_view text)
 
 StatusWord Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t offset)
 {
-    // Placeholder until the reader lands.
-    (void)fileName;
-    (void)offset;
-    return status::kNoTag;
+    // A folder or device named like an MP3 file does not count as a file.
+    const FileAttributes attributes = QueryAttributes(fileName);
+    if (!attributes.Exists) {
+        return status::kCannotOpen;
+    }
+    ReadOnly = attributes.ReadOnly;
+    StatusWord result = status::kOk;
+    bool headerAccepted = false;
+    try {
+        FileStream file(fileName, FileStream::Access::Read);
+        if (offset < 0 || static_cast<std::uint64_t>(offset) >= file.Size()) {
+            return status::kPastEof;
+        }
+        file.Seek(static_cast<std::uint64_t>(offset));
+        FileName = fileName;
+        TagReader reader(*this, file, static_cast<std::uint64_t>(offset));
+        try {
+            return reader.ReadTag();
+        } catch (...) {
+            headerAccepted = reader.HeaderAccepted();
+            throw;
+        }
+    } catch (const EFileOpenError&) {
+        result = status::kCannotOpen;
+    } catch (const EReadError&) {
+        result = status::kReadError;
+    } catch (const EInOutError&) {
+        result = status::kIoError;
+    }
+    // The frames may be half rebuilt: make sure that they are never saved
+    // as if the load had succeeded.
+    if (headerAccepted) {
+        LoadStatus = result;
+    }
+    return result;
 }
 
 } // namespace varnello

@@ -58,6 +58,10 @@ TEST(ZlibCodec, LargeExpansionSucceedsByGrowing)
     const Bytes packed = testsupport::ZlibCompress(zeros, 9);
     ASSERT_LT(packed.size(), 4096u);
     EXPECT_EQ(DecompressBuffer(packed), zeros);
+
+    const std::size_t size = (5u << 20) + 123u;
+    EXPECT_EQ(DecompressBuffer(testsupport::ZlibZeros(size)), Bytes(size, 0x00))
+        << "the test builder's long zero streams are valid";
 }
 
 TEST(ZlibCodec, BadInputRaisesWithZlibsMessage)

@@ -181,7 +181,6 @@ TEST(FrameIndex, DecompressionBombIsRefusedAndTheDataKept)
     EXPECT_EQ(frames.DecompressFrame(i), 4);
     EXPECT_TRUE(frames.Record(i).Data == bomb) << "the compressed data stays as it was";
     EXPECT_TRUE(frames.StoredCompression(i));
-    EXPECT_THROW(DecompressBuffer(bomb), EZDecompressionError);
 }
 
 TEST(FrameIndex, DecompressionUpToTheLimitSucceeds)

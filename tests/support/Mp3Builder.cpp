@@ -59,33 +59,67 @@ Bytes ZlibCompress(const Bytes& in, int level)
     return out;
 }
 
-Bytes ZlibZeros(std::uint64_t inflatedSize)
+namespace {
+
+// Feeds `count` zeros to deflate and returns what it writes.
+Bytes DeflateZeros(z_stream& stream, std::uint64_t count, int flush)
 {
-    z_stream stream{};
-    if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
-        throw std::runtime_error("deflateInit2 failed");
-    }
-    const Bytes zeros(1u << 16, 0x00);
+    static const Bytes zeros(1u << 16, 0x00);
     Bytes out;
     Bytes chunk(1u << 16);
-    std::uint64_t left = inflatedSize;
-    int code = Z_OK;
-    while (code != Z_STREAM_END) {
+    std::uint64_t left = count;
+    do {
         const auto take = static_cast<uInt>(std::min<std::uint64_t>(left, zeros.size()));
         stream.next_in = const_cast<Bytef*>(zeros.data());
         stream.avail_in = take;
         left -= take;
-        const int flush = left == 0 ? Z_FINISH : Z_NO_FLUSH;
+        const int mode = left == 0 ? flush : Z_NO_FLUSH;
         do {
             stream.next_out = chunk.data();
             stream.avail_out = static_cast<uInt>(chunk.size());
-            code = deflate(&stream, flush);
+            deflate(&stream, mode);
             out.insert(out.end(), chunk.begin(),
                        chunk.begin() +
                            static_cast<std::ptrdiff_t>(chunk.size() - stream.avail_out));
         } while (stream.avail_out == 0);
+    } while (left > 0);
+    return out;
+}
+
+} // namespace
+
+Bytes ZlibZeros(std::uint64_t inflatedSize)
+{
+    // With run-length matching every further MiB of zeros, flushed to a byte
+    // boundary, compresses to the same bytes: the stream is built from one
+    // such piece repeated, then finished with the checksum of all the zeros
+    // (Adler-32 of n zeros is (n mod 65521) << 16 | 1).
+    constexpr std::uint64_t kPiece = 1u << 20;
+    z_stream stream{};
+    if (deflateInit2(&stream, 9, Z_DEFLATED, 15, 8, Z_RLE) != Z_OK) {
+        throw std::runtime_error("deflateInit2 failed");
     }
+    Bytes out;
+    std::uint64_t left = inflatedSize;
+    if (left > 3 * kPiece) {
+        out = DeflateZeros(stream, kPiece, Z_SYNC_FLUSH);
+        const Bytes piece = DeflateZeros(stream, kPiece, Z_SYNC_FLUSH);
+        if (DeflateZeros(stream, kPiece, Z_SYNC_FLUSH) != piece) {
+            deflateEnd(&stream);
+            throw std::runtime_error("deflate pieces differ");
+        }
+        left -= 3 * kPiece;
+        Append(out, piece);
+        Append(out, piece);
+        for (; left > kPiece; left -= kPiece) {
+            Append(out, piece);
+        }
+    }
+    Append(out, DeflateZeros(stream, left, Z_FINISH));
     deflateEnd(&stream);
+    const auto adler = static_cast<std::uint32_t>(((inflatedSize % 65521u) << 16) | 1u);
+    out.resize(out.size() - 4);
+    AppendBE32(out, adler);
     return out;
 }
 

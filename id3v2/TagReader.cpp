@@ -1,0 +1,372 @@
+#include "TagReader.h"
+
+#include "ByteOrder.h"
+#include "FrameFlags.h"
+#include "Tid3v2tag.h"
+
+#include <algorithm>
+#include <string_view>
+
+namespace varnello {
+
+namespace {
+
+constexpr std::size_t kHeaderSize = 10;
+// A version 3 frame must end within the largest tag the format allows.
+constexpr std::uint64_t kLargestTag = 0x10000000;
+const char* const kLoadingText = "Loading tag";
+
+bool IsPadding(std::span<const std::uint8_t> bytes)
+{
+    if (bytes.size() >= 4 && std::string_view(reinterpret_cast<const char*>(bytes.data()), 4) ==
+                                 std::string_view("MP3e")) {
+        return true;
+    }
+    return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x00; });
+}
+
+// Version 3 keeps its flags in other bit positions; the frame record holds
+// them in the version 4 layout.
+std::array<std::uint8_t, 2> TranslateFlagsV3(std::uint8_t statusByte, std::uint8_t formatByte)
+{
+    std::uint8_t format = 0;
+    if ((formatByte & 0x20) != 0) {
+        format |= frameflags::kGrouping;
+    }
+    if ((formatByte & 0x80) != 0) {
+        format |= frameflags::kCompression | frameflags::kDataLengthIndicator;
+    }
+    if ((formatByte & 0x40) != 0) {
+        format |= frameflags::kEncryption;
+    }
+    return {static_cast<std::uint8_t>(statusByte >> 1), format};
+}
+
+} // namespace
+
+TagReader::TagReader(Tid3v2tag& tag, FileStream& file, std::uint64_t tagOffset)
+    : m_tag(tag), m_file(file), m_tagOffset(tagOffset)
+{
+}
+
+StatusWord TagReader::ReadTag()
+{
+    m_tag.LoadComplete = false;
+    m_tag.ReportProgress(0, kLoadingText);
+    const std::uint64_t size = m_file.Size();
+    if (m_file.Position() > size || size - m_file.Position() < kHeaderSize) {
+        return status::kNoTag;
+    }
+    m_work.resize(kHeaderSize);
+    m_file.ReadExact(m_work);
+    const std::span<const std::uint8_t> header(m_work);
+    if (std::string_view(reinterpret_cast<const char*>(header.data()), 3) != "ID3" ||
+        header[3] == 0xFF || header[4] == 0xFF ||
+        std::any_of(header.begin() + 6, header.end(), [](std::uint8_t b) { return b >= 0x80; })) {
+        return status::kNoTag;
+    }
+    m_tag.MajorVersion = header[3];
+    m_tag.Revision = header[4];
+    m_tag.TagOffset = m_tagOffset;
+    const bool supported = m_tag.MajorVersion == 3 || m_tag.MajorVersion == 4;
+    if (!supported) {
+        return status::kMajorVersion;
+    }
+    if (m_tag.Revision != 0 && !m_tag.AcceptRevision) {
+        return status::kRevision;
+    }
+    if (m_tag.Revision != 0) {
+        m_status |= status::kWarnRevision;
+    }
+    m_headerAccepted = true;
+    const StatusWord result = m_tag.MajorVersion == 3 ? ReadTagV23() : ReadTagV24();
+    m_tag.LoadStatus = result;
+    m_tag.Modified = false;
+    m_tag.LoadComplete = true;
+    m_tag.ReportProgress(100, "Load Complete");
+    return result;
+}
+
+// The start both versions share: header flags, tag size, the ring. Returns
+// false when the tag reaches past the end of the file.
+bool TagReader::StartBody(std::uint8_t definedFlags)
+{
+    const std::uint8_t flags = m_work[5];
+    m_tag.SetUnsynchronisation((flags & tagflags::kUnsynchronisation) != 0);
+    m_tag.SetExtendedHeader((flags & tagflags::kExtendedHeader) != 0);
+    m_tag.SetExperimental((flags & tagflags::kExperimental) != 0);
+    m_tag.SetFooter((flags & definedFlags & tagflags::kFooter) != 0);
+    if ((flags & ~definedFlags) != 0) {
+        m_status |= status::kWarnHeaderFlags;
+    }
+    m_tag.TagSize = bytes::ReadSyncsafe32(m_work, 6);
+    if (m_file.Size() < m_tagOffset + m_tag.TagSize + kHeaderSize) {
+        return false;
+    }
+    const bool tagUnsync = m_tag.MajorVersion == 3 && m_tag.Unsynchronisation();
+    m_ring.emplace(m_file, m_tag.TagSize, tagUnsync);
+    UpdateProgress();
+    return true;
+}
+
+StatusWord TagReader::ReadTagV23()
+{
+    if (!StartBody(0xE0)) {
+        return Fail(status::kBadTagSize);
+    }
+    if (const StatusWord extended = ReadExtendedHeaderV23(); !status::IsSuccess(extended)) {
+        return extended;
+    }
+    return ReadFrames();
+}
+
+StatusWord TagReader::ReadTagV24()
+{
+    if (!StartBody(0xF0)) {
+        return Fail(status::kBadTagSize);
+    }
+    if (const StatusWord extended = ReadExtendedHeaderV24(); !status::IsSuccess(extended)) {
+        return extended;
+    }
+    return ReadFrames();
+}
+
+void TagReader::ClearExtendedHeader()
+{
+    m_tag.ExtHeaderSize = 0;
+    m_tag.PaddingSize = 0;
+    m_tag.CRC32 = 0;
+    m_tag.Restrictions = 0;
+    m_tag.ExtFlags = 0;
+    m_tag.Modified = false;
+}
+
+StatusWord TagReader::ReadExtendedHeaderV23()
+{
+    ClearExtendedHeader();
+    if (!m_tag.ExtendedHeader() || m_ring->Unconsumed() <= 10) {
+        return m_status;
+    }
+    m_work.clear();
+    if (!ReadExact(10, m_work)) {
+        return Fail(status::kBadTag);
+    }
+    m_tag.ExtHeaderSize = bytes::ReadBE32(m_work, 0);
+    const bool crc = (m_work[4] & 0x80) != 0;
+    m_tag.SetCrcPresent(crc);
+    if ((m_work[4] & 0x7F) != 0 || m_work[5] != 0) {
+        m_status |= status::kWarnExtendedFlags;
+    }
+    m_tag.PaddingSize = bytes::ReadBE32(m_work, 6);
+    m_extendedPadding = m_tag.PaddingSize;
+    if (crc && m_tag.ExtHeaderSize == 10) {
+        if (!ReadExact(4, m_work)) {
+            return Fail(status::kBadTag);
+        }
+        m_tag.CRC32 = bytes::ReadBE32(m_work, 10);
+    }
+    m_tag.Modified = false;
+    return m_status;
+}
+
+StatusWord TagReader::ReadExtendedHeaderV24()
+{
+    ClearExtendedHeader();
+    if (!m_tag.ExtendedHeader() || m_ring->Unconsumed() <= 6) {
+        return m_status;
+    }
+    m_work.clear();
+    if (!ReadExact(4, m_work)) {
+        return Fail(status::kBadTag);
+    }
+    m_tag.ExtHeaderSize = bytes::ReadSyncsafe32(m_work, 0);
+    if (m_tag.ExtHeaderSize < 6 || m_tag.ExtHeaderSize - 4 > m_ring->Unconsumed() ||
+        !ReadExact(m_tag.ExtHeaderSize - 4, m_work) || m_work[4] == 0) {
+        return Fail(status::kBadTag);
+    }
+    m_tag.ExtFlags = static_cast<std::uint8_t>(
+        m_work[5] & (tagflags::kTagIsUpdate | tagflags::kCrcPresent | tagflags::kRestrictions));
+    if ((m_work[5] & 0x8F) != 0 || m_work[4] > 1) {
+        m_status |= status::kWarnExtendedFlags;
+    }
+    const StatusWord walked = WalkExtendedFlagsV24();
+    m_tag.Modified = false;
+    return walked;
+}
+
+// The data of every set flag follows the flag bytes, in bit order from 0x80
+// down, each as a length byte and that many bytes.
+StatusWord TagReader::WalkExtendedFlagsV24()
+{
+    const std::span<const std::uint8_t> ext(m_work);
+    const std::uint8_t flags = ext[5];
+    std::size_t at = 5 + std::size_t{ext[4]};
+    const auto skip = [&]() {
+        if (at >= ext.size()) {
+            return false;
+        }
+        at += 1 + std::size_t{ext[at]};
+        return true;
+    };
+    if (((flags & 0x80) != 0 && !skip()) || ((flags & tagflags::kTagIsUpdate) != 0 && !skip())) {
+        return Fail(status::kBadTag);
+    }
+    if ((flags & tagflags::kCrcPresent) != 0) {
+        if (at >= ext.size() || ext[at] < 5 || at + 6 > ext.size()) {
+            return Fail(status::kBadTag);
+        }
+        m_tag.CRC32 = bytes::ReadSyncsafe35(ext, at + 1);
+        skip();
+    }
+    if ((flags & tagflags::kRestrictions) != 0) {
+        if (at + 2 > ext.size()) {
+            return Fail(status::kBadTag);
+        }
+        m_tag.Restrictions = ext[at + 1];
+    }
+    return m_status;
+}
+
+StatusWord TagReader::ReadFrames()
+{
+    m_tag.Frames.ClearFrames();
+    while (m_ring->Unconsumed() > 0) {
+        m_work.clear();
+        const std::size_t got = ReadSome(
+            static_cast<std::size_t>(std::min<std::uint64_t>(10, m_ring->Unconsumed())), m_work);
+        if (IsPadding(m_work)) {
+            ReadPadding(got);
+            break;
+        }
+        if (got < kHeaderSize) {
+            // The tag ends inside a frame header.
+            return Fail(status::kBadTag);
+        }
+        if (const StatusWord frame = ReadFrame(); !status::IsSuccess(frame)) {
+            return frame;
+        }
+    }
+    if (!m_paddingFound && m_extendedPadding != 0) {
+        // The extended header promised padding that is not there.
+        m_status |= status::kWarnPadding;
+    }
+    return m_status;
+}
+
+// Everything from a padding start to the end of the tag is padding.
+void TagReader::ReadPadding(std::size_t got)
+{
+    m_paddingFound = true;
+    const std::uint64_t rest = m_ring->Unconsumed();
+    if (rest == 0) {
+        m_tag.PaddingSize = static_cast<std::uint32_t>(got);
+        return;
+    }
+    const auto found = static_cast<std::uint32_t>(got + rest);
+    // The rest is not read: the tag's end is known, and the audio data is
+    // taken to start there.
+    if (m_extendedPadding != 0) {
+        if (found != m_extendedPadding) {
+            m_status |= status::kWarnPadding;
+        }
+    } else {
+        m_tag.PaddingSize = found;
+    }
+}
+
+StatusWord TagReader::ReadFrame()
+{
+    TFrameIndex& frames = m_tag.Frames;
+    const std::string_view id(reinterpret_cast<const char*>(m_work.data()), 4);
+    const std::uint32_t index = frames.AddFrame(id);
+    if (index == 0) {
+        return Fail(status::kBadFrameId);
+    }
+    const bool v3 = m_tag.MajorVersion == 3;
+    std::uint32_t size = v3 ? bytes::ReadBE32(m_work, 4) : bytes::ReadSyncsafe32(m_work, 4);
+    const std::uint64_t end = kHeaderSize + m_ring->Consumed() + size;
+    if (size > m_ring->Unconsumed() || (v3 && end > kLargestTag)) {
+        frames.DeleteFrame(index);
+        return Fail(status::kBadTag);
+    }
+    FrameRecord& record = frames.Record(index);
+    record.DataOffset = static_cast<std::uint32_t>(m_ring->Consumed());
+    record.StoredFlags = v3 ? TranslateFlagsV3(m_work[8], m_work[9])
+                            : std::array<std::uint8_t, 2>{m_work[8], m_work[9]};
+    record.Flags = record.StoredFlags;
+    if (!status::IsSuccess(ReadFlagAddedBytes(index, size))) {
+        frames.DeleteFrame(index);
+        return Fail(status::kBadTag);
+    }
+    record.HeaderSize = static_cast<std::uint32_t>(m_ring->Consumed() - record.DataOffset) + 10;
+    record.Data.reserve(size);
+    if (!ReadExact(size, record.Data)) {
+        frames.DeleteFrame(index);
+        return Fail(status::kBadTag);
+    }
+    return m_status;
+}
+
+// Reads the bytes that the format flags put before the data, in the order of
+// the tag's version, and takes them off the frame size.
+StatusWord TagReader::ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size)
+{
+    FrameRecord& record = m_tag.Frames.Record(index);
+    const std::uint8_t format = record.StoredFlags[1];
+    const bool v3 = m_tag.MajorVersion == 3;
+    const bool grouped = (format & frameflags::kGrouping) != 0;
+    const bool encrypted = (format & frameflags::kEncryption) != 0;
+    const bool hasLength =
+        (format & (v3 ? frameflags::kCompression : frameflags::kDataLengthIndicator)) != 0;
+    const std::uint32_t added = (grouped ? 1u : 0u) + (encrypted ? 1u : 0u) + (hasLength ? 4u : 0u);
+    if (added > size) {
+        // The frame is too small to hold even the fields its flags announce.
+        return status::kBadTag;
+    }
+    std::vector<std::uint8_t> field;
+    const auto readByte = [&](std::uint8_t& target) {
+        field.clear();
+        const bool ok = ReadExact(1, field);
+        target = ok ? field[0] : 0;
+        return ok;
+    };
+    const auto readLength = [&]() {
+        field.clear();
+        if (!ReadExact(4, field)) {
+            return false;
+        }
+        record.DataLength = v3 ? bytes::ReadBE32(field) : bytes::ReadSyncsafe32(field);
+        return true;
+    };
+    bool ok = true;
+    if (v3) {
+        ok = (!hasLength || readLength()) && (!encrypted || readByte(record.EncryptionMethod)) &&
+             (!grouped || readByte(record.GroupID));
+    } else {
+        ok = (!grouped || readByte(record.GroupID)) &&
+             (!encrypted || readByte(record.EncryptionMethod)) && (!hasLength || readLength());
+    }
+    size -= added;
+    return ok ? status::kOk : status::kBadTag;
+}
+
+bool TagReader::ReadExact(std::size_t n, std::vector<std::uint8_t>& target)
+{
+    return ReadSome(n, target) == n;
+}
+
+std::size_t TagReader::ReadSome(std::size_t n, std::vector<std::uint8_t>& target)
+{
+    const std::size_t got = m_ring->Read(n, target);
+    UpdateProgress();
+    return got;
+}
+
+void TagReader::UpdateProgress()
+{
+    const std::uint64_t total = std::uint64_t{m_tag.TagSize} + kHeaderSize;
+    const std::uint64_t done = std::min(m_file.Position() - m_tagOffset, total);
+    m_tag.ReportProgress(static_cast<std::uint8_t>((done * 100 + total / 2) / total), kLoadingText);
+}
+
+} // namespace varnello

@@ -1,0 +1,61 @@
+#pragma once
+// Reads the ID3v2 tag (major version 3 or 4) at the current position of an
+// open file into a Tid3v2tag. One reader serves one load: it owns the read
+// ring, the work buffer and the counters, so loads of different tags may run
+// on different threads at once.
+
+#include "FileStream.h"
+#include "ReadRing.h"
+#include "StatusWord.h"
+
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace varnello {
+
+class Tid3v2tag;
+
+class TagReader
+{
+public:
+    TagReader(Tid3v2tag& tag, FileStream& file, std::uint64_t tagOffset);
+
+    // Parses the header and the body; returns the status word.
+    StatusWord ReadTag();
+
+    // True once a supported header was accepted, that is once the body
+    // reader has begun to change the tag object.
+    bool HeaderAccepted() const { return m_headerAccepted; }
+
+private:
+    StatusWord ReadTagV23();
+    StatusWord ReadTagV24();
+    bool StartBody(std::uint8_t definedFlags);
+    StatusWord ReadExtendedHeaderV23();
+    StatusWord ReadExtendedHeaderV24();
+    StatusWord WalkExtendedFlagsV24();
+    void ClearExtendedHeader();
+    StatusWord ReadFrames();
+    void ReadPadding(std::size_t got);
+    StatusWord ReadFrame();
+    StatusWord ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size);
+
+    // Reads n bytes of the body into the target; false when the body ran out.
+    bool ReadExact(std::size_t n, std::vector<std::uint8_t>& target);
+    std::size_t ReadSome(std::size_t n, std::vector<std::uint8_t>& target);
+    void UpdateProgress();
+    StatusWord Fail(StatusWord error) const { return status::WithError(m_status, error); }
+
+    Tid3v2tag& m_tag;
+    FileStream& m_file;
+    std::uint64_t m_tagOffset;
+    std::optional<ReadRing> m_ring;
+    std::vector<std::uint8_t> m_work; // tag header, extended header, frame headers
+    StatusWord m_status = status::kOk;
+    std::uint32_t m_extendedPadding = 0; // padding size stated by a version 3 extended header
+    bool m_paddingFound = false;
+    bool m_headerAccepted = false;
+};
+
+} // namespace varnello
