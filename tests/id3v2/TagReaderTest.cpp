@@ -379,10 +379,23 @@ TEST_F(ReaderTest, FailuresKeepOrReplaceFramesAsTheyShould)
     EXPECT_EQ(m_tag.Frames.ID(2), "TALB");
     EXPECT_TRUE(m_tag.LoadComplete);
 
+    // A broken version 4 extended header stops before the frame list is touched.
+    const Bytes noFlagBytes{0, 0, 0, 6, 0, 0};
+    EXPECT_EQ(Load(Id3v2Builder()
+                       .Version(4)
+                       .RawExtendedHeader(noFlagBytes)
+                       .TextFrame("TCON", "c")
+                       .Build()),
+              status::kBadTag);
+    ASSERT_EQ(m_tag.Frames.Count(), 2u);
+    EXPECT_EQ(m_tag.Frames.ID(2), "TALB");
+    EXPECT_EQ(m_tag.LoadStatus, status::kBadTag);
+    EXPECT_EQ(m_tag.MajorVersion, 4);
+
     // Not a tag at all: nothing changes.
     EXPECT_EQ(LoadFile(testsupport::MpegFrames(3)), status::kNoTag);
     EXPECT_EQ(m_tag.Frames.Count(), 2u);
-    EXPECT_EQ(m_tag.LoadStatus, status::kBadFrameId);
+    EXPECT_EQ(m_tag.LoadStatus, status::kBadTag);
 }
 
 TEST_F(ReaderTest, ZeroSizeFrameAtTheEndIsAFrame)
