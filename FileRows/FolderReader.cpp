@@ -36,14 +36,20 @@ bool HasMp3Extension(const std::string& name)
 // case keep a fixed order by their bytes.
 bool NameLess(const std::string& a, const std::string& b)
 {
-    const auto folded = [](char x, char y) { return LowerAscii(x) < LowerAscii(y); };
+    // Bytes compare unsigned, so UTF-8 names sort after ASCII by code point.
+    const auto folded = [](char x, char y) {
+        return static_cast<unsigned char>(LowerAscii(x)) <
+               static_cast<unsigned char>(LowerAscii(y));
+    };
     if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) {
         return true;
     }
     if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) {
         return false;
     }
-    return a < b;
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    });
 }
 
 void ReadId3v2Cells(Tid3v2tag& tag, TagFields& fields)

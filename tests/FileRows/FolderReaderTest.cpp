@@ -1,0 +1,189 @@
+#include "FolderReader.h"
+
+#include "FileCheck.h"
+#include "Mp3Builder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace varnello {
+namespace {
+
+using namespace testsupport;
+
+void WriteAudioOnly(const std::string& path)
+{
+    Mp3Builder().Audio(4).WriteTo(path);
+}
+
+std::string Describe(const FileRow& row)
+{
+    const TagFields& f = row.Fields;
+    return row.FileName + " kind " + std::to_string(row.TagKind) + " [" + f.Title + "|" + f.Artist +
+           "|" + f.Album + "|" + f.Year + "|" + f.Genre + "|" + f.Comment + "]";
+}
+
+TEST(FolderReader, ListsMp3FilesInCaseInsensitiveOrder)
+{
+    TempDir dir;
+    for (const char* name : {"b.mp3", "A.mp3", "c.MP3", ".hidden.mp3", "notes.txt", "x.mp3.bak",
+                             "song.Mp3", "Été.mp3", "zeta.mp3"}) {
+        WriteAudioOnly(dir.File(name));
+    }
+    std::filesystem::create_directory(dir.File("folder.mp3"));
+    std::filesystem::create_symlink(dir.File("b.mp3"), dir.File("link.mp3"));
+
+    // Non-ASCII names follow the ASCII ones, by code point.
+    const std::vector<std::string> expected{"A.mp3",    "b.mp3",    "c.MP3",  "link.mp3",
+                                            "song.Mp3", "zeta.mp3", "Été.mp3"};
+    EXPECT_EQ(FolderReader::ListMp3Names(dir.Path()), expected);
+
+    const std::vector<FileRow> rows = FolderReader().ReadFolder(dir.Path());
+    ASSERT_EQ(rows.size(), expected.size());
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        EXPECT_EQ(rows[i].No, static_cast<int>(i));
+        EXPECT_EQ(rows[i].FileName, expected[i]);
+        EXPECT_EQ(rows[i].TagKind, tagkind::kNone) << Describe(rows[i]);
+    }
+}
+
+TEST(FolderReader, MissingFolderGivesNoNamesAndAnError)
+{
+    TempDir dir;
+    std::error_code error;
+    EXPECT_TRUE(FolderReader::ListMp3Names(dir.File("missing"), error).empty());
+    EXPECT_TRUE(error);
+    WriteAudioOnly(dir.File("a.mp3"));
+    EXPECT_TRUE(FolderReader::ListMp3Names(dir.File("a.mp3"), error).empty());
+    EXPECT_TRUE(error) << "a file is not a folder";
+    EXPECT_EQ(FolderReader::ListMp3Names(dir.Path(), error).size(), 1u);
+    EXPECT_FALSE(error);
+    EXPECT_TRUE(FolderReader().ReadFolder(dir.File("missing")).empty());
+}
+
+TEST(FolderReader, ProgressCountsFilesAndCanStop)
+{
+    TempDir dir;
+    for (const char* name : {"1.mp3", "2.mp3", "3.mp3", "4.mp3"}) {
+        WriteAudioOnly(dir.File(name));
+    }
+    std::vector<std::pair<std::size_t, std::size_t>> calls;
+    const auto rows =
+        FolderReader().ReadFolder(dir.Path(), [&](std::size_t done, std::size_t total) {
+            calls.emplace_back(done, total);
+            return done < 2;
+        });
+    EXPECT_EQ(rows.size(), 2u);
+    const std::vector<std::pair<std::size_t, std::size_t>> expected{{1, 4}, {2, 4}};
+    EXPECT_EQ(calls, expected);
+}
+
+TEST(FolderReader, Id3v2WinsEvenWhenItsFramesAreEmpty)
+{
+    TempDir dir;
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).Frame("TIT2", {0x00}).Frame("TRCK", Latin1Text("3")).Build())
+        .Audio(4)
+        .Id3v1(MakeId3v1("V1 Title", "V1 Artist", "V1 Album", "1999", "V1 Comment", 17))
+        .WriteTo(dir.File("both.mp3"));
+
+    const FileRow row = FolderReader().ReadRow(dir.Path(), "both.mp3", 7);
+    EXPECT_EQ(row.No, 7);
+    EXPECT_EQ(row.TagKind, tagkind::kBoth);
+    EXPECT_EQ(row.Fields, TagFields{}) << Describe(row);
+}
+
+TEST(FolderReader, FailedId3v2LoadFallsBackToId3v1)
+{
+    TempDir dir;
+    // A frame ID with a character that is not a letter or digit: the load fails.
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "V2 Title")
+                 .Frame("T!T2", {0x00, 0x41})
+                 .Build())
+        .Audio(4)
+        .Id3v1(MakeId3v1("V1 Title", "V1 Artist", "V1 Album", "1999", "V1 Comment", 17))
+        .WriteTo(dir.File("bad.mp3"));
+
+    const FileRow row = FolderReader().ReadRow(dir.Path(), "bad.mp3", 0);
+    EXPECT_EQ(row.TagKind, tagkind::kId3v1);
+    const TagFields expected{"V1 Title", "V1 Artist", "V1 Album", "1999", "Rock", "V1 Comment"};
+    EXPECT_EQ(row.Fields, expected) << Describe(row);
+}
+
+TEST(FolderReader, Id3v1GenreZeroIsEmptyAndOtherNumbersUseTheList)
+{
+    TempDir dir;
+    const std::vector<std::pair<std::uint8_t, std::string>> cases{
+        {0, ""}, {17, "Rock"}, {125, "Dance Hall"}, {126, ""}, {255, ""}};
+    for (const auto& [genre, text] : cases) {
+        const std::string name = "g" + std::to_string(genre) + ".mp3";
+        Mp3Builder().Audio(4).Id3v1(MakeId3v1("T", "", "", "", "", genre)).WriteTo(dir.File(name));
+        const FileRow row = FolderReader().ReadRow(dir.Path(), name, 0);
+        EXPECT_EQ(row.TagKind, tagkind::kId3v1) << name;
+        EXPECT_EQ(row.Fields.Genre, text) << "genre byte " << int(genre);
+    }
+}
+
+TEST(FolderReader, Id3v2CellsAreTrimmedAndDecoded)
+{
+    TempDir dir;
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "  Caf\xE9  ")
+                 .Frame("TPE1", Utf16BomText(u"\u3042\u3044 "))
+                 .TextFrame("TALB", "Album")
+                 .TextFrame("TYER", " 2001")
+                 .TextFrame("TCON", "(17)")
+                 .Frame("COMM", Latin1Comment("deu", "", " two\nlines \n"))
+                 .Build())
+        .Audio(4)
+        .WriteTo(dir.File("v3.mp3"));
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(4)
+                 .Frame("TIT2", Utf8Text("日本語のタイトル"))
+                 .Frame("TDRC", Utf8Text("2004-05-06"))
+                 .Build())
+        .Audio(4)
+        .WriteTo(dir.File("v4.mp3"));
+
+    const FileRow v3 = FolderReader().ReadRow(dir.Path(), "v3.mp3", 0);
+    EXPECT_EQ(v3.TagKind, tagkind::kId3v2);
+    const TagFields expectedV3{"Café", "あい", "Album", "2001", "(17)", "two\nlines"};
+    EXPECT_EQ(v3.Fields, expectedV3) << Describe(v3);
+
+    const FileRow v4 = FolderReader().ReadRow(dir.Path(), "v4.mp3", 1);
+    EXPECT_EQ(v4.TagKind, tagkind::kId3v2);
+    EXPECT_EQ(v4.Fields.Title, "日本語のタイトル");
+    EXPECT_EQ(v4.Fields.Year, "2004-05-06");
+}
+
+TEST(FolderReader, FilesWithoutTagsAndNonMp3FilesGiveEmptyRows)
+{
+    TempDir dir;
+    WriteAudioOnly(dir.File("plain.mp3"));
+    WriteFile(dir.File("text.mp3"), ToBytes("just some text, not an MP3 file at all"));
+    WriteFile(dir.File("empty.mp3"), {});
+    // A header that claims far more bytes than the file holds.
+    WriteFile(dir.File("short.mp3"), Id3v2Builder().Version(3).SizeOverride(100000).Build());
+    for (const char* name : {"plain.mp3", "text.mp3", "empty.mp3", "short.mp3", "gone.mp3"}) {
+        const FileRow row = FolderReader().ReadRow(dir.Path(), name, 0);
+        EXPECT_EQ(row.TagKind, tagkind::kNone) << name;
+        EXPECT_EQ(row.Fields, TagFields{}) << Describe(row);
+    }
+}
+
+TEST(FileRow, JoinPathAddsOneSeparator)
+{
+    EXPECT_EQ(JoinPath("/music", "x.mp3"), "/music/x.mp3");
+    EXPECT_EQ(JoinPath("/music/", "x.mp3"), "/music/x.mp3");
+    EXPECT_EQ(JoinPath("/", "x.mp3"), "/x.mp3");
+    EXPECT_EQ(JoinPath("", "x.mp3"), "x.mp3");
+}
+
+} // namespace
+} // namespace varnello

@@ -1,0 +1,445 @@
+#include "TagSaver.h"
+
+#include "FileCheck.h"
+#include "FolderReader.h"
+#include "Mp3Builder.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace varnello {
+namespace {
+
+using namespace testsupport;
+namespace fs = std::filesystem;
+
+const Id3v1Fields kV1 = MakeId3v1("V1 Title", "V1 Artist", "V1 Album", "1999", "V1 Comment", 17, 9);
+
+Bytes PictureData(std::size_t size)
+{
+    Bytes data{0x00};
+    Append(data, ToBytes("image/jpeg"));
+    data.push_back(0x00);
+    data.push_back(0x03); // front cover
+    data.push_back(0x00); // empty description
+    for (std::size_t i = 0; data.size() < size; ++i) {
+        data.push_back(static_cast<std::uint8_t>((i * 131 + 7) ^ (i >> 8)));
+    }
+    return data;
+}
+
+std::string Describe(const TagFields& f)
+{
+    return "[" + f.Title + "|" + f.Artist + "|" + f.Album + "|" + f.Year + "|" + f.Genre + "|" +
+           f.Comment + "]";
+}
+
+std::string Describe(const LoadedId3v2& t)
+{
+    return "status " + std::to_string(t.Status) + " v" + std::to_string(t.Major) + " [" + t.Title +
+           "|" + t.Artist + "|" + t.Album + "|" + t.Year + "|" + t.Genre + "|" + t.Comment + "]";
+}
+
+FileRow ReadRow(const TempDir& dir, const std::string& name)
+{
+    return FolderReader().ReadRow(dir.Path(), name, 0);
+}
+
+void MakeReadOnly(const std::string& path)
+{
+    fs::permissions(path, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+}
+
+TEST(TagSaver, Issue5SingleSaveKeepsPictureTrackAndOtherCommentsByteForByte)
+{
+    TempDir dir;
+    const Bytes picture = PictureData(24 * 1024);
+    const Bytes track = Latin1Text("7/12");
+    const Bytes otherComment = Latin1Comment("eng", "iTunNORM", " 0000021C 00000229");
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "Old Title")
+                 .Frame("TRCK", track)
+                 .Frame("APIC", picture)
+                 .Frame("COMM", otherComment)
+                 .TextFrame("TPE1", "Artist")
+                 .Padding(512)
+                 .Build())
+        .Audio(20)
+        .WriteTo(dir.File("song.mp3"));
+    const FileRow row = ReadRow(dir, "song.mp3");
+    ASSERT_EQ(row.TagKind, tagkind::kId3v2);
+
+    TagFields edited = row.Fields;
+    edited.Title = "New Title";
+    edited.Comment = "A comment";
+    TagSaver saver;
+    const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
+    ASSERT_TRUE(result.Id3v2Saved)
+        << std::hex << (result.Failures.empty() ? 0 : result.Failures[0].Status);
+    EXPECT_EQ(result.TagKind, tagkind::kId3v2);
+    EXPECT_EQ(result.Fields, edited);
+
+    const Bytes file = ReadFile(dir.File("song.mp3"));
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(3, "APIC", picture))) << "picture frame changed";
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(3, "TRCK", track))) << "track frame changed";
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(3, "COMM", otherComment)))
+        << "described comment changed";
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(3, "TPE1", Latin1Text("Artist"))));
+    const LoadedId3v2 loaded = LoadId3v2(dir.File("song.mp3"));
+    EXPECT_EQ(loaded.Major, 3);
+    EXPECT_EQ(loaded.Title, "New Title") << Describe(loaded);
+    EXPECT_EQ(loaded.Comment, "A comment") << Describe(loaded);
+    EXPECT_EQ(loaded.FrameCount, 6u);
+    // The audio follows the tag unchanged.
+    const Bytes audio = MpegFrames(20);
+    EXPECT_TRUE(std::equal(audio.rbegin(), audio.rend(), file.rbegin()));
+}
+
+TEST(TagSaver, Issue5VersionFourTagStaysVersionFour)
+{
+    TempDir dir;
+    const Bytes date = Utf8Text("2004-05-06");
+    const Bytes picture = PictureData(3000);
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(4)
+                 .Frame("TIT2", Utf8Text("Vieux titre"))
+                 .Frame("TDRC", date)
+                 .Frame("APIC", picture)
+                 .Build())
+        .Audio(8)
+        .WriteTo(dir.File("v4.mp3"));
+    const FileRow row = ReadRow(dir, "v4.mp3");
+    ASSERT_EQ(row.Fields.Year, "2004-05-06");
+
+    TagFields edited = row.Fields;
+    edited.Title = "日本語のタイトル";
+    edited.Artist = "Zoë Ångström";
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+
+    const Bytes file = ReadFile(dir.File("v4.mp3"));
+    ASSERT_GE(file.size(), 10u);
+    EXPECT_EQ(file[3], 4) << Hex(Bytes(file.begin(), file.begin() + 10));
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(4, "TDRC", date))) << "the year was not edited";
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(4, "APIC", picture)));
+    EXPECT_FALSE(ContainsBytes(file, ToBytes("TYER")));
+    const LoadedId3v2 loaded = LoadId3v2(dir.File("v4.mp3"));
+    EXPECT_EQ(loaded.Major, 4);
+    EXPECT_EQ(loaded.Title, "日本語のタイトル") << Describe(loaded);
+    EXPECT_EQ(loaded.Artist, "Zoë Ångström") << Describe(loaded);
+
+    // An edited year goes into TDRC of the version 4 tag.
+    const FileRow again = ReadRow(dir, "v4.mp3");
+    edited = again.Fields;
+    edited.Year = "2010";
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), again, edited).Id3v2Saved);
+    const Bytes saved = ReadFile(dir.File("v4.mp3"));
+    EXPECT_EQ(saved[3], 4);
+    EXPECT_FALSE(ContainsBytes(saved, ToBytes("TYER")));
+    EXPECT_EQ(LoadId3v2(dir.File("v4.mp3")).Year, "2010");
+}
+
+TEST(TagSaver, Issue5SingleSaveLeavesFieldsEqualToTheirCellsAsTheyAre)
+{
+    TempDir dir;
+    // Stored with blanks and in UTF-16: the table shows them trimmed, and
+    // writing the cell back would change the frames.
+    const Bytes artist = Utf16BomText(u"  Artist  ");
+    const Bytes album = Latin1Text("Album \n");
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "Title")
+                 .Frame("TPE1", artist)
+                 .Frame("TALB", album)
+                 .Build())
+        .Audio(4)
+        .WriteTo(dir.File("a.mp3"));
+    const FileRow row = ReadRow(dir, "a.mp3");
+    ASSERT_EQ(row.Fields.Artist, "Artist");
+
+    TagFields edited = row.Fields;
+    edited.Title = "Other";
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveContent(dir.Path(), row, edited).Id3v2Saved);
+    const Bytes file = ReadFile(dir.File("a.mp3"));
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(3, "TPE1", artist)));
+    EXPECT_TRUE(ContainsBytes(file, FrameBytes(3, "TALB", album)));
+    EXPECT_EQ(LoadId3v2(dir.File("a.mp3")).Title, "Other");
+}
+
+TEST(TagSaver, MultiSaveWithOnlyTheArtistTicked)
+{
+    TempDir dir;
+    const Bytes album = Utf16BomText(u"Album One ");
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "One")
+                 .Frame("TALB", album)
+                 .TextFrame("TYER", "2001")
+                 .TextFrame("TCON", "Jazz")
+                 .Frame("COMM", Latin1Comment("eng", "", "first"))
+                 .TextFrame("TPE1", "Old")
+                 .Build())
+        .Audio(4)
+        .WriteTo(dir.File("1-v2.mp3"));
+    Mp3Builder().Audio(4).Id3v1(kV1).WriteTo(dir.File("2-v1.mp3"));
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "Three").TextFrame("TPE1", "Old").Build())
+        .Audio(4)
+        .Id3v1(MakeId3v1("Three", "Old", "", "", "", 8))
+        .WriteTo(dir.File("3-both.mp3"));
+    Mp3Builder().Audio(4).WriteTo(dir.File("4-none.mp3"));
+
+    std::vector<FileRow> rows = FolderReader().ReadFolder(dir.Path());
+    ASSERT_EQ(rows.size(), 4u);
+    const std::vector<FileRow> before = rows;
+    std::vector<FileRow*> pointers;
+    for (FileRow& row : rows) {
+        pointers.push_back(&row);
+    }
+    TagFields edited{"T", "New Artist", "L", "Y", "G", "C"};
+    TagSaver saver;
+    EXPECT_TRUE(saver.SaveMultiple(dir.Path(), pointers, edited, fieldmask::kArtist).empty());
+
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        TagFields expected = before[i].Fields;
+        expected.Artist = "New Artist";
+        EXPECT_EQ(rows[i].Fields, expected) << rows[i].FileName << Describe(rows[i].Fields);
+        EXPECT_EQ(rows[i].TagKind, before[i].TagKind) << "multi-file mode keeps the TagKind cell";
+        const LoadedId3v2 loaded = LoadId3v2(dir.File(rows[i].FileName));
+        EXPECT_EQ(loaded.Status & 0xFF00, 0) << rows[i].FileName;
+        EXPECT_EQ(loaded.Major, 3);
+        const TagFields fromFile{loaded.Title, loaded.Artist, loaded.Album,
+                                 loaded.Year,  loaded.Genre,  loaded.Comment};
+        EXPECT_EQ(TrimControl(fromFile.Album), expected.Album) << rows[i].FileName;
+        EXPECT_EQ(fromFile.Artist, "New Artist") << rows[i].FileName;
+        EXPECT_EQ(fromFile.Title, expected.Title) << rows[i].FileName;
+        EXPECT_EQ(fromFile.Comment, expected.Comment) << rows[i].FileName;
+    }
+    // The unticked album of the file with a tag keeps its UTF-16 bytes.
+    EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("1-v2.mp3")), FrameBytes(3, "TALB", album)));
+    // The ID3v1-only file got its ID3v1 values in a new ID3v2 tag.
+    const LoadedId3v2 moved = LoadId3v2(dir.File("2-v1.mp3"));
+    EXPECT_EQ(moved.Genre, "Rock");
+    EXPECT_EQ(moved.Year, "1999");
+
+    // ID3v1 tags: rewritten where present, never created.
+    const Bytes v1 = LastBlock(dir.File("2-v1.mp3"));
+    EXPECT_EQ(Id3v1Field(v1, 33, 30), "New Artist");
+    EXPECT_EQ(Id3v1Field(v1, 3, 30), "V1 Title");
+    EXPECT_EQ(v1[126], 9) << "track byte";
+    EXPECT_EQ(v1[127], 17);
+    const Bytes both = LastBlock(dir.File("3-both.mp3"));
+    EXPECT_EQ(Id3v1Field(both, 33, 30), "New Artist");
+    EXPECT_EQ(both[127], 255) << "an empty genre cell writes 255";
+    EXPECT_FALSE(HasId3v1Block(dir.File("1-v2.mp3")));
+    EXPECT_FALSE(HasId3v1Block(dir.File("4-none.mp3")));
+}
+
+TEST(TagSaver, GenreTypedWithBlanksIsLookedUpTrimmedAndStoredAsTyped)
+{
+    TempDir dir;
+    for (const char* name : {"dialog.mp3", "content.mp3", "empty.mp3"}) {
+        Mp3Builder().Audio(4).Id3v1(kV1).WriteTo(dir.File(name));
+    }
+    TagSaver saver;
+
+    const FileRow dialogRow = ReadRow(dir, "dialog.mp3");
+    TagFields edited = dialogRow.Fields;
+    edited.Genre = " rock ";
+    const SaveResult dialog = saver.SaveSingle(dir.Path(), dialogRow, edited);
+    EXPECT_TRUE(dialog.Id3v2Saved);
+    EXPECT_EQ(dialog.TagKind, tagkind::kBoth);
+    EXPECT_EQ(dialog.Fields.Genre, "rock") << "the dialog shows the trimmed text";
+    EXPECT_EQ(LoadId3v2(dir.File("dialog.mp3")).Genre, " rock ");
+    EXPECT_EQ(LastBlock(dir.File("dialog.mp3"))[127], 17);
+
+    const FileRow contentRow = ReadRow(dir, "content.mp3");
+    edited = contentRow.Fields;
+    edited.Genre = " rock ";
+    const SaveResult content = saver.SaveContent(dir.Path(), contentRow, edited);
+    EXPECT_TRUE(content.Id3v2Saved);
+    EXPECT_EQ(content.TagKind, tagkind::kId3v1) << "the properties view keeps the TagKind cell";
+    EXPECT_EQ(content.Fields.Genre, " rock ");
+    EXPECT_EQ(LoadId3v2(dir.File("content.mp3")).Genre, " rock ");
+    EXPECT_EQ(LastBlock(dir.File("content.mp3"))[127], 17);
+
+    const FileRow emptyRow = ReadRow(dir, "empty.mp3");
+    edited = emptyRow.Fields;
+    edited.Genre = "";
+    EXPECT_TRUE(saver.SaveSingle(dir.Path(), emptyRow, edited).Id3v2Saved);
+    EXPECT_EQ(LastBlock(dir.File("empty.mp3"))[127], 255);
+}
+
+TEST(TagSaver, TwoLineCommentKeepsItsLineBreakInBothTags)
+{
+    TempDir dir;
+    Mp3Builder().Audio(4).Id3v1(kV1).WriteTo(dir.File("c.mp3"));
+    const FileRow row = ReadRow(dir, "c.mp3");
+    TagFields edited = row.Fields;
+    edited.Comment = "first line\nsecond line, longer";
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    EXPECT_EQ(LoadId3v2(dir.File("c.mp3")).Comment, "first line\nsecond line, longer");
+    const Bytes v1 = LastBlock(dir.File("c.mp3"));
+    EXPECT_EQ(Id3v1Field(v1, 97, 28), std::string("first line\nsecond line, longer").substr(0, 28))
+        << Hex(v1, 128);
+    EXPECT_EQ(v1[126], 9) << "track byte";
+}
+
+TEST(TagSaver, ReadOnlyFileFailsInId3v2ButGetsItsId3v1Written)
+{
+    TempDir dir;
+    const Bytes tag = Id3v2Builder().Version(3).TextFrame("TIT2", "Old").Padding(100).Build();
+    Mp3Builder().Tag(tag).Audio(4).Id3v1(kV1).WriteTo(dir.File("both.mp3"));
+    Mp3Builder().Audio(4).Id3v1(kV1).WriteTo(dir.File("v1.mp3"));
+    MakeReadOnly(dir.File("both.mp3"));
+    MakeReadOnly(dir.File("v1.mp3"));
+    TagSaver saver;
+
+    for (const char* name : {"both.mp3", "v1.mp3"}) {
+        const FileRow row = ReadRow(dir, name);
+        const Bytes before = ReadFile(dir.File(name));
+        TagFields edited = row.Fields;
+        edited.Title = "New Title";
+        const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
+        EXPECT_FALSE(result.Id3v2Saved) << name;
+        ASSERT_EQ(result.Failures.size(), 1u) << name;
+        EXPECT_EQ(result.Failures[0].FileName, name);
+        EXPECT_EQ(result.Failures[0].Status & 0xFF00u, status::kReadOnly)
+            << std::hex << result.Failures[0].Status;
+        EXPECT_EQ(result.TagKind, row.TagKind) << name << ": a failed save keeps the TagKind";
+        EXPECT_EQ(result.Fields, row.Fields) << name << ": a failed save keeps the cells";
+
+        const Bytes after = ReadFile(dir.File(name));
+        ASSERT_EQ(after.size(), before.size());
+        EXPECT_TRUE(std::equal(before.begin(), before.end() - 128, after.begin()))
+            << name << ": the ID3v2 part must not change";
+        EXPECT_EQ(Id3v1Field(LastBlock(dir.File(name)), 3, 30), "New Title") << name;
+        EXPECT_EQ(fs::status(dir.File(name)).permissions() & fs::perms::owner_write,
+                  fs::perms::none)
+            << name << " is read-only again";
+    }
+}
+
+TEST(TagSaver, MultiSaveListsFailuresLastProcessedFirstAndKeepsTheirCells)
+{
+    TempDir dir;
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
+        Mp3Builder()
+            .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", name).Build())
+            .Audio(4)
+            .Id3v1(MakeId3v1(name))
+            .WriteTo(dir.File(name));
+    }
+    MakeReadOnly(dir.File("a.mp3"));
+    MakeReadOnly(dir.File("c.mp3"));
+    std::vector<FileRow> rows = FolderReader().ReadFolder(dir.Path());
+    ASSERT_EQ(rows.size(), 3u);
+    std::vector<FileRow*> pointers{&rows[0], &rows[1], &rows[2]};
+    TagSaver saver;
+    const auto failures = saver.SaveMultiple(dir.Path(), pointers, {"", "", "", "", "", "Shared"},
+                                             fieldmask::kComment);
+    ASSERT_EQ(failures.size(), 2u);
+    EXPECT_EQ(failures[0].FileName, "c.mp3");
+    EXPECT_EQ(failures[1].FileName, "a.mp3");
+    EXPECT_EQ(failures[0].Status, status::kReadOnly);
+    EXPECT_EQ(rows[0].Fields.Comment, "");
+    EXPECT_EQ(rows[1].Fields.Comment, "Shared");
+    EXPECT_EQ(rows[2].Fields.Comment, "");
+    // ID3v1 follows the cells as they stand: old values where the save failed.
+    EXPECT_EQ(Id3v1Field(LastBlock(dir.File("a.mp3")), 97, 28), "");
+    EXPECT_EQ(Id3v1Field(LastBlock(dir.File("b.mp3")), 97, 28), "Shared");
+    EXPECT_EQ(LoadId3v2(dir.File("b.mp3")).Comment, "Shared");
+}
+
+TEST(TagSaver, VanishedFileIsReportedAndNotCreated)
+{
+    TempDir dir;
+    Mp3Builder().Audio(4).Id3v1(kV1).WriteTo(dir.File("gone.mp3"));
+    FileRow row = ReadRow(dir, "gone.mp3");
+    fs::remove(dir.File("gone.mp3"));
+    TagFields edited = row.Fields;
+    edited.Title = "x";
+    TagSaver saver;
+    const SaveResult single = saver.SaveSingle(dir.Path(), row, edited);
+    ASSERT_EQ(single.Failures.size(), 1u);
+    EXPECT_EQ(single.Failures[0].Status & 0xFF00u, status::kCannotOpen);
+    EXPECT_EQ(single.TagKind, tagkind::kId3v1);
+    std::vector<FileRow*> pointers{&row};
+    const auto failures = saver.SaveMultiple(dir.Path(), pointers, edited, fieldmask::kAll);
+    ASSERT_EQ(failures.size(), 1u);
+    EXPECT_EQ(failures[0].Status & 0xFF00u, status::kCannotOpen);
+    EXPECT_FALSE(fs::exists(dir.File("gone.mp3")));
+}
+
+TEST(TagSaver, FileWithoutLoadableTagGetsNewVersionThreeTagWithAllFields)
+{
+    TempDir dir;
+    // The old tag holds a bad frame ID, so it does not load; the table shows
+    // the ID3v1 values, and they move into the new tag.
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(4).TextFrame("TIT2", "Broken").Frame("T!T2", {0, 0x41}).Build())
+        .Audio(4)
+        .Id3v1(kV1)
+        .WriteTo(dir.File("bad.mp3"));
+    const FileRow row = ReadRow(dir, "bad.mp3");
+    ASSERT_EQ(row.TagKind, tagkind::kId3v1);
+    TagFields edited = row.Fields;
+    edited.Album = "New Album";
+    TagSaver saver;
+    const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
+    ASSERT_TRUE(result.Id3v2Saved);
+    EXPECT_EQ(result.TagKind, tagkind::kBoth);
+    const LoadedId3v2 loaded = LoadId3v2(dir.File("bad.mp3"));
+    EXPECT_EQ(loaded.Major, 3);
+    EXPECT_EQ(loaded.FrameCount, 6u) << Describe(loaded);
+    const TagFields fromFile{loaded.Title, loaded.Artist, loaded.Album,
+                             loaded.Year,  loaded.Genre,  loaded.Comment};
+    EXPECT_EQ(fromFile, edited) << Describe(loaded);
+    EXPECT_FALSE(ContainsBytes(ReadFile(dir.File("bad.mp3")), ToBytes("T!T2")));
+}
+
+TEST(TagSaver, SuccessfulSingleSaveSetsTheId3v2Bit)
+{
+    TempDir dir;
+    Mp3Builder().Audio(4).WriteTo(dir.File("none.mp3"));
+    const FileRow row = ReadRow(dir, "none.mp3");
+    ASSERT_EQ(row.TagKind, tagkind::kNone);
+    TagFields edited;
+    edited.Title = "Title";
+    TagSaver saver;
+    const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
+    EXPECT_TRUE(result.Id3v2Saved);
+    EXPECT_EQ(result.TagKind, tagkind::kId3v2);
+    EXPECT_FALSE(HasId3v1Block(dir.File("none.mp3"))) << "no ID3v1 tag is created";
+    EXPECT_EQ(ReadRow(dir, "none.mp3").Fields, edited);
+
+    // The properties view keeps the TagKind cell even so.
+    Mp3Builder().Audio(4).WriteTo(dir.File("other.mp3"));
+    const FileRow other = ReadRow(dir, "other.mp3");
+    EXPECT_EQ(saver.SaveContent(dir.Path(), other, edited).TagKind, tagkind::kNone);
+}
+
+TEST(TagSaver, RowClaimingAnId3v1TagThatIsGoneCreatesNone)
+{
+    TempDir dir;
+    Mp3Builder().Audio(4).WriteTo(dir.File("a.mp3"));
+    FileRow row = ReadRow(dir, "a.mp3");
+    row.TagKind = tagkind::kId3v1; // stale: the tag was removed after listing
+    const Bytes lastBefore = LastBlock(dir.File("a.mp3"));
+    TagFields edited;
+    edited.Title = "Title";
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    EXPECT_EQ(LastBlock(dir.File("a.mp3")), lastBefore) << "the audio's last 128 bytes";
+}
+
+} // namespace
+} // namespace varnello
