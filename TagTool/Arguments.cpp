@@ -1,0 +1,60 @@
+#include "Arguments.h"
+
+namespace varnello::tagtool {
+
+std::optional<std::string> ParsedArguments::Value(const std::string& name) const
+{
+    const auto it = Values.find(name);
+    if (it == Values.end()) {
+        return std::nullopt;
+    }
+    return it->second;
+}
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args,
+                               const std::set<std::string>& switches,
+                               const std::set<std::string>& valueOptions)
+{
+    ParsedArguments parsed;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& arg = args[i];
+        if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+            parsed.Operands.push_back(arg);
+            continue;
+        }
+        if (arg == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        if (arg == "-h" || arg == "--help") {
+            parsed.Switches.insert("help");
+            continue;
+        }
+        if (arg.rfind("--", 0) != 0) {
+            parsed.Error = "unknown option '" + arg + "'";
+            return parsed;
+        }
+        const std::size_t equals = arg.find('=');
+        const std::string name =
+            arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+        if (valueOptions.count(name) != 0) {
+            if (equals != std::string::npos) {
+                parsed.Values[name] = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                parsed.Values[name] = args[++i];
+            } else {
+                parsed.Error = "option '--" + name + "' needs a value";
+                return parsed;
+            }
+        } else if (switches.count(name) != 0 && equals == std::string::npos) {
+            parsed.Switches.insert(name);
+        } else {
+            parsed.Error = "unknown option '" + arg + "'";
+            return parsed;
+        }
+    }
+    return parsed;
+}
+
+} // namespace varnello::tagtool

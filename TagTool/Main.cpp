@@ -1,0 +1,64 @@
+// varnello-tag: lists, shows and sets the tags of MP3 files from the command
+// line, with the same rules as the Varnello window.
+
+#include "Commands.h"
+#include "Console.h"
+
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: varnello-tag COMMAND [OPTIONS] [ARGUMENTS]\n"
+    "\n"
+    "Lists, shows and sets the ID3 tags of MP3 files.\n"
+    "\n"
+    "Commands:\n"
+    "  list [--json] [DIR]     one row per MP3 file of DIR (default: the working folder)\n"
+    "  set [FIELDS] FILE...    write the given fields into every FILE\n"
+    "  show [--json] FILE      every detail of a file's ID3v2 and ID3v1 tags\n"
+    "\n"
+    "Run 'varnello-tag COMMAND --help' for the options of a command.\n"
+    "Exit status: 0 success, 1 a file or folder failed, 2 wrong command line.\n";
+
+int Dispatch(const std::vector<std::string>& args)
+{
+    using namespace varnello::tagtool;
+    if (args.empty()) {
+        return UsageError("", "no command given");
+    }
+    const std::string& command = args.front();
+    const std::vector<std::string> rest(args.begin() + 1, args.end());
+    if (command == "--help" || command == "-h" || command == "help") {
+        WriteOut(kUsage);
+        return exitcode::kOk;
+    }
+    if (command == "list") {
+        return RunList(rest);
+    }
+    if (command == "set") {
+        return RunSet(rest);
+    }
+    if (command == "show") {
+        return RunShow(rest);
+    }
+    return UsageError("", "unknown command '" + command + "'");
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    using namespace varnello::tagtool;
+    try {
+        return Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const std::bad_alloc&) {
+        PrintError("out of memory");
+    } catch (const std::exception& error) {
+        PrintError(std::string("unexpected error: ") + error.what());
+    }
+    return exitcode::kFailure;
+}

@@ -1,0 +1,134 @@
+// varnello-tag set: the multi-file save of the tag editor, with the given
+// fields ticked.
+
+#include "Arguments.h"
+#include "Commands.h"
+#include "Console.h"
+#include "FolderReader.h"
+#include "ProgressLine.h"
+#include "StatusWord.h"
+#include "TagSaver.h"
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+
+namespace varnello::tagtool {
+
+namespace {
+
+constexpr const char* kSetUsage =
+    "Usage: varnello-tag set [--title T] [--artist A] [--album L] [--year Y]\n"
+    "                        [--genre G] [--comment C] FILE...\n"
+    "\n"
+    "Writes the given fields into the ID3v2 tag of every FILE, and into its ID3v1\n"
+    "tag when it has one (none is created). Fields not given keep each file's own\n"
+    "value; all other frames of a tag (pictures, track numbers ...) are kept.\n"
+    "An empty value removes the field. The genre is written to ID3v1 as the\n"
+    "number of the genre name or number given.\n"
+    "\n"
+    "Each file that fails is named on stderr with the reason. Exit status 0 when\n"
+    "every file was saved, 1 when any failed, 2 for a wrong command line.\n";
+
+struct FieldOption
+{
+    const char* Name;
+    unsigned Mask;
+    std::string TagFields::*Member;
+};
+
+constexpr std::array<FieldOption, 6> kFieldOptions{{
+    {"title", fieldmask::kTitle, &TagFields::Title},
+    {"artist", fieldmask::kArtist, &TagFields::Artist},
+    {"album", fieldmask::kAlbum, &TagFields::Album},
+    {"year", fieldmask::kYear, &TagFields::Year},
+    {"genre", fieldmask::kGenre, &TagFields::Genre},
+    {"comment", fieldmask::kComment, &TagFields::Comment},
+}};
+
+char Hex(unsigned digit)
+{
+    return "0123456789ABCDEF"[digit & 0xF];
+}
+
+std::string FailureLine(const std::string& path, std::uint32_t statusWord)
+{
+    std::string hex = "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        hex += Hex(statusWord >> shift);
+    }
+    return path + ": " + StatusMessage(statusWord >> 8) + " (status " + hex + ")";
+}
+
+// A clear reason for a path that cannot be a file to save, or empty.
+std::string CheckPath(const std::string& path)
+{
+    std::error_code error;
+    const auto type = std::filesystem::status(path, error).type();
+    if (type == std::filesystem::file_type::not_found) {
+        return path + ": no such file";
+    }
+    if (type == std::filesystem::file_type::directory) {
+        return path + ": is a folder, not a file";
+    }
+    return {};
+}
+
+} // namespace
+
+int RunSet(const std::vector<std::string>& args)
+{
+    std::set<std::string> valueOptions;
+    for (const FieldOption& option : kFieldOptions) {
+        valueOptions.insert(option.Name);
+    }
+    const ParsedArguments parsed = ParseArguments(args, {}, valueOptions);
+    if (!parsed.Error.empty()) {
+        return UsageError("set", parsed.Error);
+    }
+    if (parsed.Has("help")) {
+        WriteOut(kSetUsage);
+        return exitcode::kOk;
+    }
+    TagFields edited;
+    unsigned mask = 0;
+    for (const FieldOption& option : kFieldOptions) {
+        if (const auto value = parsed.Value(option.Name)) {
+            edited.*option.Member = *value;
+            mask |= option.Mask;
+        }
+    }
+    if (mask == 0) {
+        return UsageError("set", "give at least one field to set (--title, --artist, ...)");
+    }
+    if (parsed.Operands.empty()) {
+        return UsageError("set", "give at least one FILE");
+    }
+
+    const FolderReader reader;
+    TagSaver saver;
+    ProgressLine progress("Saving", stderr);
+    bool anyFailed = false;
+    for (std::size_t i = 0; i < parsed.Operands.size(); ++i) {
+        const std::string& path = parsed.Operands[i];
+        if (const std::string reason = CheckPath(path); !reason.empty()) {
+            progress.Finish();
+            PrintError(reason);
+            anyFailed = true;
+            continue;
+        }
+        // The file's row as the table would show it: a file without a
+        // loadable ID3v2 tag gets the fields that are not given from it.
+        FileRow row = reader.ReadRow("", path, static_cast<int>(i));
+        std::vector<FileRow*> one{&row};
+        for (const SaveFailure& failure : saver.SaveMultiple("", one, edited, mask)) {
+            progress.Finish();
+            PrintError(FailureLine(path, failure.Status));
+            anyFailed = true;
+        }
+        progress.Update(i + 1, parsed.Operands.size());
+    }
+    return anyFailed ? exitcode::kFailure : exitcode::kOk;
+}
+
+} // namespace varnello::tagtool

@@ -1,0 +1,29 @@
+#pragma once
+// The little UTF-8 handling the tool's output needs: walking code points with
+// invalid bytes flagged, and the width a character takes in a terminal.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace varnello::tagtool {
+
+inline constexpr char32_t kReplacementCharacter = 0xFFFD;
+
+// Decodes the code point at `pos` and advances `pos` past it. An invalid or
+// truncated sequence consumes one byte and gives kReplacementCharacter.
+char32_t NextCodePoint(std::string_view text, std::size_t& pos);
+
+void AppendUtf8(std::string& out, char32_t codePoint);
+
+// The text with every invalid sequence replaced by U+FFFD.
+std::string ValidUtf8(std::string_view text);
+
+// Terminal columns of one character: 0 for combining marks, 2 for wide East
+// Asian characters and emoji, 1 otherwise.
+int CharacterWidth(char32_t codePoint);
+
+// Columns of a whole (valid) UTF-8 text.
+std::size_t DisplayWidth(std::string_view text);
+
+} // namespace varnello::tagtool

@@ -1,0 +1,89 @@
+#include "Arguments.h"
+#include "JsonWriter.h"
+#include "TextTable.h"
+#include "Utf8.h"
+
+#include <gtest/gtest.h>
+
+namespace varnello::tagtool {
+namespace {
+
+TEST(JsonQuote, EscapesQuotesBackslashesAndControlCharacters)
+{
+    EXPECT_EQ(JsonQuote("a\"b\\c"), R"("a\"b\\c")");
+    EXPECT_EQ(JsonQuote("line\nnext\ttab\r"), R"("line\nnext\ttab\r")");
+    EXPECT_EQ(JsonQuote(std::string("nul\0x\x01\x1f\x7f", 8)), R"("nul\u0000x\u0001\u001f\u007f")");
+    EXPECT_EQ(JsonQuote("日本語 Café"), "\"日本語 Café\"");
+    EXPECT_EQ(JsonQuote("𝄞"), "\"𝄞\"") << "a character outside the BMP passes unchanged";
+}
+
+TEST(JsonQuote, ReplacesInvalidUtf8SoTheOutputAlwaysParses)
+{
+    // A Latin-1 file name, a truncated sequence, an overlong form and a surrogate.
+    EXPECT_EQ(JsonQuote("caf\xE9.mp3"), "\"caf\uFFFD.mp3\"");
+    EXPECT_EQ(JsonQuote("\xE6\x97"), "\"\uFFFD\uFFFD\"");
+    EXPECT_EQ(JsonQuote("\xC0\xAF"), "\"\uFFFD\uFFFD\"");
+    EXPECT_EQ(JsonQuote("\xED\xA0\x80"), "\"\uFFFD\uFFFD\uFFFD\"");
+}
+
+TEST(JsonWriter, PlacesCommasAndIndentation)
+{
+    JsonWriter json;
+    json.BeginArray();
+    json.BeginObject();
+    json.StringField("no", "0");
+    json.NumberField("tagKind", 3);
+    json.BoolField("ok", true);
+    json.Key("list");
+    json.BeginArray();
+    json.EndArray();
+    json.EndObject();
+    json.BeginObject();
+    json.EndObject();
+    json.EndArray();
+    EXPECT_EQ(json.Text(), "[\n  {\n    \"no\": \"0\",\n    \"tagKind\": 3,\n    \"ok\": true,\n"
+                           "    \"list\": []\n  },\n  {}\n]");
+}
+
+TEST(TextTable, CutsCellsByDisplayWidthAndAlignsColumns)
+{
+    EXPECT_EQ(FitCell("short", 10), "short");
+    EXPECT_EQ(FitCell("abcdefghij", 10), "abcdefghij");
+    EXPECT_EQ(FitCell("abcdefghijk", 10), "abcdefghi\u2026");
+    // Wide characters take two columns each.
+    EXPECT_EQ(DisplayWidth("夜に駆ける"), 10u);
+    EXPECT_EQ(FitCell("夜に駆ける", 6), "夜に\u2026");
+    EXPECT_EQ(FitCell("two\nlines\t!", 20), "two lines !");
+
+    TextTable table({{"No.", 4, true}, {"Name", 10}, {"Note", 10}});
+    table.AddRow({"0", "夜", "x"});
+    table.AddRow({"10", "Café", "y"});
+    EXPECT_EQ(table.Render(), "No.  Name  Note\n"
+                              "---  ----  ----\n"
+                              "  0  夜    x\n"
+                              " 10  Café  y\n");
+}
+
+TEST(Arguments, SplitsSwitchesValuesAndOperands)
+{
+    const auto parsed = ParseArguments(
+        {"--json", "--title", "T", "--artist=A=B", "a.mp3", "--", "--not-an-option.mp3", "-"},
+        {"json"}, {"title", "artist"});
+    EXPECT_EQ(parsed.Error, "");
+    EXPECT_TRUE(parsed.Has("json"));
+    EXPECT_EQ(parsed.Value("title"), "T");
+    EXPECT_EQ(parsed.Value("artist"), "A=B");
+    EXPECT_EQ(parsed.Value("album"), std::nullopt);
+    const std::vector<std::string> operands{"a.mp3", "--not-an-option.mp3", "-"};
+    EXPECT_EQ(parsed.Operands, operands);
+
+    EXPECT_NE(ParseArguments({"--title"}, {}, {"title"}).Error, "") << "a value is missing";
+    EXPECT_NE(ParseArguments({"--bogus"}, {}, {}).Error, "");
+    EXPECT_NE(ParseArguments({"-x"}, {}, {}).Error, "");
+    EXPECT_NE(ParseArguments({"--json=1"}, {"json"}, {}).Error, "");
+    EXPECT_TRUE(ParseArguments({"-h"}, {}, {}).Has("help"));
+    EXPECT_EQ(ParseArguments({"--title", ""}, {}, {"title"}).Value("title"), "");
+}
+
+} // namespace
+} // namespace varnello::tagtool

@@ -1,0 +1,245 @@
+// Runs the built varnello-tag on generated folders.
+
+#include "Mp3Builder.h"
+#include "RunTool.h"
+
+#include <filesystem>
+#include <gtest/gtest.h>
+
+namespace varnello::testsupport {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kTool = VARNELLO_TAG_PROGRAM;
+
+Id3v1Fields V1(std::string title, std::string artist, std::uint8_t genre)
+{
+    Id3v1Fields fields;
+    fields.Title = std::move(title);
+    fields.Artist = std::move(artist);
+    fields.Year = "1999";
+    fields.Comment = "V1 Comment";
+    fields.Genre = genre;
+    return fields;
+}
+
+std::size_t CountLines(const std::string& text)
+{
+    return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+class TagTool : public testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // b.mp3: version 3 with UTF-16 text, quotes and a backslash, two-line comment.
+        Mp3Builder()
+            .Tag(Id3v2Builder()
+                     .Version(3)
+                     .Frame("TIT2", Utf16BomText(u"\u591c\u306b\u99c6\u3051\u308b"))
+                     .TextFrame("TPE1", "A \"quoted\" \\ name")
+                     .TextFrame("TYER", "2019")
+                     .Frame("COMM", Latin1Comment("eng", "", "one\ntwo"))
+                     .Frame("TRCK", Latin1Text("4"))
+                     .Build())
+            .Audio(4)
+            .WriteTo(m_dir.File("b.mp3"));
+        Mp3Builder().Audio(4).Id3v1(V1("V1 Title", "V1 Artist", 17)).WriteTo(m_dir.File("A.mp3"));
+        Mp3Builder().Audio(4).WriteTo(m_dir.File("c.MP3"));
+        Mp3Builder()
+            .Tag(Id3v2Builder()
+                     .Version(4)
+                     .Frame("TIT2", Utf8Text("Café"))
+                     .Frame("TDRC", Utf8Text("2004-05-06"))
+                     .Build())
+            .Audio(4)
+            .WriteTo(m_dir.File("ça va.mp3"));
+    }
+
+    ToolRun Run(const std::vector<std::string>& args)
+    {
+        return RunProgram(kTool, args, m_dir.Path());
+    }
+
+    // `list --json` parsed by python3 and written back canonically.
+    std::string ListJson()
+    {
+        const ToolRun run = Run({"list", "--json", m_dir.Path()});
+        EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+        return Canonical(run.Out);
+    }
+
+    std::string Canonical(const std::string& json)
+    {
+        const std::string file = m_dir.File("out.json.txt");
+        WriteFile(file, ToBytes(json));
+        std::string error;
+        const std::string canonical = CanonicalJson(file, error);
+        EXPECT_EQ(error, "") << json;
+        fs::remove(file);
+        return canonical;
+    }
+
+    TempDir m_dir;
+};
+
+TEST_F(TagTool, ListJsonParsesAndHoldsTheRowsInTableOrder)
+{
+    if (!HavePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const std::string expected =
+        R"([{"album":"","artist":"V1 Artist","comment":"V1 Comment","fileName":"A.mp3",)"
+        R"("genre":"Rock","no":"0","tagKind":2,"title":"V1 Title","year":"1999"},)"
+        R"({"album":"","artist":"A \"quoted\" \\ name","comment":"one\ntwo","fileName":"b.mp3",)"
+        R"("genre":"","no":"1","tagKind":1,"title":"夜に駆ける","year":"2019"},)"
+        R"({"album":"","artist":"","comment":"","fileName":"c.MP3",)"
+        R"("genre":"","no":"2","tagKind":0,"title":"","year":""},)"
+        R"({"album":"","artist":"","comment":"","fileName":"ça va.mp3",)"
+        R"("genre":"","no":"3","tagKind":1,"title":"Café","year":"2004-05-06"}])";
+    EXPECT_EQ(ListJson(), expected);
+}
+
+TEST_F(TagTool, ListWithoutFolderShowsTheWorkingFolderAsATable)
+{
+    const ToolRun run = Run({"list"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    EXPECT_NE(run.Out.find("File Name"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("夜に駆ける"), std::string::npos) << run.Out;
+    EXPECT_EQ(CountLines(run.Out), 6u) << "caption, rule and four rows:\n" << run.Out;
+}
+
+TEST_F(TagTool, SetWritesTheGivenFieldsAndListShowsThem)
+{
+    if (!HavePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const ToolRun run =
+        Run({"set", "--artist", "Néw Ärtist", "--genre", " rock ", "A.mp3", m_dir.File("b.mp3")});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(run.Err, "");
+    const std::string expected =
+        R"([{"album":"","artist":"Néw Ärtist","comment":"V1 Comment","fileName":"A.mp3",)"
+        R"("genre":"rock","no":"0","tagKind":3,"title":"V1 Title","year":"1999"},)"
+        R"({"album":"","artist":"Néw Ärtist","comment":"one\ntwo","fileName":"b.mp3",)"
+        R"("genre":"rock","no":"1","tagKind":1,"title":"夜に駆ける","year":"2019"},)";
+    EXPECT_EQ(ListJson().substr(0, expected.size()), expected);
+    const Bytes a = ReadFile(m_dir.File("A.mp3"));
+    EXPECT_EQ(a.back(), 17) << "ID3v1 genre byte of \" rock \"";
+    EXPECT_EQ(std::string(a.end() - 128 + 33, a.end() - 128 + 43), "N\xE9w \xC4rtist")
+        << "ID3v1 is ISO-8859-1 on disk";
+}
+
+TEST_F(TagTool, SetNamesEachFailedFileAndExitsWithOne)
+{
+    fs::permissions(m_dir.File("b.mp3"), fs::perms::owner_write, fs::perm_options::remove);
+    const ToolRun run = Run({"set", "--title", "T", "b.mp3", "gone.mp3", "A.mp3"});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(CountLines(run.Err), 2u) << run.Err;
+    EXPECT_NE(run.Err.find("b.mp3: file couldn't be opened for writing (status 0x0200)"),
+              std::string::npos)
+        << run.Err;
+    EXPECT_NE(run.Err.find("gone.mp3: no such file"), std::string::npos) << run.Err;
+    EXPECT_FALSE(fs::exists(m_dir.File("gone.mp3")));
+    const Bytes a = ReadFile(m_dir.File("A.mp3"));
+    EXPECT_EQ(std::string(a.end() - 128 + 3, a.end() - 128 + 4), "T") << "A.mp3 was saved";
+}
+
+TEST_F(TagTool, WrongCommandLinesExitWithTwo)
+{
+    const std::vector<std::vector<std::string>> cases{
+        {},
+        {"frobnicate"},
+        {"set", "A.mp3"},
+        {"set", "--title"},
+        {"set", "--title", "T"},
+        {"set", "--bogus", "x", "A.mp3"},
+        {"list", "--bogus"},
+        {"list", "a", "b"},
+        {"show"},
+        {"show", "A.mp3", "b.mp3"},
+    };
+    for (const auto& args : cases) {
+        const ToolRun run = Run(args);
+        std::string line;
+        for (const auto& arg : args) {
+            line += arg + " ";
+        }
+        EXPECT_EQ(run.ExitStatus, 2) << line;
+        EXPECT_EQ(run.Out, "") << line;
+        EXPECT_EQ(CountLines(run.Err), 2u) << line << ": the error and a hint\n" << run.Err;
+    }
+}
+
+TEST_F(TagTool, HelpIsAvailableForEveryCommand)
+{
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {"--help"}, {"list", "--help"}, {"set", "--help"}, {"show", "-h"}}) {
+        const ToolRun run = Run(args);
+        EXPECT_EQ(run.ExitStatus, 0) << args.front();
+        EXPECT_EQ(run.Out.rfind("Usage: varnello-tag", 0), 0u) << run.Out;
+    }
+}
+
+TEST_F(TagTool, MissingFolderOrFileGivesOneClearLine)
+{
+    ToolRun run = Run({"list", m_dir.File("missing")});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(run.Out, "");
+    EXPECT_EQ(CountLines(run.Err), 1u) << run.Err;
+    EXPECT_NE(run.Err.find("cannot read folder"), std::string::npos) << run.Err;
+
+    run = Run({"list", m_dir.File("A.mp3")});
+    EXPECT_EQ(run.ExitStatus, 1) << "a file is not a folder";
+
+    run = Run({"show", "missing.mp3"});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(run.Err, "varnello-tag: missing.mp3: no such file\n");
+}
+
+TEST_F(TagTool, ShowDescribesBothTagsAndEveryFrame)
+{
+    if (!HavePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    ToolRun run = Run({"show", "--json", "b.mp3"});
+    ASSERT_EQ(run.ExitStatus, 0) << run.Err;
+    const std::string b = Canonical(run.Out);
+    for (const char* part :
+         {R"("loaded":true)", R"("version":3)", R"("message":"OK")", R"("id":"TIT2")",
+          R"("text":"夜に駆ける")", R"("id":"TRCK")", R"("language":"eng")", R"("text":"one\ntwo")",
+          R"("id3v1":{"present":false})"}) {
+        EXPECT_NE(b.find(part), std::string::npos) << part << " in " << b;
+    }
+
+    run = Run({"show", "--json", "A.mp3"});
+    ASSERT_EQ(run.ExitStatus, 0) << run.Err;
+    const std::string a = Canonical(run.Out);
+    for (const char* part : {R"("loaded":false)", R"("message":"no ID3v2 tag")", R"("genre":17)",
+                             R"("genreName":"Rock")", R"("title":"V1 Title")"}) {
+        EXPECT_NE(a.find(part), std::string::npos) << part << " in " << a;
+    }
+
+    run = Run({"show", "ça va.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0);
+    EXPECT_NE(run.Out.find("Version: 2.4.0"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find("TDRC"), std::string::npos) << run.Out;
+}
+
+TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)
+{
+    WriteFile(m_dir.File("text.mp3"), ToBytes("ID3\x03"));
+    WriteFile(m_dir.File("huge.mp3"), Id3v2Builder().Version(3).SizeOverride(0x0FFFFFFF).Build());
+    for (const char* name : {"text.mp3", "huge.mp3"}) {
+        const ToolRun run = Run({"show", name});
+        EXPECT_EQ(run.ExitStatus, 0) << name << run.Err;
+        EXPECT_NE(run.Out.find("ID3v1: none"), std::string::npos) << run.Out;
+    }
+    EXPECT_EQ(Run({"list"}).ExitStatus, 0);
+}
+
+} // namespace
+} // namespace varnello::testsupport
