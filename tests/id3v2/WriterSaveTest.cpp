@@ -180,12 +180,34 @@ TEST(TagWriter, GrowsByMoreThanTheAudioBehindTheTag)
     }
 }
 
+TEST(TagWriter, MovesTheAudioUpInsideALinkedFile)
+{
+    // The tag grows by 2000 bytes, less than the 50000 audio bytes: the
+    // audio moves up in pieces from its end towards its start.
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    const Bytes audio = Pattern(50000);
+    const Bytes old = Id3v2Builder().TextFrame("TIT2", "x").Padding(978).Build();
+    WriteFile(path, Concat(old, audio));
+    ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+    Tid3v2tag tag;
+    tag.PaddingMode = 0;
+    const Bytes data = Pattern(2980, 4);
+    AddFrame(tag, "PRIV", data);
+    OperationLog log;
+    ASSERT_EQ(Save(tag, path, 255, log.Options()), 0);
+    ExpectFile(path, Concat(Id3v2Builder().Frame("PRIV", data).Build(), audio));
+    EXPECT_EQ(log.Count(SaveOperation::CreateTemporary), 0) << "a rename would cut the link";
+    EXPECT_EQ(log.Count(SaveOperation::Extend), 1) << "the file grows before anything moves";
+    EXPECT_EQ(log.Seen[1], SaveOperation::Extend);
+}
+
 TEST(TagWriter, ShrinkingCutsTheFile)
 {
     for (const bool linked : {false, true}) {
         TempDir dir;
         const std::string path = dir.File("song.mp3");
-        const Bytes audio = Pattern(3000);
+        const Bytes audio = Pattern(40000);
         const Bytes old = Id3v2Builder().TextFrame("TIT2", "Old").Padding(4976).Build();
         ASSERT_EQ(old.size(), 5000u);
         WriteFile(path, Concat(old, audio));
@@ -197,7 +219,7 @@ TEST(TagWriter, ShrinkingCutsTheFile)
         AddText(tag, "TIT2", "ab");
         ASSERT_EQ(Save(tag, path), 0);
         const Bytes expected = Concat(Id3v2Builder().TextFrame("TIT2", "ab").Build(), audio);
-        ASSERT_EQ(expected.size(), 8000u - (5000u - 23u));
+        ASSERT_EQ(expected.size(), 45000u - (5000u - 23u));
         ExpectFile(path, expected);
         if (linked) {
             EXPECT_EQ(Inode(path), Inode(dir.File("other.mp3")));

@@ -1,0 +1,153 @@
+// Files written by the engine are read by mutagen, a widely used ID3 reader
+// of its own, which must find the version, frames and texts that were
+// written: both versions, with and without unsynchronisation, compression
+// and CRC.
+
+#include "FrameFlags.h"
+#include "Mp3Builder.h"
+#include "Tid3v2tag.h"
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <memory>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <unistd.h>
+#include <vector>
+
+using namespace varnello;
+using testsupport::TempDir;
+
+namespace {
+
+constexpr const char* kPython = "/usr/bin/python3";
+
+std::string Hexed(std::string_view text)
+{
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += digits[byte >> 4];
+        out += digits[byte & 0x0F];
+    }
+    return out.empty() ? "-" : out;
+}
+
+// Runs a command and returns its standard output, or nothing when it fails.
+std::optional<std::string> RunCommand(const std::string& command)
+{
+    std::unique_ptr<FILE, decltype(&::pclose)> pipe(::popen(command.c_str(), "r"), &::pclose);
+    if (!pipe) {
+        return std::nullopt;
+    }
+    std::string out;
+    std::array<char, 4096> buffer{};
+    while (const std::size_t got = std::fread(buffer.data(), 1, buffer.size(), pipe.get())) {
+        out.append(buffer.data(), got);
+    }
+    if (::pclose(pipe.release()) != 0) {
+        return std::nullopt;
+    }
+    return out;
+}
+
+std::vector<std::string> SortedLines(const std::string& text)
+{
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        const std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end == std::string::npos ? text.size() : end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+bool MutagenAvailable()
+{
+    return ::access(kPython, X_OK) == 0 &&
+           RunCommand(std::string(kPython) + " -c 'import mutagen.id3' 2>/dev/null").has_value();
+}
+
+using Combination = std::tuple<int, bool, bool, bool>; // version, unsync, compression, CRC
+
+class MutagenInterop : public testing::TestWithParam<Combination>
+{
+};
+
+std::string CombinationName(const testing::TestParamInfo<Combination>& info)
+{
+    const auto& [version, unsync, compress, crc] = info.param;
+    return "V" + std::to_string(version) + (unsync ? "Unsync" : "") +
+           (compress ? "Compressed" : "") + (crc ? "Crc" : "") + "Tag";
+}
+
+} // namespace
+
+TEST_P(MutagenInterop, ReadsWhatTheEngineWrote)
+{
+    if (!MutagenAvailable()) {
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    }
+    const auto [version, unsync, compress, crc] = GetParam();
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    // mutagen reads the body of a tag with an extended header from after that
+    // header with the full tag size, so it takes in the first bytes behind
+    // the tag too; were they an MPEG sync, its unsynchronisation decoding
+    // would give up on the whole tag. Some silence first keeps it reading.
+    testsupport::Mp3Builder()
+        .Tag(testsupport::Id3v2Builder().TextFrame("TIT2", "Old").Padding(64).Build())
+        .Raw(testsupport::Bytes(32, 0x00))
+        .Audio(40)
+        .WriteTo(path);
+
+    Tid3v2tag tag;
+    tag.MajorVersion = static_cast<std::uint8_t>(version);
+    const std::string title = "Caf\xC3\xA9 \xC3\xBF\xC3\xA9t\xC3\xA9";             // Café ÿété
+    const std::string artist = "\xD0\x9C\xD1\x83\xD0\xB7\xD1\x8B\xD0\xBA\xD0\xB0"; // Cyrillic
+    std::string lyrics;
+    for (int i = 0; i < 200; ++i) {
+        lyrics += "la la la ";
+    }
+    ASSERT_EQ(tag.SetTextFrame("TIT2", title), 0);
+    ASSERT_EQ(tag.SetTextFrame("TPE1", artist), 0);
+    ASSERT_EQ(tag.SetTextFrame("TALB", "Album"), 0);
+    ASSERT_EQ(tag.SetTextFrame("TCON", "Rock"), 0);
+    ASSERT_EQ(tag.SetTextFrame("TIT3", lyrics), 0);
+    ASSERT_EQ(tag.SetYear("2024"), 0);
+    COMM comment;
+    comment.Language = "eng";
+    comment.Text = "A comment \xC3\xBF";
+    ASSERT_EQ(tag.SetComment(comment, "", "eng"), 0);
+    tag.SetCrcPresent(crc);
+    const std::uint8_t requested =
+        (compress ? frameflags::kCompression : 0) | (unsync ? frameflags::kUnsynchronisation : 0);
+    for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
+        tag.Frames.SetFlags(i, 2, requested);
+    }
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), 0);
+
+    const std::optional<std::string> output =
+        RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
+    ASSERT_TRUE(output.has_value()) << "mutagen could not read the file";
+    const std::string yearId = version == 3 ? "TYER" : "TDRC";
+    std::vector<std::string> expected{
+        "version " + std::to_string(version),    "frame TIT2 " + Hexed(title),
+        "frame TPE1 " + Hexed(artist),           "frame TALB " + Hexed("Album"),
+        "frame TCON " + Hexed("Rock"),           "frame TIT3 " + Hexed(lyrics),
+        "frame " + yearId + " " + Hexed("2024"), "frame COMM eng - " + Hexed(comment.Text),
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(SortedLines(*output), expected) << "mutagen printed:\n" << *output;
+}
+
+INSTANTIATE_TEST_SUITE_P(AllFlags, MutagenInterop,
+                         testing::Combine(testing::Values(3, 4), testing::Bool(), testing::Bool(),
+                                          testing::Bool()),
+                         CombinationName);
