@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -193,7 +194,9 @@ void TFormInfo::initialize()
 
 void TFormInfo::SetFolder(const QString& folder)
 {
-    m_folder = folder;
+    // Paths go to the file system in its own encoding, as the table read them.
+    const QByteArray bytes = QFile::encodeName(folder);
+    m_folder.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
 }
 
 void TFormInfo::SetSelection(std::vector<FileRow> selectedRows)
@@ -319,7 +322,7 @@ unsigned TFormInfo::TickedMask() const
 void TFormInfo::SaveSingleFile()
 {
     FileRow row = m_loadedRow;
-    const SaveResult result = m_saver.SaveSingle(ToUtf8(m_folder), row, EditedFields());
+    const SaveResult result = m_saver.SaveSingle(m_folder, row, EditedFields());
     row.TagKind = result.TagKind;
     row.Fields = result.Fields;
     m_rows.assign(1, row);
@@ -339,7 +342,7 @@ void TFormInfo::SaveMultipleFiles()
     for (FileRow& row : m_rows) {
         rows.push_back(&row);
     }
-    m_failures = m_saver.SaveMultiple(ToUtf8(m_folder), rows, EditedFields(), TickedMask());
+    m_failures = m_saver.SaveMultiple(m_folder, rows, EditedFields(), TickedMask());
 }
 
 void TFormInfo::btUpdateClick()

@@ -9,6 +9,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <string>
 #include <vector>
 
 class QCheckBox;
@@ -110,7 +111,7 @@ private:
 
     std::vector<FieldSwitch> m_switches;
 
-    QString m_folder;
+    std::string m_folder; // in the file system's encoding
     std::vector<FileRow> m_rows;
     FileRow m_loadedRow;
     int m_selectedCount = 0;
