@@ -5,7 +5,6 @@
 #include "LogView.h"
 #include "TDirectoryPanel.h"
 #include "TFileList.h"
-#include "THeaderStrip.h"
 #include "TListViewSort.h"
 #include "Ui.h"
 
@@ -16,22 +15,17 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QGuiApplication>
-#include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QScreen>
-#include <QSplitter>
 #include <QStatusBar>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTime>
 #include <QToolBar>
 #include <QToolButton>
-#include <QVBoxLayout>
 
 namespace varnello {
 
@@ -40,30 +34,7 @@ namespace {
 // A rebuild that takes longer than this shows its progress and lets the
 // window repaint, at most every kRepaintIntervalMs.
 constexpr qint64 kProgressDelayMs = 300;
-constexpr qint64 kRepaintIntervalMs = 50;
-
-QVBoxLayout* ZeroMarginColumn(QWidget* widget, int margin = 0)
-{
-    auto* layout = new QVBoxLayout(widget);
-    layout->setContentsMargins(margin, margin, margin, margin);
-    layout->setSpacing(0);
-    return layout;
-}
-
-QWidget* NamedWidget(const char* objectName, QWidget* parent)
-{
-    auto* widget = new QWidget(parent);
-    widget->setObjectName(QString::fromLatin1(objectName));
-    return widget;
-}
-
-QFrame* SunkenPanel(const char* objectName, QWidget* parent)
-{
-    auto* panel = new QFrame(parent);
-    panel->setObjectName(QString::fromLatin1(objectName));
-    panel->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-    return panel;
-}
+constexpr qint64 kRepaintIntervalMs = 100;
 
 } // namespace
 
@@ -79,149 +50,6 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
 }
 
 TFormMain::~TFormMain() = default;
-
-void TFormMain::CreateToolBar()
-{
-    CbToolBar = new QToolBar(QStringLiteral("Address"), this);
-    CbToolBar->setObjectName(QStringLiteral("CbToolBar"));
-    CbToolBar->setMovable(false);
-    CbToolBar->setFloatable(false);
-    CbToolBar->setContextMenuPolicy(Qt::PreventContextMenu);
-
-    TbAddress = NamedWidget("TbAddress", CbToolBar);
-    TbAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    auto* band = new QLabel(QStringLiteral("Address"), TbAddress);
-    CbAddress = new QComboBox(TbAddress);
-    CbAddress->setObjectName(QStringLiteral("CbAddress"));
-    CbAddress->setEditable(true);
-    CbAddress->setInsertPolicy(QComboBox::NoInsert);
-    CbAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    QPalette palette = CbAddress->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
-    CbAddress->setPalette(palette);
-    TbGoAddress = new QToolButton(TbAddress);
-    TbGoAddress->setObjectName(QStringLiteral("TbGoAddress"));
-    TbGoAddress->setText(QStringLiteral("Go"));
-    TbGoAddress->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
-    TbGoAddress->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    TbGoAddress->setAutoRaise(true);
-
-    // The address box takes the band's width less the go button's.
-    auto* layout = new QHBoxLayout(TbAddress);
-    layout->setContentsMargins(4, 2, 2, 2);
-    layout->setSpacing(6);
-    layout->addWidget(band);
-    layout->addWidget(CbAddress, 1);
-    layout->addWidget(TbGoAddress);
-    CbToolBar->addWidget(TbAddress);
-    addToolBar(Qt::TopToolBarArea, CbToolBar);
-}
-
-void TFormMain::CreateStatusBar()
-{
-    QStatusBar* bar = statusBar();
-    bar->setObjectName(QStringLiteral("ClsStbStatusBar"));
-    ClsStbStatusText = new QLabel(bar);
-    ClsStbStatusText->setObjectName(QStringLiteral("ClsStbStatusText"));
-    ClsStbStatusText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bar->addWidget(ClsStbStatusText, 1);
-    ClsPrbListing = new QProgressBar(bar);
-    ClsPrbListing->setObjectName(QStringLiteral("ClsPrbListing"));
-    ClsPrbListing->setMaximumWidth(220);
-    ClsPrbListing->setFormat(QStringLiteral("%v / %m files"));
-    bar->addPermanentWidget(ClsPrbListing);
-    ClsPrbListing->hide();
-}
-
-void TFormMain::CreateCentralArea()
-{
-    QWidget* ClsPnlMain = NamedWidget("ClsPnlMain", this);
-    ClsSplLeftRight = new QSplitter(Qt::Horizontal, ClsPnlMain);
-    ClsSplLeftRight->setObjectName(QStringLiteral("ClsSplLeftRight"));
-    ClsSplLeftRight->setHandleWidth(3);
-    ClsPnlLeft = new TDirectoryPanel(ClsSplLeftRight);
-    ClsSplLeftRight->addWidget(ClsPnlLeft);
-    ClsSplLeftRight->addWidget(CreateRightPanel());
-    // The directory panel is never collapsed and keeps its width when the
-    // window grows; the right-hand side takes the rest.
-    ClsSplLeftRight->setCollapsible(0, false);
-    ClsSplLeftRight->setCollapsible(1, false);
-    ClsSplLeftRight->setStretchFactor(0, 0);
-    ClsSplLeftRight->setStretchFactor(1, 1);
-    ClsSplLeftRight->setSizes({209, 795});
-    ZeroMarginColumn(ClsPnlMain)->addWidget(ClsSplLeftRight);
-    setCentralWidget(ClsPnlMain);
-}
-
-QWidget* TFormMain::CreateRightPanel()
-{
-    QWidget* ClsPnlRight = NamedWidget("ClsPnlRight", ClsSplLeftRight);
-    SplitterRightTopAndBottom = new QSplitter(Qt::Vertical, ClsPnlRight);
-    SplitterRightTopAndBottom->setObjectName(QStringLiteral("SplitterRightTopAndBottom"));
-    SplitterRightTopAndBottom->setHandleWidth(2);
-    SplitterRightTopAndBottom->addWidget(CreateTablePanel());
-    SplitterRightTopAndBottom->addWidget(CreatePropertiesPanel());
-    SplitterRightTopAndBottom->setChildrenCollapsible(false);
-    SplitterRightTopAndBottom->setStretchFactor(0, 1);
-    SplitterRightTopAndBottom->setStretchFactor(1, 0);
-    SplitterRightTopAndBottom->setSizes({400, 205});
-    ZeroMarginColumn(ClsPnlRight)->addWidget(SplitterRightTopAndBottom);
-    return ClsPnlRight;
-}
-
-QWidget* TFormMain::CreateTablePanel()
-{
-    ClsPnlRightTop = SunkenPanel("ClsPnlRightTop", SplitterRightTopAndBottom);
-    ClsPnlRightTop->setMinimumHeight(30);
-    PageControl1 = new QTabWidget(ClsPnlRightTop);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    QWidget* TsTag = NamedWidget("TsTag", PageControl1);
-    clsLVFile = new TListViewSort(TsTag);
-    filetable::SetUp(*clsLVFile);
-    ZeroMarginColumn(TsTag)->addWidget(clsLVFile);
-    PageControl1->addTab(TsTag, QStringLiteral("Tag"));
-
-    cbGenre = new QComboBox(ClsPnlRightTop);
-    cbGenre->setObjectName(QStringLiteral("cbGenre"));
-    cbGenre->hide();
-    ZeroMarginColumn(ClsPnlRightTop, 1)->addWidget(PageControl1);
-    return ClsPnlRightTop;
-}
-
-QWidget* TFormMain::CreatePropertiesPanel()
-{
-    ClsPnlRightBottom = SunkenPanel("ClsPnlRightBottom", SplitterRightTopAndBottom);
-    // However it is resized, the panel keeps 15 pixels.
-    ClsPnlRightBottom->setMinimumHeight(15);
-    PannelPropertyView = new THeaderStrip(QStringLiteral("PannelPropertyView"),
-                                          QStringLiteral("Properties View"), 24, ClsPnlRightBottom);
-    clsBtnPropertyViewClose =
-        PannelPropertyView->AddCloseButton(QStringLiteral("clsBtnPropertyViewClose"));
-    clsSpbSaveContent = new QPushButton(QStringLiteral("Save"));
-    clsSpbSaveContent->setObjectName(QStringLiteral("clsSpbSaveContent"));
-    clsSpbSaveContent->setFlat(true);
-    PannelPropertyView->AddButton(clsSpbSaveContent);
-    clsSpbSaveContent->setEnabled(false);
-    clsSpbSaveContent->hide();
-
-    PageControl = new QTabWidget(ClsPnlRightBottom);
-    PageControl->setObjectName(QStringLiteral("PageControl"));
-    TsContent = NamedWidget("TsContent", PageControl);
-    TsPlayMusic = NamedWidget("TsPlayMusic", PageControl);
-    TsLogView = NamedWidget("TsLogView", PageControl);
-    clsLVLogView = new TListViewSort(TsLogView);
-    logview::SetUp(*clsLVLogView);
-    ZeroMarginColumn(TsLogView)->addWidget(clsLVLogView);
-    PageControl->addTab(TsContent, QStringLiteral("Content"));
-    PageControl->addTab(TsPlayMusic, QStringLiteral("Play"));
-    PageControl->setTabVisible(PageControl->indexOf(TsPlayMusic), false);
-    PageControl->addTab(TsLogView, QStringLiteral("Log View"));
-
-    QVBoxLayout* layout = ZeroMarginColumn(ClsPnlRightBottom, 1);
-    layout->addWidget(PannelPropertyView);
-    layout->addWidget(PageControl, 1);
-    return ClsPnlRightBottom;
-}
 
 void TFormMain::ConnectHandlers()
 {
