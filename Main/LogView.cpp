@@ -4,8 +4,26 @@
 #include "Ui.h"
 
 #include <QLocale>
+#include <algorithm>
 
 namespace varnello::logview {
+
+namespace {
+
+QString TimeText(const QTime& time)
+{
+    return QLocale().toString(time, QLocale::LongFormat);
+}
+
+// The "Time" column starts 80 pixels wide, or as wide as the locale's long time
+// format needs in the table's font, when that is wider.
+int TimeColumnWidth(const TListViewSort& log)
+{
+    const int text = log.fontMetrics().horizontalAdvance(TimeText(QTime(23, 59, 59)));
+    return std::max(80, text + 14);
+}
+
+} // namespace
 
 void SetUp(TListViewSort& log)
 {
@@ -14,7 +32,7 @@ void SetUp(TListViewSort& log)
         {QStringLiteral("!"), 30, 30, 30, false},
         {QStringLiteral("Description"), 240, 30, 500, false},
         {QStringLiteral("Path"), 300, 30, 500, false},
-        {QStringLiteral("Time"), 80, 1, 500, false},
+        {QStringLiteral("Time"), TimeColumnWidth(log), 1, 500, false},
     });
     QPalette palette = log.palette();
     palette.setColor(QPalette::Base, Qt::white);
@@ -30,8 +48,7 @@ TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const Q
 {
     TListRow row;
     row.Cells << QString() << StatusMessageText(failure.Status)
-              << ui::PathToQt(JoinPath(folder, failure.FileName))
-              << QLocale().toString(time, QLocale::LongFormat);
+              << ui::PathToQt(JoinPath(folder, failure.FileName)) << TimeText(time);
     row.Data = ui::ToBytes(failure.FileName);
     return row;
 }

@@ -5,6 +5,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QTimer>
 
 int main(int argc, char* argv[])
 {
@@ -14,6 +15,8 @@ int main(int argc, char* argv[])
 
     varnello::TFormMain window;
     window.show();
-    window.ShowFolder(QDir::currentPath());
+    // The working folder is read once the event loop runs: the window is on
+    // screen during a long listing, and closing it then ends the program.
+    QTimer::singleShot(0, &window, [&window] { window.ShowFolder(QDir::currentPath()); });
     return QApplication::exec();
 }
