@@ -144,12 +144,15 @@ void TagPlacer::WriteTemporary(FileStream& file, FileStream& temporary)
 {
     const std::uint64_t audio = m_plan.AudioSize();
     StartWork(m_plan.Offset + audio);
-    std::vector<std::uint8_t> buffer(kCopyChunk);
-    Copy(file, 0, temporary, 0, m_plan.Offset, buffer);
+    // Every byte of the buffer is read into before it is written out, so it
+    // need not be cleared first.
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kCopyChunk);
+    const std::span<std::uint8_t> chunk(buffer.get(), kCopyChunk);
+    Copy(file, 0, temporary, 0, m_plan.Offset, chunk);
     WriteTag(temporary, m_plan.Offset);
     m_progress.Phase("Re-positioning audio data");
     Copy(file, m_plan.Offset + m_plan.OldSize, temporary, m_plan.Offset + m_plan.NewSize, audio,
-         buffer);
+         chunk);
 }
 
 void TagPlacer::Copy(FileStream& from, std::uint64_t source, FileStream& to, std::uint64_t target,
