@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
 #include <algorithm>
 #include <numeric>
@@ -198,19 +200,124 @@ void TListViewSort::SetChangingHandler(std::function<bool()> handler)
     m_changing = std::move(handler);
 }
 
-QItemSelectionModel::SelectionFlags TListViewSort::selectionCommand(const QModelIndex& index,
-                                                                    const QEvent* event) const
+bool TListViewSort::MayChangeSelection()
 {
-    const QItemSelectionModel::SelectionFlags command = QTableView::selectionCommand(index, event);
-    if (command != QItemSelectionModel::NoUpdate && m_changing && !m_changing()) {
-        return QItemSelectionModel::NoUpdate;
+    return !m_changing || m_changing();
+}
+
+bool TListViewSort::PressChangesSelection(QMouseEvent* event) const
+{
+    const QModelIndex index = indexAt(event->position().toPoint());
+    const QItemSelectionModel::SelectionFlags command = selectionCommand(index, event);
+    if (command == QItemSelectionModel::NoUpdate) {
+        return false;
     }
-    return command;
+    if (!index.isValid()) {
+        return HasSelection();
+    }
+    // A plain click on the row that is already the only selected and current
+    // one changes nothing.
+    const bool replaces = command.testFlag(QItemSelectionModel::Clear) &&
+                          command.testFlag(QItemSelectionModel::Select) &&
+                          !command.testFlag(QItemSelectionModel::Toggle);
+    return !(replaces && SelectedRows() == std::vector<int>{index.row()} &&
+             currentIndex().row() == index.row());
+}
+
+bool TListViewSort::KeyMovesCurrentRow(QKeyEvent* event)
+{
+    CursorAction action{};
+    switch (event->key()) {
+    case Qt::Key_Up:
+        action = MoveUp;
+        break;
+    case Qt::Key_Down:
+        action = MoveDown;
+        break;
+    case Qt::Key_PageUp:
+        action = MovePageUp;
+        break;
+    case Qt::Key_PageDown:
+        action = MovePageDown;
+        break;
+    case Qt::Key_Home:
+        action = MoveHome;
+        break;
+    case Qt::Key_End:
+        action = MoveEnd;
+        break;
+    case Qt::Key_Space:
+        // Space selects the current row, Ctrl+Space toggles it.
+        return currentIndex().isValid() &&
+               (event->modifiers().testFlag(Qt::ControlModifier) ||
+                SelectedRows() != std::vector<int>{currentIndex().row()});
+    default:
+        return false;
+    }
+    const QModelIndex target = moveCursor(action, event->modifiers());
+    return target.isValid() && target.row() != currentIndex().row();
+}
+
+void TListViewSort::mousePressEvent(QMouseEvent* event)
+{
+    m_pressRefused = PressChangesSelection(event) && !MayChangeSelection();
+    if (m_pressRefused) {
+        event->accept();
+        return;
+    }
+    QTableView::mousePressEvent(event);
+}
+
+void TListViewSort::mouseMoveEvent(QMouseEvent* event)
+{
+    if (m_pressRefused && event->buttons() != Qt::NoButton) {
+        return;
+    }
+    QTableView::mouseMoveEvent(event);
+}
+
+void TListViewSort::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_pressRefused) {
+        return;
+    }
+    QTableView::mouseReleaseEvent(event);
+}
+
+void TListViewSort::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    if (m_pressRefused) {
+        // The first click of this double-click was refused: the second one is
+        // a click of its own, not a double-click on the row left selected.
+        QMouseEvent press(QEvent::MouseButtonPress, event->position(), event->scenePosition(),
+                          event->globalPosition(), event->button(), event->buttons(),
+                          event->modifiers());
+        mousePressEvent(&press);
+        return;
+    }
+    QTableView::mouseDoubleClickEvent(event);
+}
+
+void TListViewSort::keyPressEvent(QKeyEvent* event)
+{
+    if (m_changing && KeyMovesCurrentRow(event) && !MayChangeSelection()) {
+        event->accept();
+        return;
+    }
+    QTableView::keyPressEvent(event);
+}
+
+void TListViewSort::keyboardSearch(const QString& search)
+{
+    if (!MayChangeSelection()) {
+        return;
+    }
+    QTableView::keyboardSearch(search);
 }
 
 void TListViewSort::selectAll()
 {
-    if (m_changing && !m_changing()) {
+    if (!MayChangeSelection()) {
         return;
     }
     QTableView::selectAll();

@@ -73,8 +73,15 @@ public:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
-    QItemSelectionModel::SelectionFlags selectionCommand(const QModelIndex& index,
-                                                         const QEvent* event) const override;
+    // The user's attempts to change the selection, each asked once before
+    // anything moves: a refused mouse press is dropped with the rest of its
+    // gesture, a refused key leaves the current row where it was.
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyboardSearch(const QString& search) override;
 
 private:
     void SetUpView();
@@ -89,7 +96,12 @@ private:
     QCollator m_collator;
     QPixmap m_backPicture;
     QFont m_headerFont;
+    bool PressChangesSelection(QMouseEvent* event) const;
+    bool KeyMovesCurrentRow(QKeyEvent* event);
+    bool MayChangeSelection();
+
     std::function<bool()> m_changing;
+    bool m_pressRefused = false; // the mouse gesture under way was refused
 };
 
 } // namespace varnello

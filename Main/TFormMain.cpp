@@ -3,8 +3,10 @@
 #include "FileTable.h"
 #include "FolderReader.h"
 #include "LogView.h"
+#include "TContentView.h"
 #include "TDirectoryPanel.h"
 #include "TFileList.h"
+#include "TFormInfo.h"
 #include "TListViewSort.h"
 #include "Ui.h"
 
@@ -20,6 +22,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -84,10 +87,15 @@ void TFormMain::ConnectHandlers()
             &TFormMain::clsLVFileContextMenu);
     clsLVFile->SetChangingHandler([this] { return clsLVFileChanging(); });
     clsLVFile->installEventFilter(this);
+
+    connect(ContentView, &TContentView::ContentEdited, this, &TFormMain::ContentFieldChanged);
+    connect(clsSpbSaveContent, &QPushButton::clicked, this, &TFormMain::clsSpbSaveContentClick);
 }
 
 void TFormMain::FormCreate()
 {
+    // The tag editor is made once and kept hidden between showings.
+    FormInfo = new TFormInfo(this);
     resize(1007, 725);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
@@ -151,6 +159,9 @@ void TFormMain::clsFileListBoxChange()
     if (list.Names().empty()) {
         return;
     }
+    // An edit still pending in the properties view belongs to a row of the
+    // table that is about to go: it is saved to its file first.
+    SavePendingContent();
     m_currentFolder = list.Folder();
     AddToAddressHistory(CurrentFolder());
     FillFileTable(list.Names());
@@ -267,12 +278,132 @@ void TFormMain::clsLVFileContextMenu(const QPoint& position)
     }
 }
 
-void TFormMain::OpenEditor(const std::vector<int>& /*selectedRows*/) {}
+void TFormMain::OpenEditor(const std::vector<int>& selectedRows)
+{
+    if (selectedRows.empty()) {
+        return;
+    }
+    // The dialog shows the rows as the table has them: an edit pending in the
+    // properties view is written first.
+    SavePendingContent();
+    std::vector<FileRow> fileRows;
+    fileRows.reserve(selectedRows.size());
+    for (int row : selectedRows) {
+        fileRows.push_back(FileRowAt(row));
+    }
+    FormInfo->SetFolder(CurrentFolder());
+    FormInfo->SetSelection(fileRows);
+    if (selectedRows.size() == 1) {
+        OpenSingleFileEditor(selectedRows.front(), fileRows.front());
+    } else {
+        OpenMultiFileEditor(selectedRows, std::move(fileRows));
+    }
+}
 
-void TFormMain::ShowContentInContentView() {}
+void TFormMain::OpenSingleFileEditor(int row, const FileRow& fileRow)
+{
+    FormInfo->SetSingleFile(ui::PathToQt(JoinPath(m_currentFolder, fileRow.FileName)));
+    FormInfo->LoadFromRow(fileRow);
+    FormInfo->exec();
+    if (FormInfo->WasSaved()) {
+        UpdateRowFromDialog(row);
+        ShowContentInContentView();
+        AppendLogEntries(FormInfo->GetFailures());
+    }
+}
+
+void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows)
+{
+    FormInfo->SetMultipleFiles();
+    FormInfo->exec();
+    if (!FormInfo->WasSaved()) {
+        return;
+    }
+    // The dialog hands back the rows as it saved them, in the order given.
+    const std::vector<FileRow>& saved = FormInfo->GetRows();
+    for (std::size_t i = 0; i < rows.size() && i < saved.size(); ++i) {
+        if (saved[i].Fields != fileRows[i].Fields || saved[i].TagKind != fileRows[i].TagKind) {
+            SetFileRowFields(rows[i], saved[i].TagKind, saved[i].Fields);
+        }
+    }
+    AppendLogEntries(FormInfo->GetFailures());
+}
+
+void TFormMain::UpdateRowFromDialog(int row)
+{
+    const std::vector<FileRow>& saved = FormInfo->GetRows();
+    if (saved.empty()) {
+        return;
+    }
+    SetFileRowFields(row, FormInfo->GetTagKind(), saved.front().Fields);
+}
+
+void TFormMain::ShowContentInContentView()
+{
+    const std::vector<int> selected = clsLVFile->SelectedRows();
+    if (selected.empty()) {
+        return;
+    }
+    if (selected.size() == 1) {
+        SetContentEnabled(true);
+        // Filling the fields runs their change handlers; the row is unedited.
+        ContentView->ShowFields(FileRowAt(selected.front()).Fields);
+    } else {
+        SetContentEnabled(false);
+    }
+    clsSpbSaveContent->setEnabled(false);
+}
+
+void TFormMain::SetContentEnabled(bool enabled)
+{
+    ContentView->SetContentEnabled(enabled);
+}
+
+void TFormMain::ContentFieldChanged()
+{
+    if (clsLVFile->SelectedRows().size() == 1) {
+        clsSpbSaveContent->setEnabled(true);
+    }
+}
+
+void TFormMain::SaveContent()
+{
+    const std::vector<int> selected = clsLVFile->SelectedRows();
+    if (selected.size() != 1) {
+        return;
+    }
+    const int row = selected.front();
+    const SaveResult result =
+        FormInfo->SharedSaver().SaveContent(m_currentFolder, FileRowAt(row), ContentView->Fields());
+    if (result.Id3v2Saved) {
+        SetFileRowFields(row, result.TagKind, result.Fields);
+    } else {
+        AppendLogEntries(result.Failures);
+    }
+}
+
+void TFormMain::clsSpbSaveContentClick()
+{
+    SaveContent();
+    clsSpbSaveContent->setEnabled(false);
+}
+
+void TFormMain::SavePendingContent()
+{
+    if (clsSpbSaveContent->isEnabled()) {
+        SaveContent();
+        clsSpbSaveContent->setEnabled(false);
+    }
+}
 
 bool TFormMain::clsLVFileChanging()
 {
+    // The first attempt to move the selection after an edit stores the edit
+    // and is refused, so the edited row stays selected; the next one moves.
+    if (clsSpbSaveContent->isEnabled()) {
+        SavePendingContent();
+        return false;
+    }
     return true;
 }
 

@@ -29,6 +29,8 @@ namespace varnello {
 class TDirectoryPanel;
 class TFileList;
 class THeaderStrip;
+class TContentView;
+class TFormInfo;
 class TListViewSort;
 
 class TFormMain : public QMainWindow
@@ -66,13 +68,18 @@ public:
     // Double-click, Enter, the popup item and Command > "&Modify": opens the
     // tag editor for the selected rows, when there are any.
     void clsLVFileDblClick();
+
+    // The properties view: enables or disables its six fields; writes them
+    // into the one selected file (nothing with none or several selected).
+    void SetContentEnabled(bool enabled);
+    void SaveContent();
     // After the table's selection changed: popup item, properties view and
     // status bar.
     void clsLVFileChange();
 
 protected:
-    // Shows the tag editor for the selected rows (table order); does nothing
-    // until the editor is wired in.
+    // Shows the tag editor for the selected rows (table order) and takes its
+    // results into the table and the log.
     virtual void OpenEditor(const std::vector<int>& selectedRows);
     // Fills the properties view from the first selected row.
     virtual void ShowContentInContentView();
@@ -103,6 +110,8 @@ protected:
     QTabWidget* LowerPages() const { return PageControl; }
     QWidget* ContentPage() const { return TsContent; }
     QPushButton* SaveContentButton() const { return clsSpbSaveContent; }
+    TContentView* ContentViewPage() const { return ContentView; }
+    TFormInfo* EditorDialog() const { return FormInfo; }
     MainMenus& Menus() { return m_menus; }
 
 private:
@@ -120,6 +129,14 @@ private:
     void AddToAddressHistory(const QString& folder);
     void UpdateModifyAction();
     void clsLVFileContextMenu(const QPoint& position);
+
+    void OpenSingleFileEditor(int row, const FileRow& fileRow);
+    void OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows);
+    void UpdateRowFromDialog(int row);
+    void ContentFieldChanged();
+    void clsSpbSaveContentClick();
+    // Saves an edit of the properties view that is still pending.
+    void SavePendingContent();
 
     void TbToolBarClick(bool checked);
     void TbDirectoryClick(bool checked);
@@ -151,6 +168,8 @@ private:
     QPushButton* clsSpbSaveContent = nullptr;
     QTabWidget* PageControl = nullptr;
     QWidget* TsContent = nullptr;
+    TContentView* ContentView = nullptr;
+    TFormInfo* FormInfo = nullptr; // created once, owned as a child window
     QWidget* TsPlayMusic = nullptr;
     QWidget* TsLogView = nullptr;
     TListViewSort* clsLVLogView = nullptr;

@@ -1,5 +1,6 @@
 #include "FileTable.h"
 #include "LogView.h"
+#include "TContentView.h"
 #include "TDirectoryPanel.h"
 #include "TFormMain.h"
 #include "THeaderStrip.h"
@@ -176,7 +177,11 @@ QWidget* TFormMain::CreatePropertiesPanel()
 
     PageControl = new QTabWidget(ClsPnlRightBottom);
     PageControl->setObjectName(QStringLiteral("PageControl"));
-    TsContent = NamedWidget("TsContent", PageControl);
+    // The "Content" page is the properties view itself, so that showing the
+    // page is the view's show event.
+    ContentView = new TContentView(PageControl);
+    ContentView->setObjectName(QStringLiteral("TsContent"));
+    TsContent = ContentView;
     TsPlayMusic = NamedWidget("TsPlayMusic", PageControl);
     TsLogView = NamedWidget("TsLogView", PageControl);
     clsLVLogView = new TListViewSort(TsLogView);

@@ -1,0 +1,435 @@
+// The two editors inside the main window: the properties view under the
+// table, saved when the selection is about to move, and the tag editor opened
+// from the table. Files are built byte by byte and checked on disk with the
+// engine after each save.
+
+#include "FileTable.h"
+#include "Mp3Builder.h"
+#include "Mp3Mng.h"
+#include "StatusWord.h"
+#include "TContentView.h"
+#include "TFormInfo.h"
+#include "TFormMain.h"
+#include "TListViewSort.h"
+#include "Tid3v2tag.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTimer>
+#include <QtTest>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+
+using namespace varnello;
+using namespace varnello::testsupport;
+
+namespace {
+
+TagFields Fields(const std::string& stem)
+{
+    return {stem + " title", stem + " artist", stem + " album", "2001", "Jazz", stem + " comment"};
+}
+
+void WriteFile(const TempDir& dir, const std::string& name, bool withId3v2, bool withId3v1,
+               const TagFields& fields)
+{
+    Mp3Builder builder;
+    if (withId3v2) {
+        builder.Tag(Id3v2Builder()
+                        .Version(3)
+                        .TextFrame("TIT2", fields.Title)
+                        .TextFrame("TPE1", fields.Artist)
+                        .TextFrame("TALB", fields.Album)
+                        .TextFrame("TYER", fields.Year)
+                        .TextFrame("TCON", fields.Genre)
+                        .Frame("COMM", Latin1Comment("ENG", "", fields.Comment))
+                        .Build());
+    }
+    builder.Audio(2);
+    if (withId3v1) {
+        Id3v1Fields v1;
+        v1.Title = fields.Title;
+        v1.Artist = fields.Artist;
+        v1.Album = fields.Album;
+        v1.Year = fields.Year;
+        v1.Comment = fields.Comment;
+        v1.Genre = 8;
+        builder.Id3v1(v1);
+    }
+    builder.WriteTo(dir.File(name));
+}
+
+std::string Id3v2Text(const std::string& path, const char* frame)
+{
+    Tid3v2tag tag;
+    if (!status::IsSuccess(tag.LoadFromFile(path, 0))) {
+        return "<no tag>";
+    }
+    std::string text;
+    tag.GetTextFrame(frame, text);
+    return text;
+}
+
+bool HasId3v1(const std::string& path)
+{
+    Mp3Mng mng;
+    mng.Open(path);
+    return mng.ReadTag() == mp3status::kOk && mng.HasTag();
+}
+
+std::string Id3v1Title(const std::string& path)
+{
+    Mp3Mng mng;
+    mng.Open(path);
+    mng.ReadTag();
+    std::string title;
+    mng.GetTitle(title);
+    return title;
+}
+
+class TestWindow : public TFormMain
+{
+public:
+    using TFormMain::ContentViewPage;
+    using TFormMain::EditorDialog;
+    using TFormMain::FileTable;
+    using TFormMain::LogView;
+    using TFormMain::LowerPages;
+    using TFormMain::Menus;
+    using TFormMain::SaveContentButton;
+};
+
+} // namespace
+
+class EditorsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void SelectingOneRowFillsTheFieldsAndSeveralDisableThem();
+    void EditThenClickOnAnotherRowSavesAndKeepsTheSelection();
+    void EditThenDownArrowSavesAndTheNextDownMovesOneRow();
+    void EditThenSelectAllSavesAndIsRefused();
+    void ContentPageShownTwiceFillsTheGenreBoxOnce();
+    void FailedContentSaveIsLoggedAndTheRowKeepsItsCells();
+    void SingleFileDialogSaveUpdatesRowAndPropertiesView();
+    void MultiFileDialogSaveRewritesTheChangedCells();
+    void FailedDialogSaveAddsALogRow();
+    void Issue7RebuildWithPendingEditSavesItFirst();
+
+private:
+    TListViewSort& Table() { return *m_window->FileTable(); }
+    template <typename T> T* Content(const char* name)
+    {
+        T* widget = m_window->ContentViewPage()->findChild<T*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            qFatal("no field %s in the properties view", name);
+        }
+        return widget;
+    }
+    template <typename T> T* Dialog(const char* name)
+    {
+        T* widget = m_window->EditorDialog()->findChild<T*>(QString::fromLatin1(name));
+        if (widget == nullptr) {
+            qFatal("no control %s in the dialog", name);
+        }
+        return widget;
+    }
+    QString Cell(int row, int column) { return Table().Rows().Cell(row, column); }
+    void ClickRow(int row, Qt::KeyboardModifiers modifiers = {});
+    void TypeInto(QWidget* field, const QString& text);
+    // Opens the tag editor through the Command menu and runs `whileShown` in it.
+    void RunEditor(const std::function<void()>& whileShown);
+    void OpenFolder(const TempDir& dir);
+    std::vector<int> Selected() { return Table().SelectedRows(); }
+
+    std::unique_ptr<TempDir> m_dir;
+    std::unique_ptr<TestWindow> m_window;
+};
+
+void EditorsTest::init()
+{
+    m_dir = std::make_unique<TempDir>();
+    WriteFile(*m_dir, "a.mp3", true, false, Fields("a")); // TagKind 1
+    WriteFile(*m_dir, "b.mp3", true, true, Fields("b"));  // TagKind 3
+    WriteFile(*m_dir, "c.mp3", false, true, Fields("c")); // TagKind 2
+    m_window = std::make_unique<TestWindow>();
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+    OpenFolder(*m_dir);
+    QCOMPARE(Table().Rows().RowCount(), 3);
+}
+
+void EditorsTest::cleanup()
+{
+    m_window.reset();
+    m_dir.reset();
+}
+
+void EditorsTest::OpenFolder(const TempDir& dir)
+{
+    m_window->ShowFolder(QString::fromStdString(dir.Path()));
+    QCoreApplication::processEvents();
+}
+
+void EditorsTest::ClickRow(int row, Qt::KeyboardModifiers modifiers)
+{
+    const QRect cell = Table().visualRect(Table().model()->index(row, filetable::kTitle));
+    QTest::mouseClick(Table().viewport(), Qt::LeftButton, modifiers, cell.center());
+}
+
+void EditorsTest::TypeInto(QWidget* field, const QString& text)
+{
+    field->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+        edit->selectAll();
+    }
+    QTest::keyClicks(field, text);
+}
+
+void EditorsTest::RunEditor(const std::function<void()>& whileShown)
+{
+    bool ran = false;
+    QTimer::singleShot(0, m_window.get(), [&] {
+        ran = true;
+        TFormInfo* dialog = m_window->EditorDialog();
+        QVERIFY(dialog->isVisible());
+        whileShown();
+        if (dialog->isVisible()) {
+            dialog->reject();
+        }
+    });
+    m_window->Menus().ModifyAction->trigger();
+    QVERIFY2(ran, "the tag editor did not open");
+}
+
+void EditorsTest::SelectingOneRowFillsTheFieldsAndSeveralDisableThem()
+{
+    // Typing with no row selected does not mark an edit.
+    TypeInto(Content<QLineEdit>("edYear"), QStringLiteral("1"));
+    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+
+    ClickRow(1);
+    QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("b title"));
+    QCOMPARE(Content<QLineEdit>("EdArtist")->text(), QStringLiteral("b artist"));
+    QCOMPARE(Content<QComboBox>("cbGenreContent")->currentText(), QStringLiteral("Jazz"));
+    QCOMPARE(Content<QPlainTextEdit>("edComment")->toPlainText(), QStringLiteral("b comment"));
+    QVERIFY(Content<QLineEdit>("edTitle")->isEnabled());
+    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    QVERIFY(m_window->SaveContentButton()->isHidden());
+
+    ClickRow(2, Qt::ControlModifier);
+    QCOMPARE(Selected(), (std::vector<int>{1, 2}));
+    QVERIFY(!Content<QLineEdit>("edTitle")->isEnabled());
+    QVERIFY(!Content<QPlainTextEdit>("edComment")->isEnabled());
+    QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("b title"));
+}
+
+void EditorsTest::EditThenClickOnAnotherRowSavesAndKeepsTheSelection()
+{
+    ClickRow(0);
+    TypeInto(Content<QLineEdit>("edTitle"), QStringLiteral("New Title"));
+    QVERIFY(m_window->SaveContentButton()->isEnabled());
+
+    ClickRow(2);
+    QCOMPARE(Selected(), std::vector<int>{0});
+    QCOMPARE(Table().currentIndex().row(), 0);
+    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    const std::string path = m_dir->File("a.mp3");
+    QCOMPARE(Id3v2Text(path, "TIT2"), std::string("New Title"));
+    QCOMPARE(Id3v2Text(path, "TPE1"), std::string("a artist"));
+    QVERIFY2(!HasId3v1(path), "an ID3v1 tag was created");
+    QCOMPARE(Cell(0, filetable::kTitle), QStringLiteral("New Title"));
+    QCOMPARE(Cell(0, filetable::kTagKind), QStringLiteral("1"));
+
+    ClickRow(2);
+    QCOMPARE(Selected(), std::vector<int>{2});
+    QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("c title"));
+}
+
+void EditorsTest::EditThenDownArrowSavesAndTheNextDownMovesOneRow()
+{
+    ClickRow(1);
+    // An ID3v1 file whose genre is typed as a list name with blanks around it.
+    Content<QComboBox>("cbGenreContent")->setFocus();
+    Content<QComboBox>("cbGenreContent")->setEditText(QString());
+    QTest::keyClicks(Content<QComboBox>("cbGenreContent"), QStringLiteral(" hip-HOP "));
+    QVERIFY(m_window->SaveContentButton()->isEnabled());
+
+    Table().setFocus();
+    QTest::keyClick(&Table(), Qt::Key_Down);
+    QCOMPARE(Selected(), std::vector<int>{1});
+    QCOMPARE(Table().currentIndex().row(), 1);
+    const std::string path = m_dir->File("b.mp3");
+    QCOMPARE(Id3v2Text(path, "TCON"), std::string(" hip-HOP "));
+    Mp3Mng mng;
+    mng.Open(path);
+    QCOMPARE(mng.ReadTag(), mp3status::kOk);
+    QCOMPARE(int(mng.GetGenre()), 7);
+    QCOMPARE(Cell(1, filetable::kGenre), QStringLiteral(" hip-HOP "));
+    QCOMPARE(Cell(1, filetable::kTagKind), QStringLiteral("3"));
+
+    QTest::keyClick(&Table(), Qt::Key_Down);
+    QCOMPARE(Selected(), std::vector<int>{2});
+}
+
+void EditorsTest::EditThenSelectAllSavesAndIsRefused()
+{
+    ClickRow(2);
+    TypeInto(Content<QLineEdit>("EdArtist"), QStringLiteral("Only v1"));
+    Table().setFocus();
+    QTest::keySequence(&Table(), QKeySequence::SelectAll);
+    QCOMPARE(Selected(), std::vector<int>{2});
+    const std::string path = m_dir->File("c.mp3");
+    Mp3Mng mng;
+    mng.Open(path);
+    mng.ReadTag();
+    std::string artist;
+    mng.GetArtist(artist);
+    QCOMPARE(artist, std::string("Only v1"));
+    // The ID3v1-only file also gets an ID3v2 tag; its TagKind cell stays 2.
+    QCOMPARE(Id3v2Text(path, "TPE1"), std::string("Only v1"));
+    QCOMPARE(Id3v2Text(path, "TIT2"), std::string("c title"));
+    QCOMPARE(Cell(2, filetable::kTagKind), QStringLiteral("2"));
+
+    QTest::keySequence(&Table(), QKeySequence::SelectAll);
+    QCOMPARE(Selected(), (std::vector<int>{0, 1, 2}));
+}
+
+void EditorsTest::ContentPageShownTwiceFillsTheGenreBoxOnce()
+{
+    TestWindow hidden;
+    QCOMPARE(
+        hidden.ContentViewPage()->findChild<QComboBox*>(QStringLiteral("cbGenreContent"))->count(),
+        1);
+
+    auto* genre = Content<QComboBox>("cbGenreContent");
+    QCOMPARE(genre->count(), 126);
+    QCOMPARE(genre->itemText(0), QStringLiteral("A Capela"));
+    genre->addItem(QStringLiteral("Zz marker"));
+    genre->setEditText(QStringLiteral("typed"));
+    QTabWidget* pages = m_window->LowerPages();
+    pages->setCurrentIndex(pages->indexOf(pages->findChild<QWidget*>(QStringLiteral("TsLogView"))));
+    pages->setCurrentWidget(m_window->ContentViewPage());
+    QVERIFY(m_window->ContentViewPage()->isVisible());
+    QCOMPARE(genre->count(), 127);
+    QCOMPARE(genre->currentText(), QStringLiteral("typed"));
+}
+
+void EditorsTest::FailedContentSaveIsLoggedAndTheRowKeepsItsCells()
+{
+    const std::string path = m_dir->File("b.mp3");
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    ClickRow(1);
+    TypeInto(Content<QLineEdit>("edTitle"), QStringLiteral("Locked"));
+    ClickRow(0);
+    QCOMPARE(Selected(), std::vector<int>{1});
+    QCOMPARE(m_window->LogView()->Rows().RowCount(), 1);
+    QCOMPARE(Cell(1, filetable::kTitle), QStringLiteral("b title"));
+    QCOMPARE(Id3v2Text(path, "TIT2"), std::string("b title"));
+    // The ID3v1 tag of the same file still takes the new values.
+    QCOMPARE(Id3v1Title(path), std::string("Locked"));
+}
+
+void EditorsTest::SingleFileDialogSaveUpdatesRowAndPropertiesView()
+{
+    ClickRow(1);
+    RunEditor([&] {
+        QCOMPARE(Dialog<QLineEdit>("edFileName")->text(),
+                 QString::fromStdString(m_dir->File("b.mp3")));
+        Dialog<QLineEdit>("edTitle")->setText(QStringLiteral("From Dialog"));
+        Dialog<QComboBox>("cbGenre")->setEditText(QStringLiteral(" rock "));
+        QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
+    });
+    QCOMPARE(Cell(1, filetable::kTitle), QStringLiteral("From Dialog"));
+    QCOMPARE(Cell(1, filetable::kGenre), QStringLiteral("rock"));
+    QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("From Dialog"));
+    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    QCOMPARE(m_window->LogView()->Rows().RowCount(), 0);
+    QCOMPARE(Id3v2Text(m_dir->File("b.mp3"), "TIT2"), std::string("From Dialog"));
+    QCOMPARE(Id3v1Title(m_dir->File("b.mp3")), std::string("From Dialog"));
+
+    // Enter opens the editor too; Close leaves row and file alone.
+    const Bytes before = ReadFile(m_dir->File("b.mp3"));
+    bool ran = false;
+    QTimer::singleShot(0, m_window.get(), [&] {
+        ran = true;
+        Dialog<QLineEdit>("edTitle")->setText(QStringLiteral("not kept"));
+        QTest::mouseClick(Dialog<QPushButton>("Button2"), Qt::LeftButton);
+    });
+    Table().setFocus();
+    QTest::keyClick(&Table(), Qt::Key_Return);
+    QVERIFY(ran);
+    QCOMPARE(Cell(1, filetable::kTitle), QStringLiteral("From Dialog"));
+    QVERIFY(ReadFile(m_dir->File("b.mp3")) == before);
+}
+
+void EditorsTest::MultiFileDialogSaveRewritesTheChangedCells()
+{
+    ClickRow(0);
+    ClickRow(2, Qt::ShiftModifier);
+    QCOMPARE(Selected(), (std::vector<int>{0, 1, 2}));
+    RunEditor([&] {
+        QCOMPARE(Dialog<QLineEdit>("edFileName")->text(), QStringLiteral("3 Files Seleted."));
+        QTest::mouseClick(Dialog<QCheckBox>("chkbAlbum"), Qt::LeftButton);
+        Dialog<QLineEdit>("edAlbum")->setText(QStringLiteral("Together"));
+        QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
+    });
+    for (int row = 0; row < 3; ++row) {
+        QCOMPARE(Cell(row, filetable::kAlbum), QStringLiteral("Together"));
+    }
+    QCOMPARE(Cell(0, filetable::kTitle), QStringLiteral("a title"));
+    QCOMPARE(Id3v2Text(m_dir->File("c.mp3"), "TALB"), std::string("Together"));
+    QCOMPARE(Id3v2Text(m_dir->File("c.mp3"), "TIT2"), std::string("c title"));
+    QVERIFY(!HasId3v1(m_dir->File("a.mp3")));
+}
+
+void EditorsTest::FailedDialogSaveAddsALogRow()
+{
+    std::filesystem::permissions(m_dir->File("a.mp3"), std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::remove);
+    ClickRow(0);
+    RunEditor([&] {
+        Dialog<QLineEdit>("edTitle")->setText(QStringLiteral("Refused"));
+        QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
+    });
+    QCOMPARE(m_window->LogView()->Rows().RowCount(), 1);
+    QCOMPARE(Cell(0, filetable::kTitle), QStringLiteral("a title"));
+    QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("a title"));
+    QCOMPARE(Id3v2Text(m_dir->File("a.mp3"), "TIT2"), std::string("a title"));
+}
+
+void EditorsTest::Issue7RebuildWithPendingEditSavesItFirst()
+{
+    TempDir other;
+    WriteFile(other, "x.mp3", true, false, Fields("x"));
+    WriteFile(other, "y.mp3", true, false, Fields("y"));
+    ClickRow(0);
+    TypeInto(Content<QLineEdit>("edAlbum"), QStringLiteral("Kept"));
+
+    OpenFolder(other);
+    QCOMPARE(Table().Rows().RowCount(), 2);
+    QCOMPARE(Id3v2Text(m_dir->File("a.mp3"), "TALB"), std::string("Kept"));
+    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    // Nothing in the new table is refused, and nothing is written there.
+    const Bytes before = ReadFile(other.File("x.mp3"));
+    ClickRow(1);
+    QCOMPARE(Selected(), std::vector<int>{1});
+    ClickRow(0);
+    QCOMPARE(Selected(), std::vector<int>{0});
+    QVERIFY(ReadFile(other.File("x.mp3")) == before);
+}
+
+QTEST_MAIN(EditorsTest)
+#include "EditorsTest.moc"
