@@ -1,5 +1,6 @@
 #include "FolderReader.h"
 
+#include "FileStream.h"
 #include "Genres.h"
 #include "Mp3Mng.h"
 #include "Tid3v2tag.h"
@@ -32,24 +33,41 @@ bool HasMp3Extension(const std::string& name)
     return true;
 }
 
-// Case-insensitive order (ASCII letters folded); names that differ only in
-// case keep a fixed order by their bytes.
-bool NameLess(const std::string& a, const std::string& b)
+// The sort key of a name: ASCII letters folded to lower case.
+std::string FoldedName(const std::string& name)
 {
-    // Bytes compare unsigned, so UTF-8 names sort after ASCII by code point.
-    const auto folded = [](char x, char y) {
-        return static_cast<unsigned char>(LowerAscii(x)) <
-               static_cast<unsigned char>(LowerAscii(y));
+    std::string folded = name;
+    for (char& c : folded) {
+        c = LowerAscii(c);
+    }
+    return folded;
+}
+
+// Case-insensitive order; names that differ only in case keep a fixed order
+// by their bytes. Bytes compare unsigned, so UTF-8 names sort after ASCII by
+// code point.
+void SortNames(std::vector<std::string>& names)
+{
+    const auto unsignedLess = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(
+            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+                return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+            });
     };
-    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), folded)) {
-        return true;
+    std::vector<std::pair<std::string, std::string>> keyed;
+    keyed.reserve(names.size());
+    for (std::string& name : names) {
+        keyed.emplace_back(FoldedName(name), std::move(name));
     }
-    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), folded)) {
-        return false;
-    }
-    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-        return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
+    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
+        if (a.first != b.first) {
+            return unsignedLess(a.first, b.first);
+        }
+        return unsignedLess(a.second, b.second);
     });
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        names[i] = std::move(keyed[i].second);
+    }
 }
 
 void ReadId3v2Cells(Tid3v2tag& tag, TagFields& fields)
@@ -114,7 +132,7 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
         names.clear();
         return names;
     }
-    std::sort(names.begin(), names.end(), NameLess);
+    SortNames(names);
     return names;
 }
 
@@ -125,14 +143,25 @@ FileRow FolderReader::ReadRow(const std::string& folder, const std::string& file
     row.FileName = fileName;
     const std::string path = JoinPath(folder, fileName);
 
+    // One open serves both tags. A file that cannot be opened, or that is not
+    // a regular file, has neither tag: both loads would fail to open it too.
+    FileAttributes attributes;
+    FileStream file;
+    try {
+        file = FileStream::OpenRegularForReading(path, attributes);
+    } catch (const EFileOpenError&) {
+        return row;
+    }
     // Fresh objects for every file: nothing of the previous file can show.
     Tid3v2tag tag;
-    if (status::IsSuccess(tag.LoadFromFile(path, 0))) {
+    if (status::IsSuccess(tag.LoadFromOpenFile(file, attributes, path, 0))) {
         row.TagKind |= tagkind::kId3v2;
     }
+    // Open reads the tag; asking ReadTag again would only repeat that read
+    // for a file without one and give the same answer.
     Mp3Mng id3v1;
-    id3v1.Open(path);
-    if (id3v1.ReadTag() == mp3status::kOk && id3v1.HasTag()) {
+    id3v1.Open(path, file);
+    if (id3v1.HasTag()) {
         row.TagKind |= tagkind::kId3v1;
     }
 

@@ -107,6 +107,23 @@ private:
     bool m_changed = false;
 };
 
+// Reads the last 128 bytes of an open file into the buffer and tells whether
+// they hold a tag.
+int ReadLastBlock(FileStream& file, std::array<std::uint8_t, kTagSize>& buffer, bool& present)
+{
+    try {
+        const std::uint64_t size = file.Size();
+        file.Seek(size > kTagSize ? size - kTagSize : 0);
+        if (file.Read(buffer) < kTagSize) {
+            return mp3status::kReadFailed;
+        }
+    } catch (const std::exception&) {
+        return mp3status::kReadFailed;
+    }
+    present = IsTagMarker(buffer);
+    return mp3status::kOk;
+}
+
 // Overwrites the last 128 bytes of the file, but only while they still hold a
 // tag: a file changed since it was read keeps its audio.
 int WriteLastBlock(const std::string& path, const std::array<std::uint8_t, kTagSize>& buffer)
@@ -158,6 +175,20 @@ int Mp3Mng::Open(const std::string& fileName)
     return mp3status::kOk;
 }
 
+int Mp3Mng::Open(const std::string& fileName, FileStream& file)
+{
+    TagPresent = false;
+    TagBuffer.fill(0);
+    FileName = fileName;
+    int result = mp3status::kFileNotFound;
+    if (!fileName.empty()) {
+        result = HasMp3Extension(fileName) ? ReadLastBlock(file, TagBuffer, TagPresent)
+                                           : mp3status::kNotMp3;
+    }
+    ShowStatus(result);
+    return mp3status::kOk;
+}
+
 int Mp3Mng::ReadTag()
 {
     if (TagPresent) {
@@ -173,17 +204,7 @@ int Mp3Mng::ReadTag()
     } catch (const EFileOpenError&) {
         return mp3status::kOpenFailed;
     }
-    try {
-        const std::uint64_t size = file.Size();
-        file.Seek(size > kTagSize ? size - kTagSize : 0);
-        if (file.Read(TagBuffer) < kTagSize) {
-            return mp3status::kReadFailed;
-        }
-    } catch (const std::exception&) {
-        return mp3status::kReadFailed;
-    }
-    TagPresent = IsTagMarker(TagBuffer);
-    return mp3status::kOk;
+    return ReadLastBlock(file, TagBuffer, TagPresent);
 }
 
 void Mp3Mng::GetMagic(std::string& text) const

@@ -11,6 +11,8 @@
 
 namespace varnello {
 
+class FileStream;
+
 namespace mp3status {
 inline constexpr int kFileNotFound = 1;
 inline constexpr int kNotMp3 = 2;
@@ -43,6 +45,10 @@ public:
 
     int CheckFile(const std::string& fileName) const;
     int Open(const std::string& fileName);
+    // Open on a file that the caller has opened for reading already, so that
+    // a listing reads both tags of a file through one open. The name decides
+    // as in CheckFile whether the file counts as an MP3 file.
+    int Open(const std::string& fileName, FileStream& file);
     int ReadTag();
     bool HasTag() const { return TagPresent; }
 

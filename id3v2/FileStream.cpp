@@ -22,13 +22,10 @@ std::string ErrnoText(const char* what, const std::string& path = {})
     return text;
 }
 
-} // namespace
-
-FileAttributes QueryAttributes(const std::string& path)
+FileAttributes AttributesOf(const struct stat& info)
 {
     FileAttributes attributes;
-    struct stat info {};
-    if (path.empty() || ::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    if (!S_ISREG(info.st_mode)) {
         return attributes;
     }
     attributes.Exists = true;
@@ -37,6 +34,19 @@ FileAttributes QueryAttributes(const std::string& path)
     attributes.Mode = static_cast<std::uint32_t>(info.st_mode & 07777);
     attributes.Links = static_cast<std::uint64_t>(info.st_nlink);
     return attributes;
+}
+
+} // namespace
+
+FileAttributes QueryAttributes(const std::string& path)
+{
+    struct stat info
+    {
+    };
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return {};
+    }
+    return AttributesOf(info);
 }
 
 FileStream::FileStream(const std::string& path, Access access)
@@ -48,6 +58,33 @@ FileStream::FileStream(const std::string& path, Access access)
     if (m_fd < 0) {
         throw EFileOpenError(ErrnoText("cannot open", path));
     }
+}
+
+FileStream FileStream::OpenRegularForReading(const std::string& path, FileAttributes& attributes)
+{
+    int fd = -1;
+    do {
+        // Non-blocking, so that opening a FIFO does not wait for a writer; it
+        // changes nothing for a regular file.
+        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    } while (fd < 0 && errno == EINTR);
+    if (fd < 0) {
+        throw EFileOpenError(ErrnoText("cannot open", path));
+    }
+    FileStream file(fd);
+    struct stat info
+    {
+    };
+    if (::fstat(fd, &info) != 0) {
+        throw EFileOpenError(ErrnoText("cannot query", path));
+    }
+    attributes = AttributesOf(info);
+    if (!attributes.Exists) {
+        throw EFileOpenError("not a regular file '" + path + "'");
+    }
+    file.m_sizeKnown = true;
+    file.m_knownSize = attributes.Size;
+    return file;
 }
 
 FileStream FileStream::CreateNew(const std::string& path, std::uint32_t mode)
@@ -70,7 +107,8 @@ FileStream::~FileStream()
 }
 
 FileStream::FileStream(FileStream&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_position(other.m_position)
+    : m_fd(std::exchange(other.m_fd, -1)), m_position(other.m_position),
+      m_sizeKnown(other.m_sizeKnown), m_knownSize(other.m_knownSize)
 {
 }
 
@@ -82,13 +120,20 @@ FileStream& FileStream::operator=(FileStream&& other) noexcept
         }
         m_fd = std::exchange(other.m_fd, -1);
         m_position = other.m_position;
+        m_sizeKnown = other.m_sizeKnown;
+        m_knownSize = other.m_knownSize;
     }
     return *this;
 }
 
 std::uint64_t FileStream::Size() const
 {
-    struct stat info {};
+    if (m_sizeKnown) {
+        return m_knownSize;
+    }
+    struct stat info
+    {
+    };
     if (::fstat(m_fd, &info) != 0) {
         throw EInOutError(ErrnoText("cannot query file size"));
     }

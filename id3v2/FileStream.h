@@ -45,7 +45,11 @@ FileAttributes QueryAttributes(const std::string& path);
 class FileStream
 {
 public:
-    enum class Access { Read, ReadWrite };
+    enum class Access
+    {
+        Read,
+        ReadWrite
+    };
 
     FileStream() = default;
     FileStream(const std::string& path, Access access); // throws EFileOpenError
@@ -57,6 +61,12 @@ public:
 
     // Creates a new file that must not exist yet (O_EXCL), for writing.
     static FileStream CreateNew(const std::string& path, std::uint32_t mode);
+    // Opens a regular file for reading and returns its attributes, taken from
+    // the open file, so that one open serves every read of a listing. A FIFO
+    // or device named like a file is refused without waiting on it. Throws
+    // EFileOpenError when the path is missing, not a regular file or cannot
+    // be opened. Size() then gives the size at opening without asking again.
+    static FileStream OpenRegularForReading(const std::string& path, FileAttributes& attributes);
 
     bool IsOpen() const { return m_fd >= 0; }
     int Handle() const { return m_fd; }
@@ -71,14 +81,18 @@ public:
     void ReadExact(std::span<std::uint8_t> buffer);
     // Writes all bytes at the position or throws EWriteError.
     void Write(std::span<const std::uint8_t> buffer);
-    void Truncate(std::uint64_t size);     // throws EInOutError
-    void Sync();                           // throws EWriteError
-    void Close();                          // throws EWriteError when close reports a failure
+    void Truncate(std::uint64_t size); // throws EInOutError
+    void Sync();                       // throws EWriteError
+    void Close();                      // throws EWriteError when close reports a failure
 
 private:
     explicit FileStream(int fd) : m_fd(fd) {}
     int m_fd = -1;
     std::uint64_t m_position = 0;
+    // A stream from OpenRegularForReading only reads, so the size found when
+    // it was opened is its size; others ask the file each time.
+    bool m_sizeKnown = false;
+    std::uint64_t m_knownSize = 0;
 };
 
 } // namespace varnello

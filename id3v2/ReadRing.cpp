@@ -12,7 +12,8 @@ constexpr std::size_t kMask = ReadRing::kSize - 1;
 } // namespace
 
 ReadRing::ReadRing(FileStream& file, std::uint32_t bodySize, bool unsynchronised)
-    : m_file(file), m_ring(kSize), m_fileLeft(bodySize), m_unsynchronised(unsynchronised)
+    : m_file(file), m_ring(std::make_unique_for_overwrite<std::uint8_t[]>(kSize)),
+      m_fileLeft(bodySize), m_unsynchronised(unsynchronised)
 {
     Refill();
 }
@@ -31,8 +32,7 @@ std::size_t ReadRing::Read(std::size_t n, std::vector<std::uint8_t>& target)
         if (take == 0) {
             break;
         }
-        target.insert(target.end(), m_ring.begin() + static_cast<std::ptrdiff_t>(m_read),
-                      m_ring.begin() + static_cast<std::ptrdiff_t>(m_read + take));
+        target.insert(target.end(), m_ring.get() + m_read, m_ring.get() + m_read + take);
         m_read = (m_read + take) & kMask;
         m_held -= take;
         m_consumed += take;
@@ -65,7 +65,7 @@ void ReadRing::TakeFromFile(std::size_t count)
     std::size_t at = m_write;
     while (count > 0) {
         const std::size_t piece = std::min(count, kBlockSize - at % kBlockSize);
-        m_file.ReadExact(std::span<std::uint8_t>(m_ring.data() + at, piece));
+        m_file.ReadExact(std::span<std::uint8_t>(m_ring.get() + at, piece));
         at = (at + piece) & kMask;
         count -= piece;
     }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace varnello {
@@ -40,9 +41,11 @@ private:
     void Store(std::uint8_t b);
 
     FileStream& m_file;
-    std::vector<std::uint8_t> m_ring; // the four blocks, one after another
-    std::size_t m_read = 0;           // ring position of the next byte to hand out
-    std::size_t m_write = 0;          // ring position after the last byte held
+    // The four blocks, one after another; not zero-filled, as every byte is
+    // read from the file before it is handed out.
+    std::unique_ptr<std::uint8_t[]> m_ring;
+    std::size_t m_read = 0;  // ring position of the next byte to hand out
+    std::size_t m_write = 0; // ring position after the last byte held
     std::size_t m_held = 0;
     std::uint64_t m_fileLeft = 0;
     std::uint64_t m_consumed = 0;

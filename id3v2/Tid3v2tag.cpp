@@ -25,10 +25,22 @@ StatusWord Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t off
         return status::kCannotOpen;
     }
     ReadOnly = attributes.ReadOnly;
+    FileStream file;
+    try {
+        file = FileStream(fileName, FileStream::Access::Read);
+    } catch (const EFileOpenError&) {
+        return status::kCannotOpen;
+    }
+    return LoadFromOpenFile(file, attributes, fileName, offset);
+}
+
+StatusWord Tid3v2tag::LoadFromOpenFile(FileStream& file, const FileAttributes& attributes,
+                                       const std::string& fileName, std::int64_t offset)
+{
+    ReadOnly = attributes.ReadOnly;
     StatusWord result = status::kOk;
     bool headerAccepted = false;
     try {
-        FileStream file(fileName, FileStream::Access::Read);
         if (offset < 0 || static_cast<std::uint64_t>(offset) >= file.Size()) {
             return status::kPastEof;
         }

@@ -15,6 +15,9 @@
 
 namespace varnello {
 
+class FileStream;
+struct FileAttributes;
+
 namespace tagflags {
 // Tag header flags.
 inline constexpr std::uint8_t kUnsynchronisation = 0x80;
@@ -95,6 +98,11 @@ public:
 
     // Loads the tag at Offset (0 or more) of the file. Returns the status word.
     StatusWord LoadFromFile(const std::string& fileName, std::int64_t offset);
+    // The same on a file that the caller has opened already (see
+    // FileStream::OpenRegularForReading), with the attributes taken from it;
+    // lets a listing read both tags of a file through one open.
+    StatusWord LoadFromOpenFile(FileStream& file, const FileAttributes& attributes,
+                                const std::string& fileName, std::int64_t offset);
 
     // Saves the tag into the file. MajorVersion or Revision 255 stands for the
     // object's own value; fileName "=" for the object's FileName; a negative

@@ -5,6 +5,7 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 namespace varnello {
 namespace {
@@ -175,6 +176,31 @@ TEST(FolderReader, FilesWithoutTagsAndNonMp3FilesGiveEmptyRows)
         EXPECT_EQ(row.TagKind, tagkind::kNone) << name;
         EXPECT_EQ(row.Fields, TagFields{}) << Describe(row);
     }
+}
+
+TEST(FolderReader, FifoAndFolderNamedMp3GiveEmptyRowsWithoutWaiting)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.File("pipe.mp3").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.File("folder.mp3"));
+    for (const char* name : {"pipe.mp3", "folder.mp3"}) {
+        const FileRow row = FolderReader().ReadRow(dir.Path(), name, 0);
+        EXPECT_EQ(row.TagKind, tagkind::kNone) << name;
+    }
+    EXPECT_TRUE(FolderReader::ListMp3Names(dir.Path()).empty());
+}
+
+TEST(FolderReader, Id3v1NeedsAnMp3NameInAnyCase)
+{
+    TempDir dir;
+    const Id3v1Fields fields = MakeId3v1("Title", "", "", "", "", 17);
+    Mp3Builder().Audio(4).Id3v1(fields).WriteTo(dir.File("SONG.MP3"));
+    Mp3Builder().Audio(4).Id3v1(fields).WriteTo(dir.File("song.mp2"));
+    Mp3Builder().Audio(4).Id3v1(fields).WriteTo(dir.File("song.wav"));
+    EXPECT_EQ(FolderReader().ReadRow(dir.Path(), "SONG.MP3", 0).TagKind, tagkind::kId3v1);
+    EXPECT_EQ(FolderReader().ReadRow(dir.Path(), "song.mp2", 0).TagKind, tagkind::kId3v1);
+    EXPECT_EQ(FolderReader().ReadRow(dir.Path(), "song.wav", 0).TagKind, tagkind::kNone)
+        << "the ID3v1 reader takes only .mp3 and .mp2 files";
 }
 
 TEST(FileRow, JoinPathAddsOneSeparator)
