@@ -1,0 +1,234 @@
+// Listing benchmark: reads a folder of realistic MP3 files into table rows
+// and compares the time with the physical floor measured in the same run: a
+// loop that per file opens it, reads the 10-byte header and the tag body,
+// reads the last 128 bytes and closes it. Also reports how much the peak
+// memory grows while listing, beside the memory the rows themselves hold.
+
+#include "Corpus.h"
+#include "FolderReader.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace fs = std::filesystem;
+
+struct Options
+{
+    std::size_t Files = 10000;
+    int Rounds = 5;
+    std::string Folder; // empty: a new folder under the temporary folder
+    bool Keep = false;
+};
+
+bool ParseOptions(int argc, char** argv, Options& options)
+{
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--files" && hasValue) {
+            options.Files = std::strtoul(argv[++i], nullptr, 10);
+        } else if (arg == "--rounds" && hasValue) {
+            options.Rounds = std::max(1, std::atoi(argv[++i]));
+        } else if (arg == "--dir" && hasValue) {
+            options.Folder = argv[++i];
+            options.Keep = true;
+        } else if (arg == "--keep") {
+            options.Keep = true;
+        } else {
+            std::fprintf(stderr, "Usage: varnello-listbench [--files N] [--rounds R] "
+                                 "[--dir FOLDER] [--keep]\n");
+            return false;
+        }
+    }
+    return options.Files > 0;
+}
+
+// Reads a "Name:   1234 kB" line of /proc/self/status, in KiB.
+long StatusKiB(const char* name)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(name) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return std::atol(line.c_str() + prefix.size());
+        }
+    }
+    return -1;
+}
+
+// Lets VmHWM start again from the current size (Linux 4.0 and later).
+bool ResetPeak()
+{
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    return static_cast<bool>(clear.flush());
+}
+
+// The floor: one open, the header, the tag body, the last 128 bytes, close.
+std::size_t ReadFloor(const std::string& folder, const std::vector<std::string>& names)
+{
+    std::vector<unsigned char> buffer(1 << 20);
+    std::size_t checksum = 0;
+    for (const std::string& name : names) {
+        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        unsigned char header[10];
+        if (::read(fd, header, 10) == 10 && header[0] == 'I' && header[1] == 'D' &&
+            header[2] == '3') {
+            std::size_t left = (std::size_t{header[6]} << 21) | (std::size_t{header[7]} << 14) |
+                               (std::size_t{header[8]} << 7) | std::size_t{header[9]};
+            while (left > 0) {
+                const ssize_t got = ::read(fd, buffer.data(), std::min(left, buffer.size()));
+                if (got <= 0) {
+                    break;
+                }
+                left -= static_cast<std::size_t>(got);
+            }
+        }
+        unsigned char last[128];
+        if (::lseek(fd, -128, SEEK_END) >= 0 && ::read(fd, last, 128) == 128) {
+            checksum += last[0];
+        }
+        ::close(fd);
+    }
+    return checksum;
+}
+
+std::size_t RowBytes(const std::vector<varnello::FileRow>& rows)
+{
+    const auto text = [](const std::string& s) {
+        return s.capacity() > 15 ? s.capacity() + 1 : std::size_t{0};
+    };
+    std::size_t bytes = rows.capacity() * sizeof(varnello::FileRow);
+    for (const auto& row : rows) {
+        const auto& f = row.Fields;
+        bytes += text(row.FileName) + text(f.Title) + text(f.Artist) + text(f.Album) +
+                 text(f.Year) + text(f.Genre) + text(f.Comment);
+    }
+    return bytes;
+}
+
+double Seconds(Clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+// CPU time of this thread (user and system): unlike the wall clock it does not
+// count the time other programs of a shared machine take.
+double CpuSeconds()
+{
+    timespec now{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
+}
+
+struct Timing
+{
+    double Wall = 1e9;
+    double Cpu = 1e9;
+};
+
+template <typename Work> void Measure(Timing& best, const Work& work)
+{
+    const auto start = Clock::now();
+    const double cpuStart = CpuSeconds();
+    work();
+    best.Cpu = std::min(best.Cpu, CpuSeconds() - cpuStart);
+    best.Wall = std::min(best.Wall, Seconds(Clock::now() - start));
+}
+
+std::string PrepareFolder(const Options& options)
+{
+    std::string folder = options.Folder;
+    if (folder.empty()) {
+        folder =
+            (fs::temp_directory_path() / ("varnello-listbench-" + std::to_string(options.Files)))
+                .string();
+    }
+    const fs::path stamp = fs::path(folder) / ".corpus-complete";
+    if (fs::exists(stamp) && varnello::FolderReader::ListMp3Names(folder).size() == options.Files) {
+        std::printf("Reusing %s\n", folder.c_str());
+        return folder;
+    }
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::printf("Generating %zu files in %s ...\n", options.Files, folder.c_str());
+    std::fflush(stdout);
+    const auto stats = varnello::testsupport::WriteRealisticCorpus(folder, options.Files);
+    std::ofstream(stamp) << stats.Files << "\n";
+    std::printf("  %.2f GiB, %zu with a picture, %zu with ID3v1, ID3v2 tags %.1f KiB on average\n",
+                static_cast<double>(stats.Bytes) / (1 << 30), stats.WithPicture, stats.WithId3v1,
+                static_cast<double>(stats.TagBytes) / 1024.0 / static_cast<double>(stats.Files));
+    return folder;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, options)) {
+        return 2;
+    }
+    const std::string folder = PrepareFolder(options);
+    const std::vector<std::string> names = varnello::FolderReader::ListMp3Names(folder);
+    ReadFloor(folder, names); // warm the page cache: both loops read from memory
+
+    Timing floor;
+    Timing listing;
+    std::size_t rowCount = 0;
+    long peakGrowth = 0;
+    std::size_t rowBytes = 0;
+    for (int round = 0; round < options.Rounds; ++round) {
+        Measure(floor, [&] {
+            volatile std::size_t sink = ReadFloor(folder, names);
+            (void)sink;
+        });
+        const bool peakReset = ResetPeak();
+        const long before = StatusKiB("VmRSS");
+        std::vector<varnello::FileRow> rows;
+        Measure(listing, [&] { rows = varnello::FolderReader().ReadFolder(folder); });
+        rowCount = rows.size();
+        if (peakReset) {
+            peakGrowth = std::max(peakGrowth, StatusKiB("VmHWM") - before);
+        }
+        rowBytes = RowBytes(rows);
+    }
+
+    const double files = static_cast<double>(rowCount);
+    std::printf("Files listed: %zu (best of %d rounds, warm page cache)\n", rowCount,
+                options.Rounds);
+    std::printf("           wall time               CPU time (user + system)\n");
+    std::printf("  floor    %7.3f s %9.0f files/s   %7.3f s %9.0f files/s\n", floor.Wall,
+                files / floor.Wall, floor.Cpu, files / floor.Cpu);
+    std::printf("  listing  %7.3f s %9.0f files/s   %7.3f s %9.0f files/s\n", listing.Wall,
+                files / listing.Wall, listing.Cpu, files / listing.Cpu);
+    std::printf("  listing / floor: %.2fx wall, %.2fx CPU (target 1.5x or less)\n",
+                listing.Wall / floor.Wall, listing.Cpu / floor.Cpu);
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    std::printf("Memory: peak grew by %.1f MiB while listing; the rows hold %.1f MiB; "
+                "max RSS of the run %.1f MiB (generation included)\n",
+                static_cast<double>(peakGrowth) / 1024.0, static_cast<double>(rowBytes) / (1 << 20),
+                static_cast<double>(usage.ru_maxrss) / 1024.0);
+    if (!options.Keep) {
+        fs::remove_all(folder);
+    }
+    return 0;
+}
