@@ -24,8 +24,11 @@ QString FromFileSystem(const std::string& name)
 
 } // namespace
 
-TFileListBox::TFileListBox(QWidget* parent) : QListWidget(parent)
+TFileListBox::TFileListBox(QWidget* parent)
+    : QListWidget(parent),
+      m_lister([](const std::string& folder) { return FolderReader::ListMp3Names(folder); })
 {
+    setObjectName(QStringLiteral("clsFileListBox"));
     // It only feeds the file table; the user never sees it.
     setVisible(false);
 }
@@ -47,16 +50,19 @@ void TFileListBox::SetDirectory(const QString& folder)
         return;
     }
     m_directory = clean;
+    m_folder = ToFileSystem(clean);
     Update();
 }
 
 void TFileListBox::Update()
 {
     clear();
+    m_names.clear();
     if (!m_directory.isEmpty()) {
-        for (const std::string& name : FolderReader::ListMp3Names(ToFileSystem(m_directory))) {
-            addItem(FromFileSystem(name));
-        }
+        m_names = m_lister(m_folder);
+    }
+    for (const std::string& name : m_names) {
+        addItem(FromFileSystem(name));
     }
     ++m_readCount;
     emit Change();

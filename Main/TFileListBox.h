@@ -4,6 +4,9 @@
 // at another folder, and reports a change exactly when it has re-read.
 
 #include <QListWidget>
+#include <functional>
+#include <string>
+#include <vector>
 
 namespace varnello {
 
@@ -12,11 +15,20 @@ class TFileListBox : public QListWidget
     Q_OBJECT
 
 public:
+    // Lists the MP3 names of a folder given in the file system's encoding.
+    using Lister = std::function<std::vector<std::string>(const std::string& folder)>;
+
     explicit TFileListBox(QWidget* parent = nullptr);
+
+    // Replaces the module's listing (FolderReader::ListMp3Names).
+    void SetLister(Lister lister) { m_lister = std::move(lister); }
 
     // The folder whose names are listed; empty before the first one.
     QString Directory() const { return m_directory; }
     QStringList Names() const;
+    // The same in the file system's encoding, as the module takes them.
+    const std::string& Folder() const { return m_folder; }
+    const std::vector<std::string>& RawNames() const { return m_names; }
 
     // Points the list at `folder`; re-reads and reports a change when that
     // is not the folder already listed.
@@ -32,7 +44,10 @@ signals:
     void Change();
 
 private:
+    Lister m_lister;
     QString m_directory;
+    std::string m_folder;
+    std::vector<std::string> m_names;
     int m_readCount = 0;
 };
 
