@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Console.h"
 
+#include <cstdio>
 #include <exception>
 #include <new>
 #include <string>
@@ -54,7 +55,13 @@ int main(int argc, char** argv)
 {
     using namespace varnello::tagtool;
     try {
-        return Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+        const int status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+        // A full disk or a closed pipe must not pass for a complete listing.
+        if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+            PrintError("cannot write the output");
+            return exitcode::kFailure;
+        }
+        return status;
     } catch (const std::bad_alloc&) {
         PrintError("out of memory");
     } catch (const std::exception& error) {
