@@ -126,6 +126,8 @@ private slots:
     void MultiFileDialogSaveRewritesTheChangedCells();
     void FailedDialogSaveAddsALogRow();
     void Issue7RebuildWithPendingEditSavesItFirst();
+    void SortingKeepsAPendingEdit();
+    void OpeningTheEditorSavesAPendingEditFirst();
 
 private:
     TListViewSort& Table() { return *m_window->FileTable(); }
@@ -429,6 +431,36 @@ void EditorsTest::Issue7RebuildWithPendingEditSavesItFirst()
     ClickRow(0);
     QCOMPARE(Selected(), std::vector<int>{0});
     QVERIFY(ReadFile(other.File("x.mp3")) == before);
+}
+
+void EditorsTest::SortingKeepsAPendingEdit()
+{
+    ClickRow(0);
+    TypeInto(Content<QLineEdit>("edTitle"), QStringLiteral("Still typing"));
+    // A sort moves the rows but changes no selection: the edit stays pending
+    // on the same file and is saved by the next selection attempt.
+    Table().SortByColumn(filetable::kFileName); // descending: c, b, a
+    const std::vector<int> selected = Selected();
+    QCOMPARE(selected, std::vector<int>{2});
+    QCOMPARE(Cell(selected.front(), filetable::kFileName), QStringLiteral("a.mp3"));
+    QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("Still typing"));
+    QVERIFY(m_window->SaveContentButton()->isEnabled());
+
+    ClickRow(0);
+    QCOMPARE(Selected(), selected);
+    QCOMPARE(Id3v2Text(m_dir->File("a.mp3"), "TIT2"), std::string("Still typing"));
+    QCOMPARE(Cell(selected.front(), filetable::kTitle), QStringLiteral("Still typing"));
+}
+
+void EditorsTest::OpeningTheEditorSavesAPendingEditFirst()
+{
+    ClickRow(1);
+    TypeInto(Content<QLineEdit>("edAlbum"), QStringLiteral("Typed Album"));
+    QString shown;
+    RunEditor([&] { shown = Dialog<QLineEdit>("edAlbum")->text(); });
+    QCOMPARE(shown, QStringLiteral("Typed Album"));
+    QCOMPARE(Id3v2Text(m_dir->File("b.mp3"), "TALB"), std::string("Typed Album"));
+    QVERIFY(!m_window->SaveContentButton()->isEnabled());
 }
 
 QTEST_MAIN(EditorsTest)
