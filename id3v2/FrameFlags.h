@@ -24,7 +24,7 @@ namespace varnello::frameresult {
 
 // Small results of the in-place frame transformations.
 inline constexpr int kOk = 0;
-inline constexpr int kNotApplicable = -1; // already in (or not in) the requested form
+inline constexpr int kNotApplicable = -1;  // already in (or not in) the requested form
 inline constexpr int kLengthMismatch = -2; // decompressed size differs from DataLength
 inline constexpr int kEncrypted = 1;
 inline constexpr int kUnsynchronised = 2;

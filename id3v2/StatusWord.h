@@ -41,7 +41,10 @@ inline constexpr StatusWord kWarnRevision = 0x10;
 inline constexpr StatusWord kWarnSkipped = 0x08;
 inline constexpr StatusWord kWarnPadding = 0x04;
 
-constexpr bool IsSuccess(std::uint32_t word) { return word < 0x0100; }
+constexpr bool IsSuccess(std::uint32_t word)
+{
+    return word < 0x0100;
+}
 
 // Puts an error code into the high byte and keeps the warnings gathered so far.
 constexpr StatusWord WithError(StatusWord word, StatusWord error)

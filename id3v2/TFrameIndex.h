@@ -13,7 +13,8 @@ namespace varnello {
 struct FrameRecord
 {
     bool Modified = false;
-    std::uint32_t DataOffset = 0; // from the end of the tag header to the byte after the frame header
+    std::uint32_t DataOffset =
+        0; // from the end of the tag header to the byte after the frame header
     std::uint32_t PlainSize = 0;  // data size before frame unsynchronisation was applied
     std::uint32_t HeaderSize = 0; // 10 plus the bytes added by flags, as read
     std::string ID;               // four characters, upper case
