@@ -88,12 +88,16 @@ FileStream SaveIo::CreateTemporary(const std::string& folder, std::string& path)
     }
 }
 
-void SaveIo::Rename(const std::string& from, const std::string& to) const
+bool SaveIo::Rename(const std::string& from, const std::string& to) const
 {
     Before(SaveOperation::Rename);
-    if (std::rename(from.c_str(), to.c_str()) != 0) {
-        throw EWriteError(std::string("cannot replace the file: ") + std::strerror(errno));
+    if (std::rename(from.c_str(), to.c_str()) == 0) {
+        return true;
     }
+    if (errno == EPERM || errno == EACCES) {
+        return false;
+    }
+    throw EWriteError(std::string("cannot replace the file: ") + std::strerror(errno));
 }
 
 void SaveIo::SyncFolder(const std::string& folder)

@@ -30,8 +30,10 @@ public:
     // A new, empty file in `folder` with a name of its own; throws
     // EFileOpenError when none can be made.
     FileStream CreateTemporary(const std::string& folder, std::string& path) const;
-    // Replaces `to` by `from` in one step; throws EWriteError.
-    void Rename(const std::string& from, const std::string& to) const;
+    // Replaces `to` by `from` in one step. Returns false when the folder does
+    // not allow it (a sticky folder, a file of another user); throws
+    // EWriteError when it fails otherwise.
+    bool Rename(const std::string& from, const std::string& to) const;
     // Flushes the folder's entries to disk; file systems that cannot do this
     // are not an error, because the rename has already taken place.
     static void SyncFolder(const std::string& folder);

@@ -134,7 +134,9 @@ bool TagPlacer::ThroughTemporary(FileStream& file, const std::string& path)
     WriteTemporary(file, temporary);
     m_io.Sync(temporary);
     m_io.Close(temporary);
-    m_io.Rename(guard.Path(), *target);
+    if (!m_io.Rename(guard.Path(), *target)) {
+        return false; // the file may be written but not replaced
+    }
     guard.Keep();
     SaveIo::SyncFolder(folder);
     return true;

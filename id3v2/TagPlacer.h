@@ -6,10 +6,10 @@
 // - otherwise the whole new file is written to a temporary file beside the
 //   original, flushed to disk and renamed over it, so that a failure or a
 //   crash at any moment leaves either the old or the new file;
-// - when no temporary file can be made, or the file has other hard links
-//   that a rename would cut off, the audio is moved inside the file, after
-//   the file has first been grown to its final size so that a full disk
-//   fails before any audio byte moves.
+// - when no temporary file can be made or put in the original's place, or
+//   the file has other hard links that a rename would cut off, the audio is
+//   moved inside the file, after the file has first been grown to its final
+//   size so that a full disk fails before any audio byte moves.
 
 #include "FileStream.h"
 #include "SaveIo.h"

@@ -311,3 +311,37 @@ TEST(SaveToFile, RefusesWithoutOpeningTheFile)
     EXPECT_EQ(ReadFile(path), original);
     EXPECT_TRUE(tag.FileName.empty()) << "only a successful save sets the file name";
 }
+
+TEST(SafeSave, AFolderThatRefusesTheRenameGetsTheMoveInsideTheFile)
+{
+    // A sticky folder lets others create files but not replace this one; the
+    // file itself is writable for everyone, so the save still works.
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "needs to act as another user";
+    }
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    const std::string folder = dir.File("shared");
+    ASSERT_EQ(::mkdir(folder.c_str(), 01777), 0);
+    ASSERT_EQ(::chmod(folder.c_str(), 01777), 0);
+    const std::string path = folder + "/a.mp3";
+    WriteFile(path, OldFile(50000));
+    ASSERT_EQ(::chmod(path.c_str(), 0666), 0);
+    const std::uint64_t inode = Inode(path);
+    const int code = InChild([&] {
+        if (::setgid(65534) != 0 || ::setuid(65534) != 0) {
+            return 99;
+        }
+        Tid3v2tag tag;
+        FillGrowingTag(tag);
+        return static_cast<int>(Save(tag, path) >> 8);
+    });
+    ASSERT_NE(code, 99) << "could not become another user";
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(Inode(path), inode) << "the file stays the same file, with the same owner";
+    EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"a.mp3"});
+    Tid3v2tag loaded;
+    ASSERT_EQ(loaded.LoadFromFile(path, 0), 0);
+    EXPECT_EQ(loaded.Frames.Count(), 2u);
+    EXPECT_EQ(Slice(ReadFile(path), loaded.TagSize + 10), Pattern(50000));
+}
