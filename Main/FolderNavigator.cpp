@@ -12,11 +12,8 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
-#include <QLayout>
 #include <QLineEdit>
 #include <QMessageBox>
-#include <QToolBar>
-#include <algorithm>
 
 namespace varnello {
 
@@ -53,24 +50,25 @@ void FolderNavigator::ConnectControls()
     m_controls.Address->setInsertPolicy(QComboBox::NoInsert);
     m_controls.Address->setCompleter(nullptr);
     m_controls.Address->lineEdit()->installEventFilter(this);
-    if (m_controls.AddressBar != nullptr) {
-        m_controls.AddressBar->installEventFilter(this);
-    }
-}
-
-void FolderNavigator::Start(const QString& workingFolder, VolumeList volumes)
-{
-    const QString folder = CleanFolder(workingFolder);
-    m_controls.Drives->SetVolumes(volumes, folder);
-    m_controls.Dirs->SetVolumes(std::move(volumes));
-    m_controls.Dirs->StartAt(folder);
-    m_controls.Files->SetDirectory(m_controls.Dirs->Directory());
 }
 
 void FolderNavigator::SetVolumes(VolumeList volumes)
 {
     m_controls.Drives->SetVolumes(volumes, m_controls.Dirs->Directory());
     m_controls.Dirs->SetVolumes(std::move(volumes));
+}
+
+void FolderNavigator::Start(const QString& workingFolder)
+{
+    const QString folder = CleanFolder(workingFolder);
+    m_controls.Dirs->StartAt(folder);
+    m_controls.Drives->ShowDriveOf(folder);
+    m_controls.Files->SetDirectory(m_controls.Dirs->Directory());
+}
+
+bool FolderNavigator::Started() const
+{
+    return !m_controls.Dirs->Directory().isEmpty();
 }
 
 bool FolderNavigator::IsExistingFolder(const QString& path) const
@@ -173,22 +171,6 @@ void FolderNavigator::Open1Click()
     TbGoAddressClick();
 }
 
-void FolderNavigator::TbAddressResize()
-{
-    QToolBar* bar = m_controls.AddressBar;
-    if (bar == nullptr || m_controls.Go == nullptr) {
-        return;
-    }
-    // The address box takes what the go button leaves of the bar; the bar's
-    // margins and spacing count as the button's, or Qt would move the button
-    // into the bar's overflow menu.
-    const QMargins margins = bar->layout()->contentsMargins();
-    const int spacing = bar->layout()->spacing();
-    const int width = bar->contentsRect().width() - margins.left() - margins.right() - spacing -
-                      m_controls.Go->width();
-    m_controls.Address->setFixedWidth(std::max(width, 40));
-}
-
 bool FolderNavigator::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_controls.Address->lineEdit() && event->type() == QEvent::KeyPress) {
@@ -197,9 +179,6 @@ bool FolderNavigator::eventFilter(QObject* watched, QEvent* event)
             TbGoAddressClick();
             return true;
         }
-    }
-    if (watched == m_controls.AddressBar && event->type() == QEvent::Resize) {
-        TbAddressResize();
     }
     return QObject::eventFilter(watched, event);
 }

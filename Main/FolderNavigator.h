@@ -13,7 +13,6 @@
 
 class QAbstractButton;
 class QComboBox;
-class QToolBar;
 class QWidget;
 
 namespace varnello {
@@ -33,7 +32,6 @@ public:
         TDirListBox* Dirs = nullptr;
         TFileListBox* Files = nullptr;
         QComboBox* Address = nullptr;
-        QToolBar* AddressBar = nullptr;
         QAbstractButton* Go = nullptr;
     };
 
@@ -54,11 +52,12 @@ public:
     void SetErrorBox(ErrorBox box) { m_errorBox = std::move(box); }
     void SetFolderPicker(FolderPicker picker) { m_folderPicker = std::move(picker); }
 
-    // All controls take the working folder; the file list reads it, which
-    // fills the table when it holds MP3 files.
-    void Start(const QString& workingFolder, VolumeList volumes = MountedVolumes());
     // Replaces the volumes the drive box lists, keeping the current folder.
     void SetVolumes(VolumeList volumes);
+    // All controls take the working folder; the file list reads it, which
+    // fills the table when it holds MP3 files. The address text stays empty.
+    void Start(const QString& workingFolder);
+    bool Started() const;
 
     bool IsExistingFolder(const QString& path) const;
     bool SelectDrive(const QString& path);
@@ -70,7 +69,6 @@ public:
     void TbGoAddressClick();
     void CbAddressClick();
     void Open1Click();
-    void TbAddressResize();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -3,13 +3,11 @@
 #include "TAboutBox1.h"
 #include "VarnelloSettings.h"
 
-#include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
-#include <QMenu>
 
 namespace varnello {
 
@@ -20,34 +18,12 @@ QString JoinFile(const QString& folder, const QString& name)
     return folder.endsWith(QLatin1Char('/')) ? folder + name : folder + QLatin1Char('/') + name;
 }
 
-QAction* AddItem(QMenu& menu, const char* name, const char* caption)
-{
-    QAction* action = menu.addAction(QString::fromLatin1(caption));
-    action->setObjectName(QString::fromLatin1(name));
-    return action;
-}
-
 } // namespace
 
 HelpMenu::HelpMenu(QWidget* window) : QObject(window), m_window(window)
 {
     setObjectName(QStringLiteral("HelpMenu"));
     m_opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
-}
-
-void HelpMenu::AddItemsTo(QMenu& menu)
-{
-    connect(AddItem(menu, "Content1", "&Content"), &QAction::triggered, this,
-            &HelpMenu::Content1Click);
-    connect(AddItem(menu, "Homepage1", "Home&page"), &QAction::triggered, this,
-            &HelpMenu::Homepage1Click);
-    menu.addSeparator();
-    connect(AddItem(menu, "Reportabug1", "&Report a bug"), &QAction::triggered, this,
-            &HelpMenu::Reportabug1Click);
-    connect(AddItem(menu, "Viewbugs1", "&View bugs"), &QAction::triggered, this,
-            &HelpMenu::Viewbugs1Click);
-    menu.addSeparator();
-    connect(AddItem(menu, "About1", "&About"), &QAction::triggered, this, &HelpMenu::About1Click);
 }
 
 void HelpMenu::OpenUrl(const QUrl& url) const

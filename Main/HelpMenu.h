@@ -10,7 +10,6 @@
 #include <QUrl>
 #include <functional>
 
-class QMenu;
 class QWidget;
 
 namespace varnello {
@@ -25,10 +24,6 @@ public:
     static constexpr const char* kHelpFileName = "varnello.1.2.html";
 
     explicit HelpMenu(QWidget* window);
-
-    // Appends "&Content", "Home&page", "&Report a bug", "&View bugs" and
-    // "&About" with their separators.
-    void AddItemsTo(QMenu& menu);
 
     void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
     void OpenUrl(const QUrl& url) const;

@@ -1,13 +1,12 @@
 #include "TDirectoryPanel.h"
 
-#include "TFileList.h"
+#include "TDirListBox.h"
+#include "TDriveComboBox.h"
+#include "TFileListBox.h"
 #include "THeaderStrip.h"
+#include "TPlaybackPanel.h"
 
-#include <QComboBox>
-#include <QDir>
-#include <QListWidget>
 #include <QSplitter>
-#include <QStyle>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -55,13 +54,13 @@ void TDirectoryPanel::CreateDirectoryPart()
 
     ClsPnlLeftTopBottom = new QWidget(ClsPnlLeftTop);
     ClsPnlLeftTopBottom->setObjectName(QStringLiteral("ClsPnlLeftTopBottom"));
-    ClsDrvComBox = new QComboBox(ClsPnlLeftTopBottom);
+    ClsDrvComBox = new TDriveComboBox(ClsPnlLeftTopBottom);
     ClsDrvComBox->setObjectName(QStringLiteral("ClsDrvComBox"));
     UseInfoBackground(*ClsDrvComBox);
-    ClsDirListBox = new QListWidget(ClsPnlLeftTopBottom);
+    ClsDirListBox = new TDirListBox(ClsPnlLeftTopBottom);
     ClsDirListBox->setObjectName(QStringLiteral("ClsDirListBox"));
     UseInfoBackground(*ClsDirListBox);
-    clsFileListBox = new TFileList(ClsPnlLeftTopBottom);
+    clsFileListBox = new TFileListBox(ClsPnlLeftTopBottom);
 
     // The drive box across the top, the directory list below it down to the
     // bottom edge; the layout keeps them so whenever the panel is resized.
@@ -80,43 +79,8 @@ void TDirectoryPanel::CreateDirectoryPart()
 
 void TDirectoryPanel::CreatePlaybackPanel()
 {
-    ClsPnlLeftBottom = new QFrame(SplitterLeftTopBottom);
-    ClsPnlLeftBottom->setObjectName(QStringLiteral("ClsPnlLeftBottom"));
-    ClsPnlLeftBottom->resize(ClsPnlLeftBottom->width(), 264);
-    PnlLeftBottomPlay = new THeaderStrip(QStringLiteral("PnlLeftBottomPlay"),
-                                         QStringLiteral("Play"), 22, ClsPnlLeftBottom);
-    spbtnPlayClose = PnlLeftBottomPlay->AddCloseButton(QStringLiteral("spbtnPlayClose"));
-    connect(spbtnPlayClose, &QToolButton::clicked, this, &TDirectoryPanel::CloseClicked);
-    auto* layout = new QVBoxLayout(ClsPnlLeftBottom);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(PnlLeftBottomPlay);
-    layout->addStretch(1);
-    ClsPnlLeftBottom->hide();
-}
-
-void TDirectoryPanel::ShowFolderChain(const QString& folder)
-{
-    const QString path = QDir::toNativeSeparators(QDir::cleanPath(folder));
-    const QString separator = QDir::toNativeSeparators(QStringLiteral("/"));
-    QStringList parts = path.split(separator, Qt::SkipEmptyParts);
-    // The root: "/" here, or a drive such as "C:" that keeps its separator.
-    QString root = separator;
-    if (!path.startsWith(separator) && !parts.isEmpty()) {
-        root = parts.takeFirst() + separator;
-    }
-
-    ClsDrvComBox->clear();
-    ClsDrvComBox->addItem(root);
-
-    ClsDirListBox->clear();
-    const QIcon icon = style()->standardIcon(QStyle::SP_DirOpenIcon);
-    ClsDirListBox->addItem(new QListWidgetItem(icon, root));
-    QString indent;
-    for (const QString& part : parts) {
-        indent += QStringLiteral("  ");
-        ClsDirListBox->addItem(new QListWidgetItem(icon, indent + part));
-    }
-    ClsDirListBox->setCurrentRow(ClsDirListBox->count() - 1);
+    ClsPnlLeftBottom = new TPlaybackPanel(SplitterLeftTopBottom);
+    connect(ClsPnlLeftBottom, &TPlaybackPanel::CloseClicked, this, &TDirectoryPanel::CloseClicked);
 }
 
 } // namespace varnello

@@ -1,22 +1,21 @@
 #pragma once
 // The directory panel on the left of the main window: the "Directory" strip
 // with its close button, the drive box, the directory list and the hidden file
-// list, and below them the hidden playback panel with its own strip.
-//
-// The drive box and the directory list only show the current folder's chain
-// for now; choosing folders with them belongs to the folder navigation.
+// list, and below them the hidden playback panel with its own strip. The
+// panel only builds and holds them; the folder navigator couples them.
 
 #include <QFrame>
 
-class QComboBox;
-class QListWidget;
 class QSplitter;
 class QToolButton;
 
 namespace varnello {
 
-class TFileList;
+class TDirListBox;
+class TDriveComboBox;
+class TFileListBox;
 class THeaderStrip;
+class TPlaybackPanel;
 
 class TDirectoryPanel : public QFrame
 {
@@ -25,10 +24,10 @@ class TDirectoryPanel : public QFrame
 public:
     explicit TDirectoryPanel(QWidget* parent = nullptr);
 
-    TFileList* FileList() const { return clsFileListBox; }
-    // Shows the folder's volume in the drive box and the chain of folders
-    // from its root down to it in the directory list.
-    void ShowFolderChain(const QString& folder);
+    TDriveComboBox* Drives() const { return ClsDrvComBox; }
+    TDirListBox* Directories() const { return ClsDirListBox; }
+    TFileListBox* FileList() const { return clsFileListBox; }
+    TPlaybackPanel* PlaybackPanel() const { return ClsPnlLeftBottom; }
 
 signals:
     // The close button of either strip was clicked.
@@ -43,12 +42,10 @@ private:
     THeaderStrip* ClsPnlLeftToptop = nullptr;
     QToolButton* ClsSpdBtnCloseLeft = nullptr;
     QWidget* ClsPnlLeftTopBottom = nullptr;
-    QComboBox* ClsDrvComBox = nullptr;
-    QListWidget* ClsDirListBox = nullptr;
-    TFileList* clsFileListBox = nullptr;
-    QFrame* ClsPnlLeftBottom = nullptr;
-    THeaderStrip* PnlLeftBottomPlay = nullptr;
-    QToolButton* spbtnPlayClose = nullptr;
+    TDriveComboBox* ClsDrvComBox = nullptr;
+    TDirListBox* ClsDirListBox = nullptr;
+    TFileListBox* clsFileListBox = nullptr;
+    TPlaybackPanel* ClsPnlLeftBottom = nullptr;
 };
 
 } // namespace varnello

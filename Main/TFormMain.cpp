@@ -1,11 +1,12 @@
 #include "TFormMain.h"
 
+#include "AddressHistory.h"
 #include "FileTable.h"
 #include "FolderReader.h"
 #include "LogView.h"
 #include "TContentView.h"
 #include "TDirectoryPanel.h"
-#include "TFileList.h"
+#include "TFileListBox.h"
 #include "TFormInfo.h"
 #include "TListViewSort.h"
 #include "Ui.h"
@@ -15,11 +16,9 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QMenu>
 #include <QProgressBar>
 #include <QPushButton>
@@ -48,6 +47,7 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
     CreateToolBar();
     CreateStatusBar();
     CreateCentralArea();
+    CreateNavigation();
     ConnectHandlers();
     FormCreate();
 }
@@ -73,9 +73,7 @@ void TFormMain::ConnectHandlers()
     connect(ClsPnlLeft, &TDirectoryPanel::CloseClicked, this, &TFormMain::ToggleDirectoryPanel);
     connect(clsBtnPropertyViewClose, &QToolButton::clicked, this,
             &TFormMain::clsBtnPropertyViewCloseClick);
-    connect(TbGoAddress, &QToolButton::clicked, this, [this] { TbGoAddressClick(); });
-    connect(CbAddress->lineEdit(), &QLineEdit::returnPressed, this, [this] { TbGoAddressClick(); });
-    connect(ClsPnlLeft->FileList(), &TFileList::Changed, this, &TFormMain::clsFileListBoxChange);
+    connect(ClsPnlLeft->FileList(), &TFileListBox::Change, this, &TFormMain::clsFileListBoxChange);
 
     connect(clsLVFile->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         UpdateModifyAction();
@@ -140,31 +138,18 @@ QString TFormMain::CurrentFolder() const
     return ui::PathToQt(m_currentFolder);
 }
 
-void TFormMain::ShowFolder(const QString& folder)
-{
-    ClsPnlLeft->ShowFolderChain(folder);
-    ReadFileList(folder);
-    CbAddress->setEditText(QDir::toNativeSeparators(QDir::cleanPath(folder)));
-}
-
-void TFormMain::ReadFileList(const QString& folder)
-{
-    const std::string path = ui::PathFromQt(QDir::toNativeSeparators(QDir::cleanPath(folder)));
-    ClsPnlLeft->FileList()->Assign(path, ListFolderNames(path));
-}
-
 void TFormMain::clsFileListBoxChange()
 {
-    const TFileList& list = *ClsPnlLeft->FileList();
-    if (list.Names().empty()) {
+    const TFileListBox& list = *ClsPnlLeft->FileList();
+    if (list.RawNames().empty()) {
         return;
     }
     // An edit still pending in the properties view belongs to a row of the
     // table that is about to go: it is saved to its file first.
     SavePendingContent();
     m_currentFolder = list.Folder();
-    AddToAddressHistory(CurrentFolder());
-    FillFileTable(list.Names());
+    AddToHistory(*CbAddress, CurrentFolder());
+    FillFileTable(list.RawNames());
     UpdateModifyAction();
     clsLVFileChange();
 }
@@ -201,14 +186,6 @@ void TFormMain::ShowProgress(std::size_t done, std::size_t total)
     ClsPrbListing->setRange(0, static_cast<int>(total));
     ClsPrbListing->setValue(static_cast<int>(done));
     ClsPrbListing->show();
-}
-
-void TFormMain::AddToAddressHistory(const QString& folder)
-{
-    // Qt::MatchFixedString compares without regard to case.
-    if (CbAddress->findText(folder, Qt::MatchFixedString) < 0) {
-        CbAddress->insertItem(0, folder);
-    }
 }
 
 void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)
@@ -447,29 +424,5 @@ void TFormMain::clsBtnPropertyViewCloseClick()
 {
     m_menus.tmiPropertiesView->toggle();
 }
-
-void TFormMain::Open1Click()
-{
-    const QString folder = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Select Directory"), CurrentFolder());
-    if (!folder.isEmpty()) {
-        ShowFolder(folder);
-    }
-}
-
-void TFormMain::TbGoAddressClick()
-{
-    ShowFolder(CbAddress->currentText());
-}
-
-void TFormMain::Content1Click() {}
-
-void TFormMain::Homepage1Click() {}
-
-void TFormMain::Reportabug1Click() {}
-
-void TFormMain::Viewbugs1Click() {}
-
-void TFormMain::About1Click() {}
 
 } // namespace varnello

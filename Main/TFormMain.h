@@ -26,8 +26,9 @@ class QWidget;
 
 namespace varnello {
 
+class FolderNavigator;
+class HelpMenu;
 class TDirectoryPanel;
-class TFileList;
 class THeaderStrip;
 class TContentView;
 class TFormInfo;
@@ -46,11 +47,14 @@ public:
     QString CurrentFolder() const;
     const std::string& CurrentFolderPath() const { return m_currentFolder; }
 
-    // Moves the directory panel and the address box to a folder and lets the
-    // hidden file list read it (which rebuilds the table when it holds MP3
-    // files). Used at start with the working folder.
+    // Moves the drive box, the directory list and the hidden file list to a
+    // folder, as typing it into the address box would, but without a history
+    // entry of its own; the file list reads it only when it shows another
+    // folder. The first call, at start with the working folder, leaves the
+    // address text empty.
     void ShowFolder(const QString& folder);
-    // The hidden file list reads the folder's MP3 names and reports a change.
+    // The hidden file list reads the folder's MP3 names, even when it shows
+    // that folder already, and reports a change.
     void ReadFileList(const QString& folder);
     // Rebuilds the table from the file list; a list without names changes
     // nothing.
@@ -90,8 +94,8 @@ protected:
     virtual FileRow ReadFileRow(const std::string& folder, const std::string& fileName,
                                 int no) const;
 
-    // Handlers of the Help menu and the address bar, filled in by the folder
-    // navigation and the help menu.
+    // Handlers of File > "&Open", the go button and the Help menu; the work
+    // is the folder navigator's and the help menu's.
     virtual void Open1Click();
     virtual void TbGoAddressClick();
     virtual void Content1Click();
@@ -113,6 +117,8 @@ protected:
     TContentView* ContentViewPage() const { return ContentView; }
     TFormInfo* EditorDialog() const { return FormInfo; }
     MainMenus& Menus() { return m_menus; }
+    FolderNavigator& Navigator() const { return *m_navigator; }
+    HelpMenu& Help() const { return *m_help; }
 
 private:
     void CreateToolBar();
@@ -122,11 +128,11 @@ private:
     QWidget* CreateTablePanel();
     QWidget* CreatePropertiesPanel();
     void ConnectHandlers();
+    void CreateNavigation();
     void FormCreate();
 
     void FillFileTable(const std::vector<std::string>& names);
     void ShowProgress(std::size_t done, std::size_t total);
-    void AddToAddressHistory(const QString& folder);
     void UpdateModifyAction();
     void clsLVFileContextMenu(const QPoint& position);
 
@@ -146,6 +152,8 @@ private:
     void clsBtnPropertyViewCloseClick();
 
     MainMenus m_menus;
+    FolderNavigator* m_navigator = nullptr; // children of the window
+    HelpMenu* m_help = nullptr;
     std::string m_currentFolder;
     bool m_shownOnce = false;
 

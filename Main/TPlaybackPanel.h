@@ -1,11 +1,11 @@
 #pragma once
-// The playback panel at the bottom of the directory panel: a "Play" header
+// The playback panel at the bottom of the directory panel: a "Play" strip
 // with its close button over the Play, Pause and Stop buttons. It is hidden
-// from the start and nothing shows it; its buttons play nothing.
+// from the start and nothing shows it; its buttons play nothing, and no
+// multimedia library is involved.
 
 #include <QFrame>
 
-class QLabel;
 class QToolButton;
 
 namespace varnello {
@@ -17,7 +17,6 @@ class TPlaybackPanel : public QFrame
 public:
     static constexpr int kHeight = 264;
     static constexpr int kHeaderHeight = 22;
-    static constexpr int kCloseButtonSize = 18;
 
     explicit TPlaybackPanel(QWidget* parent = nullptr);
 
@@ -28,7 +27,6 @@ signals:
     void CloseClicked();
 
 private:
-    QWidget* CreateHeader();
     QWidget* CreatePlayer();
 
     QToolButton* m_closeButton = nullptr;

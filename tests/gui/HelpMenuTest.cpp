@@ -12,7 +12,6 @@
 #include <QDialog>
 #include <QLabel>
 #include <QMainWindow>
-#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -45,7 +44,6 @@ class HelpMenuTest : public QObject
 private slots:
     void init();
 
-    void MenuHoldsItemsInOrderWithSeparators();
     void HelpPathHasOneSeparator();
     void HelpPathPrefersPageBesideExecutableThenInstalledOne();
     void ContentAsksForPageBesideExecutable();
@@ -65,24 +63,6 @@ void HelpMenuTest::init()
     m_opened.clear();
     m_help = new HelpMenu(&m_window);
     m_help->SetUrlOpener([this](const QUrl& url) { m_opened.append(url); });
-}
-
-void HelpMenuTest::MenuHoldsItemsInOrderWithSeparators()
-{
-    QMenu menu;
-    m_help->AddItemsTo(menu);
-    QStringList texts;
-    for (const QAction* action : menu.actions()) {
-        texts.append(action->isSeparator() ? QStringLiteral("-") : action->text());
-    }
-    QCOMPARE(texts, (QStringList{QStringLiteral("&Content"), QStringLiteral("Home&page"),
-                                 QStringLiteral("-"), QStringLiteral("&Report a bug"),
-                                 QStringLiteral("&View bugs"), QStringLiteral("-"),
-                                 QStringLiteral("&About")}));
-    QAction* content = menu.findChild<QAction*>(QStringLiteral("Content1"));
-    QVERIFY(content != nullptr);
-    content->trigger();
-    QCOMPARE(m_opened.size(), 1);
 }
 
 void HelpMenuTest::HelpPathHasOneSeparator()

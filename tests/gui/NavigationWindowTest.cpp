@@ -1,0 +1,435 @@
+// Folder navigation, the Help menu and the playback panel in the main window,
+// driven through the widgets found by their object names. The volumes are the
+// real root plus a folder that stands in for a second volume.
+
+#include "FileTable.h"
+#include "FolderNavigator.h"
+#include "HelpMenu.h"
+#include "Mp3Builder.h"
+#include "TDirListBox.h"
+#include "TDriveComboBox.h"
+#include "TFormMain.h"
+#include "TListViewSort.h"
+#include "VarnelloSettings.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTest>
+#include <QTimer>
+#include <QToolButton>
+#include <filesystem>
+#include <map>
+#include <memory>
+
+using namespace varnello;
+using testsupport::Id3v2Builder;
+using testsupport::Mp3Builder;
+using testsupport::TempDir;
+
+namespace {
+
+QString MakeFolder(const TempDir& dir, const char* relative, const QStringList& titles)
+{
+    const std::string path = dir.File(relative);
+    std::filesystem::create_directories(path);
+    int number = 0;
+    for (const QString& title : titles) {
+        Mp3Builder()
+            .Tag(Id3v2Builder().TextFrame("TIT2", title.toStdString()).Build())
+            .Audio(1)
+            .WriteTo(path + "/" + std::to_string(++number) + ".mp3");
+    }
+    return QString::fromStdString(path);
+}
+
+// Counts the folders listed and the rows read, to see what was read again.
+class CountingWindow : public TFormMain
+{
+public:
+    mutable std::map<std::string, int> Listings;
+    mutable int RowsRead = 0;
+
+    using TFormMain::Help;
+    using TFormMain::Menus;
+    using TFormMain::Navigator;
+
+protected:
+    std::vector<std::string> ListFolderNames(const std::string& folder) const override
+    {
+        ++Listings[folder];
+        return TFormMain::ListFolderNames(folder);
+    }
+
+    FileRow ReadFileRow(const std::string& folder, const std::string& name, int no) const override
+    {
+        ++RowsRead;
+        return TFormMain::ReadFileRow(folder, name, no);
+    }
+};
+
+template <typename T> T* Find(QObject& parent, const char* name)
+{
+    T* child = parent.findChild<T*>(QString::fromLatin1(name));
+    if (child == nullptr) {
+        qFatal("no child %s", name);
+    }
+    return child;
+}
+
+QStringList HistoryOf(QComboBox& address)
+{
+    QStringList entries;
+    for (int i = 0; i < address.count(); ++i) {
+        entries << address.itemText(i);
+    }
+    return entries;
+}
+
+} // namespace
+
+class NavigationWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void StartShowsWorkingFolderAndLeavesAddressEmpty();
+    void DirectoryListShowsChainThenSubfolders();
+    void EnterOnFolderOfOtherVolumeSwitchesEverything();
+    void SameFolderTwiceIsAddedOnceAndReadOnce();
+    void FolderWithoutMp3MovesDirectoryListAndAddressOnly();
+    void TypedNonFolderDoesNothing();
+    void OpeningFolderAlreadyShownDoesNotReReadIt();
+    void UnreadableVolumeShowsErrorAndKeepsTable();
+    void HelpMenuHandsOverExactRequests();
+    void AboutBoxIsModalAndOwnedByWindow();
+    void PlaybackPanelIsNeverVisible();
+    void AddressBoxFillsBandBesideGoButton();
+
+private:
+    QComboBox& Address() { return *Find<QComboBox>(*m_window, "CbAddress"); }
+    TListViewSort& Table() { return *Find<TListViewSort>(*m_window, "clsLVFile"); }
+    TDirListBox& Dirs() { return *Find<TDirListBox>(*m_window, "ClsDirListBox"); }
+    TDriveComboBox& Drives() { return *Find<TDriveComboBox>(*m_window, "ClsDrvComBox"); }
+    QStringList FileNames();
+    void TypeAndEnter(const QString& text);
+    void ChooseFromHistory(const QString& entry);
+    int ListingsOf(const QString& folder) { return m_window->Listings[folder.toStdString()]; }
+
+    std::unique_ptr<TempDir> m_dir;
+    std::unique_ptr<CountingWindow> m_window;
+    QString m_startFolder;
+    QString m_music;
+    QString m_empty;
+    QString m_backup; // the second volume
+    QString m_rock;
+    QStringList m_errors;
+    QStringList m_pickerCalls;
+    QString m_pickerAnswer;
+    QList<QUrl> m_opened;
+};
+
+void NavigationWindowTest::init()
+{
+    m_startFolder = QDir::currentPath();
+    m_dir = std::make_unique<TempDir>();
+    m_music = MakeFolder(*m_dir, "home/music", {QStringLiteral("Alpha"), QStringLiteral("Bravo")});
+    m_empty = MakeFolder(*m_dir, "home/music/empty", {});
+    m_backup = MakeFolder(*m_dir, "backup", {});
+    m_rock = MakeFolder(*m_dir, "backup/rock",
+                        {QStringLiteral("One"), QStringLiteral("Two"), QStringLiteral("Three")});
+    m_errors.clear();
+    m_pickerCalls.clear();
+    m_pickerAnswer.clear();
+    m_opened.clear();
+
+    m_window = std::make_unique<CountingWindow>();
+    FolderNavigator& navigator = m_window->Navigator();
+    navigator.SetVolumes({{QStringLiteral("/"), QStringLiteral("system"), true},
+                          {m_backup, QStringLiteral("Backup"), true}});
+    navigator.SetErrorBox([this](const QString& text, const QString& caption) {
+        m_errors << caption + QStringLiteral(": ") + text;
+    });
+    navigator.SetFolderPicker([this](const QString& title, const QString& start) {
+        m_pickerCalls << title + QStringLiteral(" @ ") + start;
+        return m_pickerAnswer;
+    });
+    m_window->Help().SetUrlOpener([this](const QUrl& url) { m_opened << url; });
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    m_window->ShowFolder(m_music);
+}
+
+void NavigationWindowTest::cleanup()
+{
+    m_window.reset();
+    QDir::setCurrent(m_startFolder);
+    m_dir.reset();
+}
+
+QStringList NavigationWindowTest::FileNames()
+{
+    QStringList names;
+    for (int row = 0; row < Table().Rows().RowCount(); ++row) {
+        names << Table().Rows().Cell(row, filetable::kFileName);
+    }
+    return names;
+}
+
+void NavigationWindowTest::TypeAndEnter(const QString& text)
+{
+    Address().setEditText(text);
+    QTest::keyClick(Address().lineEdit(), Qt::Key_Return);
+}
+
+void NavigationWindowTest::ChooseFromHistory(const QString& entry)
+{
+    const int index = Address().findText(entry);
+    QVERIFY2(index >= 0, qPrintable(entry));
+    Address().setCurrentIndex(index);
+    emit Address().activated(index);
+}
+
+void NavigationWindowTest::StartShowsWorkingFolderAndLeavesAddressEmpty()
+{
+    QCOMPARE(m_window->CurrentFolder(), m_music);
+    QCOMPARE(FileNames(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("2.mp3")}));
+    QCOMPARE(Table().Rows().Cell(0, filetable::kTitle), QStringLiteral("Alpha"));
+    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(Address().currentText(), QString());
+    QCOMPARE(Drives().Drive(), QStringLiteral("/"));
+    QCOMPARE(Drives().currentText(), QStringLiteral("/ [SYSTEM]"));
+    QCOMPARE(Dirs().Directory(), m_music);
+    QCOMPARE(QDir::currentPath(), m_music);
+    QCOMPARE(ListingsOf(m_music), 1);
+}
+
+void NavigationWindowTest::DirectoryListShowsChainThenSubfolders()
+{
+    const QStringList parts = m_music.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    const int depth = static_cast<int>(parts.size());
+    QCOMPARE(Dirs().count(), depth + 2); // root, the chain, "empty"
+    QCOMPARE(Dirs().item(0)->text(), QStringLiteral("/"));
+    for (int i = 0; i <= depth; ++i) {
+        QCOMPARE(Dirs().item(i)->data(TDirListBox::LevelRole).toInt(), i);
+        if (i > 0) {
+            QCOMPARE(Dirs().item(i)->text(), parts.at(i - 1));
+        }
+    }
+    QListWidgetItem* sub = Dirs().item(depth + 1);
+    QCOMPARE(sub->text(), QStringLiteral("empty"));
+    QCOMPARE(sub->data(TDirListBox::LevelRole).toInt(), depth + 1);
+}
+
+void NavigationWindowTest::EnterOnFolderOfOtherVolumeSwitchesEverything()
+{
+    TypeAndEnter(m_rock);
+    QCOMPARE(Drives().Drive(), m_backup);
+    QCOMPARE(Drives().currentText(), m_backup + QStringLiteral(" [BACKUP]"));
+    QCOMPARE(Dirs().Directory(), m_rock);
+    QCOMPARE(Dirs().item(0)->text(), m_backup);
+    QCOMPARE(Dirs().item(1)->text(), QStringLiteral("rock"));
+    QCOMPARE(FileNames(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("2.mp3"),
+                                       QStringLiteral("3.mp3")}));
+    QCOMPARE(Table().Rows().Cell(2, filetable::kTitle), QStringLiteral("Three"));
+    QCOMPARE(m_window->CurrentFolder(), m_rock);
+    QCOMPARE(HistoryOf(Address()), (QStringList{m_rock, m_music}));
+    QCOMPARE(Address().currentText(), m_rock);
+    // One Enter is one Go: the folder is read once.
+    QCOMPARE(ListingsOf(m_rock), 1);
+    QVERIFY(m_errors.isEmpty());
+}
+
+void NavigationWindowTest::SameFolderTwiceIsAddedOnceAndReadOnce()
+{
+    TypeAndEnter(m_rock);
+    TypeAndEnter(m_rock + QStringLiteral("/"));
+    QTest::mouseClick(Find<QToolButton>(*m_window, "TbGoAddress"), Qt::LeftButton);
+    QCOMPARE(HistoryOf(Address()), (QStringList{m_rock, m_music}));
+    QCOMPARE(ListingsOf(m_rock), 1);
+}
+
+void NavigationWindowTest::FolderWithoutMp3MovesDirectoryListAndAddressOnly()
+{
+    const int rowsRead = m_window->RowsRead;
+    QListWidgetItem* empty = Dirs().findItems(QStringLiteral("empty"), Qt::MatchExactly).at(0);
+    // What a real double click delivers: a click, then the double click.
+    const QPoint point = Dirs().visualItemRect(empty).center();
+    QTest::mouseClick(Dirs().viewport(), Qt::LeftButton, {}, point);
+    QTest::mouseDClick(Dirs().viewport(), Qt::LeftButton, {}, point);
+    QCOMPARE(Dirs().Directory(), m_empty);
+    QCOMPARE(Address().currentText(), m_empty);
+    QCOMPARE(m_window->CurrentFolder(), m_music);
+    QCOMPARE(FileNames().size(), 2);
+    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(m_window->RowsRead, rowsRead);
+
+    // Typed, the folder becomes a history entry of its own; choosing it from
+    // the history later puts the address back to the folder shown.
+    TypeAndEnter(m_empty);
+    QCOMPARE(HistoryOf(Address()), (QStringList{m_empty, m_music}));
+    QCOMPARE(m_window->CurrentFolder(), m_music);
+    ChooseFromHistory(m_empty);
+    QCOMPARE(Address().currentText(), m_music);
+    QCOMPARE(m_window->CurrentFolder(), m_music);
+    QCOMPARE(FileNames().size(), 2);
+    QCOMPARE(m_window->RowsRead, rowsRead);
+}
+
+void NavigationWindowTest::TypedNonFolderDoesNothing()
+{
+    const int rowsRead = m_window->RowsRead;
+    const std::size_t listings = m_window->Listings.size();
+    for (const QString& text : {m_music + QStringLiteral("/nothing"),
+                                m_music + QStringLiteral("/1.mp3"), QStringLiteral("   ")}) {
+        TypeAndEnter(text);
+        QCOMPARE(Address().currentText(), text);
+    }
+    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(Dirs().Directory(), m_music);
+    QCOMPARE(m_window->RowsRead, rowsRead);
+    QCOMPARE(m_window->Listings.size(), listings);
+    QVERIFY(m_errors.isEmpty());
+}
+
+void NavigationWindowTest::OpeningFolderAlreadyShownDoesNotReReadIt()
+{
+    const int rowsRead = m_window->RowsRead;
+    m_pickerAnswer = m_music;
+    m_window->Menus().Open1->trigger();
+    QCOMPARE(m_pickerCalls, QStringList{QStringLiteral("Select Directory @ ") + m_music});
+    QCOMPARE(Address().currentText(), m_music);
+    // Cancel runs Go again with the address text, the folder shown.
+    m_pickerAnswer.clear();
+    m_window->Menus().Open1->trigger();
+    TypeAndEnter(m_music);
+    QCOMPARE(ListingsOf(m_music), 1);
+    QCOMPARE(m_window->RowsRead, rowsRead);
+    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+
+    // Cancel with another folder in the address box goes there.
+    Address().setEditText(m_rock);
+    m_window->Menus().Open1->trigger();
+    QCOMPARE(m_window->CurrentFolder(), m_rock);
+}
+
+void NavigationWindowTest::UnreadableVolumeShowsErrorAndKeepsTable()
+{
+    const QString cd = MakeFolder(*m_dir, "cd", {QStringLiteral("Disc")});
+    m_window->Navigator().SetVolumes({{QStringLiteral("/"), QStringLiteral("system"), true},
+                                      {m_backup, QStringLiteral("Backup"), true},
+                                      {cd, QStringLiteral("cd"), false}});
+    Drives().setCurrentIndex(Drives().findText(cd + QStringLiteral(" [CD]")));
+    QCOMPARE(m_errors, QStringList{QStringLiteral("Open Error: Could not read this drive !")});
+    QCOMPARE(Drives().Drive(), QStringLiteral("/"));
+    QCOMPARE(Dirs().Directory(), m_music);
+    QCOMPARE(m_window->CurrentFolder(), m_music);
+    QCOMPARE(FileNames().size(), 2);
+
+    TypeAndEnter(cd);
+    QCOMPARE(m_errors.size(), 2);
+    QCOMPARE(Drives().Drive(), QStringLiteral("/"));
+    QCOMPARE(Dirs().Directory(), m_music);
+    QCOMPARE(ListingsOf(cd), 0);
+}
+
+void NavigationWindowTest::HelpMenuHandsOverExactRequests()
+{
+    QMenu* help = Find<QMenu>(*m_window, "Help1");
+    QStringList items;
+    for (const QAction* action : help->actions()) {
+        items << (action->isSeparator() ? QStringLiteral("-") : action->text());
+    }
+    QCOMPARE(items, (QStringList{QStringLiteral("&Content"), QStringLiteral("Home&page"),
+                                 QStringLiteral("-"), QStringLiteral("&Report a bug"),
+                                 QStringLiteral("&View bugs"), QStringLiteral("-"),
+                                 QStringLiteral("&About")}));
+
+    m_window->Menus().Content1->trigger();
+    m_window->Menus().Homepage1->trigger();
+    m_window->Menus().Reportabug1->trigger();
+    m_window->Menus().Viewbugs1->trigger();
+    QCOMPARE(m_opened.size(), 4);
+    QCOMPARE(m_opened.at(0).toLocalFile(),
+             QCoreApplication::applicationDirPath() + QStringLiteral("/varnello.1.2.html"));
+    QCOMPARE(m_opened.at(1).toString(), QString::fromLatin1(settings::kHomePage));
+    QCOMPARE(m_opened.at(2).toString(),
+             QStringLiteral("mailto:") + QString::fromLatin1(settings::kSupportMail) +
+                 QStringLiteral("?subject=Report a bug -(Title)&body= Software name (Varnello): "
+                                "%0A%0A OS (Windows 2000/XP/2003):%0A%0A Reporter (Your name or "
+                                "email): %0A%0A Version: %0A%0A Severity "
+                                "(High/Normal/Minor/Enhancement):  %0A%0A Description:"));
+    QCOMPARE(m_opened.at(3).toString(), QString::fromLatin1(settings::kBugsPage));
+}
+
+void NavigationWindowTest::AboutBoxIsModalAndOwnedByWindow()
+{
+    QWidget* owner = nullptr;
+    QString title;
+    QTimer::singleShot(0, this, [&] {
+        auto* box = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (box != nullptr) {
+            owner = box->parentWidget();
+            title = box->windowTitle();
+            box->accept();
+        }
+    });
+    m_window->Menus().About1->trigger();
+    QCOMPARE(title, QStringLiteral("About"));
+    QCOMPARE(owner, static_cast<QWidget*>(m_window.get()));
+    QVERIFY(m_opened.isEmpty());
+}
+
+void NavigationWindowTest::PlaybackPanelIsNeverVisible()
+{
+    QWidget* panel = Find<QWidget>(*m_window, "ClsPnlLeftBottom");
+    QVERIFY(!panel->isVisible());
+    MainMenus& menus = m_window->Menus();
+    for (QAction* toggle :
+         {menus.TbToolBar, menus.TbDirectory, menus.tmiPropertiesView, menus.TbStatusbar}) {
+        toggle->trigger();
+        toggle->trigger();
+        QVERIFY2(!panel->isVisible(), qPrintable(toggle->objectName()));
+    }
+    QTest::mouseClick(Find<QToolButton>(*m_window, "ClsSpdBtnCloseLeft"), Qt::LeftButton);
+    menus.TbDirectory->trigger();
+    QVERIFY(Find<QWidget>(*m_window, "ClsPnlLeft")->isVisible());
+    for (QAction* item :
+         {menus.Open1, menus.Content1, menus.Homepage1, menus.Reportabug1, menus.Viewbugs1}) {
+        item->trigger();
+    }
+    TypeAndEnter(m_rock);
+    QVERIFY(!panel->isVisible());
+
+    // Its close button, were it ever shown, closes the directory panel.
+    Find<QToolButton>(*m_window, "spbtnPlayClose")->click();
+    QVERIFY(!Find<QWidget>(*m_window, "ClsPnlLeft")->isVisible());
+    QVERIFY(!menus.TbDirectory->isChecked());
+    QVERIFY(!panel->isVisible());
+}
+
+void NavigationWindowTest::AddressBoxFillsBandBesideGoButton()
+{
+    auto* go = Find<QToolButton>(*m_window, "TbGoAddress");
+    for (int width : {1007, 520}) {
+        m_window->resize(width, m_window->height());
+        QTRY_COMPARE(m_window->width(), width);
+        QCoreApplication::processEvents();
+        const QRect address = Address().geometry();
+        QVERIFY(go->isVisible());
+        QVERIFY(address.right() < go->geometry().left());
+        QVERIFY2(go->geometry().left() - address.right() < 20,
+                 qPrintable(QStringLiteral("gap %1").arg(go->geometry().left() - address.right())));
+        QVERIFY2(address.width() > width / 2, qPrintable(QString::number(address.width())));
+    }
+}
+
+QTEST_MAIN(NavigationWindowTest)
+#include "NavigationWindowTest.moc"
