@@ -86,6 +86,9 @@ int main(int argc, char* argv[])
         return 2;
     }
     const QString folder = QDir(arguments.at(0)).absolutePath();
+    // Opening a folder makes it the working folder: the picture's path is
+    // made absolute first.
+    const QString picture = QDir(arguments.at(1)).absolutePath();
     if (sample) {
         WriteSampleFolder(QDir::toNativeSeparators(folder).toStdString());
     }
@@ -101,8 +104,8 @@ int main(int argc, char* argv[])
         table->SelectRows({1});
     }
     QTest::qWait(50);
-    if (!window.grab().save(arguments.at(1))) {
-        std::fprintf(stderr, "cannot write %s\n", qPrintable(arguments.at(1)));
+    if (!window.grab().save(picture)) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(picture));
         return 1;
     }
     return 0;
