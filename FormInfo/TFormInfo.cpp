@@ -2,7 +2,7 @@
 
 #include "GenreBox.h"
 #include "Genres.h"
-#include "Utf8Text.h"
+#include "Ui.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -20,6 +20,9 @@
 #include <utility>
 
 namespace varnello {
+
+using ui::ToQt;
+using ui::ToUtf8;
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "GenreBox.h"
 #include "Genres.h"
-#include "Utf8Text.h"
+#include "Ui.h"
 
 #include <QComboBox>
 #include <QGridLayout>
@@ -13,6 +13,9 @@
 #include <QShowEvent>
 
 namespace varnello {
+
+using ui::ToQt;
+using ui::ToUtf8;
 
 namespace {
 

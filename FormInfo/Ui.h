@@ -1,5 +1,5 @@
 #pragma once
-// The one place where the window turns the core's strings into Qt strings and
+// The one place where the windows turn the core's strings into Qt strings and
 // back: tag texts are UTF-8; paths and file names are in the file system's
 // own encoding and keep their bytes through a round trip.
 
