@@ -18,13 +18,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace {
 
-namespace fs = std::filesystem;
 
 struct Options
 {
@@ -53,30 +50,6 @@ bool ParseOptions(int argc, char** argv, Options& options)
     return options.Files > 0;
 }
 
-// The same folder and completion stamp as the listing benchmark, so that one
-// generated collection serves both.
-std::string PrepareFolder(const Options& options)
-{
-    std::string folder = options.Folder;
-    if (folder.empty()) {
-        folder =
-            (fs::temp_directory_path() / ("varnello-listbench-" + std::to_string(options.Files)))
-                .string();
-    }
-    const fs::path stamp = fs::path(folder) / ".corpus-complete";
-    if (fs::exists(stamp) && varnello::FolderReader::ListMp3Names(folder).size() == options.Files) {
-        std::printf("Reusing %s\n", folder.c_str());
-        return folder;
-    }
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    std::printf("Generating %zu files in %s ...\n", options.Files, folder.c_str());
-    std::fflush(stdout);
-    const auto stats = varnello::testsupport::WriteRealisticCorpus(folder, options.Files);
-    std::ofstream(stamp) << stats.Files << "\n";
-    return folder;
-}
-
 double SecondsOf(const QElapsedTimer& timer)
 {
     return static_cast<double>(timer.nsecsElapsed()) / 1e9;
@@ -100,7 +73,8 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options)) {
         return 2;
     }
-    const std::string folder = PrepareFolder(options);
+    const std::string folder =
+        varnello::testsupport::PrepareBenchmarkCorpus(options.Folder, options.Files);
     varnello::FolderReader().ReadFolder(folder); // warm the page cache
 
     varnello::TFormMain window;

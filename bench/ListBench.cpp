@@ -153,31 +153,6 @@ template <typename Work> void Measure(Timing& best, const Work& work)
     best.Wall = std::min(best.Wall, Seconds(Clock::now() - start));
 }
 
-std::string PrepareFolder(const Options& options)
-{
-    std::string folder = options.Folder;
-    if (folder.empty()) {
-        folder =
-            (fs::temp_directory_path() / ("varnello-listbench-" + std::to_string(options.Files)))
-                .string();
-    }
-    const fs::path stamp = fs::path(folder) / ".corpus-complete";
-    if (fs::exists(stamp) && varnello::FolderReader::ListMp3Names(folder).size() == options.Files) {
-        std::printf("Reusing %s\n", folder.c_str());
-        return folder;
-    }
-    fs::remove_all(folder);
-    fs::create_directories(folder);
-    std::printf("Generating %zu files in %s ...\n", options.Files, folder.c_str());
-    std::fflush(stdout);
-    const auto stats = varnello::testsupport::WriteRealisticCorpus(folder, options.Files);
-    std::ofstream(stamp) << stats.Files << "\n";
-    std::printf("  %.2f GiB, %zu with a picture, %zu with ID3v1, ID3v2 tags %.1f KiB on average\n",
-                static_cast<double>(stats.Bytes) / (1 << 30), stats.WithPicture, stats.WithId3v1,
-                static_cast<double>(stats.TagBytes) / 1024.0 / static_cast<double>(stats.Files));
-    return folder;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -186,7 +161,8 @@ int main(int argc, char** argv)
     if (!ParseOptions(argc, argv, options)) {
         return 2;
     }
-    const std::string folder = PrepareFolder(options);
+    const std::string folder =
+        varnello::testsupport::PrepareBenchmarkCorpus(options.Folder, options.Files);
     const std::vector<std::string> names = varnello::FolderReader::ListMp3Names(folder);
     ReadFloor(folder, names); // warm the page cache: both loops read from memory
 

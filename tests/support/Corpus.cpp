@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <optional>
 #include <random>
 
@@ -306,6 +307,31 @@ std::size_t WriteDemoFolder(const std::string& folder)
     };
     WriteDemoFiles(write);
     return written;
+}
+
+std::string PrepareBenchmarkCorpus(std::string folder, std::size_t count)
+{
+    namespace fs = std::filesystem;
+    if (folder.empty()) {
+        folder =
+            (fs::temp_directory_path() / ("varnello-listbench-" + std::to_string(count))).string();
+    }
+    const fs::path stamp = fs::path(folder) / ".corpus-complete";
+    std::size_t stamped = 0;
+    if (std::ifstream in(stamp); in >> stamped && stamped == count) {
+        std::printf("Reusing %s\n", folder.c_str());
+        return folder;
+    }
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+    std::printf("Generating %zu files in %s ...\n", count, folder.c_str());
+    std::fflush(stdout);
+    const CorpusStats stats = WriteRealisticCorpus(folder, count);
+    std::ofstream(stamp) << stats.Files << "\n";
+    std::printf("  %.2f GiB, %zu with a picture, %zu with ID3v1, ID3v2 tags %.1f KiB on average\n",
+                static_cast<double>(stats.Bytes) / (1 << 30), stats.WithPicture, stats.WithId3v1,
+                static_cast<double>(stats.TagBytes) / 1024.0 / static_cast<double>(stats.Files));
+    return folder;
 }
 
 } // namespace varnello::testsupport

@@ -28,6 +28,13 @@ CorpusStats WriteRealisticCorpus(const std::string& folder, std::size_t count,
 // Writes one file of that collection (number `index`) to `path`.
 CorpusStats WriteRealisticFile(const std::string& path, std::size_t index, std::uint32_t seed = 1);
 
+// The benchmark collection of `count` files in `folder` (empty: a folder under
+// the temporary folder named after the count). A folder stamped complete by
+// an earlier run with the same count is reused, so the listing and window
+// benchmarks share one collection; otherwise it is generated afresh. Returns
+// the folder.
+std::string PrepareBenchmarkCorpus(std::string folder, std::size_t count);
+
 // Fills the folder (created when missing) with a dozen small files covering
 // version 3 and version 4 tags, Unicode text (Japanese, accented), ID3v1 only,
 // both tags, no tag, a picture, a broken tag and an upper-case extension. MP3
