@@ -8,31 +8,197 @@ namespace varnello {
 namespace {
 
 constexpr std::size_t kMask = ReadRing::kSize - 1;
+constexpr std::size_t kPage = 4096;
+// A read that still needs this many bytes from the file, or more, takes them
+// straight into its target; a smaller one fills the ring one block ahead.
+constexpr std::uint64_t kDirectRead = ReadRing::kBlockSize / 2;
+constexpr std::uint64_t kFillAhead = ReadRing::kBlockSize;
 
 } // namespace
 
 ReadRing::ReadRing(FileStream& file, std::uint32_t bodySize, bool unsynchronised)
-    : m_file(file), m_ring(std::make_unique_for_overwrite<std::uint8_t[]>(kSize)),
-      m_fileLeft(bodySize), m_unsynchronised(unsynchronised)
+    : m_file(file), m_storage(std::make_unique_for_overwrite<std::uint8_t[]>(kSize + kPage)),
+      m_bodyStart(file.Position()), m_bodySize(bodySize), m_unsynchronised(unsynchronised)
 {
-    Refill();
+    // Each body byte goes to the same offset within a memory page as it has
+    // within a page of the file. Copies from the file then keep source and
+    // destination a whole number of pages apart, which the kernel copies at
+    // full speed; a destination a few bytes past the source, modulo the page
+    // size, makes some processors copy several times slower.
+    const auto address = reinterpret_cast<std::uintptr_t>(m_storage.get());
+    const std::size_t shift = (m_bodyStart % kPage + kPage - address % kPage) % kPage;
+    m_base = m_storage.get() + shift;
+    if (m_unsynchronised) {
+        Refill();
+    } else {
+        // Bookkeeping only: the bytes are read when a read needs them.
+        m_taken = std::min<std::uint64_t>(kSize, m_bodySize);
+    }
+}
+
+std::uint64_t ReadRing::Unconsumed() const
+{
+    // With unsynchronisation the body in the file is longer than what it
+    // gives, so the bytes left there are counted as they are stored.
+    return m_unsynchronised ? (m_bodySize - m_taken) + m_held : m_bodySize - m_consumed;
 }
 
 std::size_t ReadRing::Read(std::size_t n, std::vector<std::uint8_t>& target)
+{
+    return m_unsynchronised ? ReadUnsynchronised(n, target) : ReadPlain(n, target);
+}
+
+std::size_t ReadRing::Read(std::span<std::uint8_t> target)
+{
+    if (!m_unsynchronised) {
+        return ReadPlain(target);
+    }
+    m_scratch.clear();
+    const std::size_t got = ReadUnsynchronised(target.size(), m_scratch);
+    std::copy(m_scratch.begin(), m_scratch.end(), target.begin());
+    return got;
+}
+
+// ---------------------------------------------------------------------------
+// Plain bodies
+
+std::size_t ReadRing::ReadPlain(std::size_t n, std::vector<std::uint8_t>& target)
+{
+    const std::uint64_t from = m_consumed;
+    AdvanceLikeTheRing(n);
+    const std::uint64_t to = m_consumed;
+    const std::uint64_t held = std::min(m_present, to);
+    CopyOut(from, held, target);
+    if (to - held >= kDirectRead) {
+        ReadDirect(to, target);
+    } else if (to > held) {
+        FillAhead(to);
+        CopyOut(held, to, target);
+    }
+    return static_cast<std::size_t>(to - from);
+}
+
+std::size_t ReadRing::ReadPlain(std::span<std::uint8_t> target)
+{
+    const std::uint64_t from = m_consumed;
+    AdvanceLikeTheRing(target.size());
+    const std::uint64_t to = m_consumed;
+    const std::uint64_t held = std::min(m_present, to);
+    CopyOut(from, held, target.data());
+    std::uint8_t* rest = target.data() + (held - from);
+    if (to - held >= kDirectRead) {
+        if (ReadFromFile(to, rest) < to - held) {
+            throw EReadError("read past the end of the file");
+        }
+    } else if (to > held) {
+        FillAhead(to);
+        CopyOut(held, to, rest);
+    }
+    return static_cast<std::size_t>(to - from);
+}
+
+// Moves Consumed and Taken as a ring that holds real bytes would: it takes
+// at most to the end of the current block at a time, and before a take that
+// would leave fewer than two bytes held it refills, as far as it has room
+// for and the body has bytes.
+void ReadRing::AdvanceLikeTheRing(std::size_t n)
+{
+    std::uint64_t left = n;
+    while (left > 0) {
+        std::uint64_t take = std::min<std::uint64_t>(left, kBlockSize - m_consumed % kBlockSize);
+        if (m_taken < m_bodySize && take + 2 > m_taken - m_consumed) {
+            m_taken = std::min<std::uint64_t>(m_consumed + kSize, m_bodySize);
+        }
+        take = std::min(take, m_taken - m_consumed);
+        if (take == 0) {
+            break;
+        }
+        m_consumed += take;
+        left -= take;
+    }
+}
+
+// Appends body bytes [from, to), which the ring holds, to the target.
+void ReadRing::CopyOut(std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& target)
+{
+    while (from < to) {
+        const std::size_t at = static_cast<std::size_t>(from) & kMask;
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kSize - at));
+        target.insert(target.end(), m_base + at, m_base + at + piece);
+        from += piece;
+    }
+}
+
+void ReadRing::CopyOut(std::uint64_t from, std::uint64_t to, std::uint8_t* target)
+{
+    while (from < to) {
+        const std::size_t at = static_cast<std::size_t>(from) & kMask;
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kSize - at));
+        std::copy(m_base + at, m_base + at + piece, target);
+        target += piece;
+        from += piece;
+    }
+}
+
+// Reads body bytes [m_present, to) from the file straight into the target.
+// The target grows by no more than the body has left, which the file's size
+// was checked to hold; a file that shrank since leaves only what was read.
+void ReadRing::ReadDirect(std::uint64_t to, std::vector<std::uint8_t>& target)
+{
+    const auto count = static_cast<std::size_t>(to - m_present);
+    const std::size_t before = target.size();
+    target.resize(before + count);
+    const std::size_t got = ReadFromFile(to, target.data() + before);
+    if (got < count) {
+        target.resize(before + got);
+        throw EReadError("read past the end of the file");
+    }
+}
+
+// Reads body bytes [m_present, to) from the file to `out`, bypassing the
+// ring; returns how many it got, fewer only when the file has shrunk.
+std::size_t ReadRing::ReadFromFile(std::uint64_t to, std::uint8_t* out)
+{
+    const auto count = static_cast<std::size_t>(to - m_present);
+    m_file.Seek(m_bodyStart + m_present);
+    const std::size_t got = m_file.Read(std::span<std::uint8_t>(out, count));
+    m_present += got;
+    return got;
+}
+
+// Reads from m_present into the ring, at least to `needed` and a block ahead
+// if the ring has taken that far.
+void ReadRing::FillAhead(std::uint64_t needed)
+{
+    const std::uint64_t end = std::min(m_taken, std::max(needed, m_present + kFillAhead));
+    m_file.Seek(m_bodyStart + m_present);
+    while (m_present < end) {
+        const std::size_t at = static_cast<std::size_t>(m_present) & kMask;
+        const auto piece =
+            static_cast<std::size_t>(std::min<std::uint64_t>(end - m_present, kSize - at));
+        m_file.ReadExact(std::span<std::uint8_t>(m_base + at, piece));
+        m_present += piece;
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Unsynchronised bodies
+
+std::size_t ReadRing::ReadUnsynchronised(std::size_t n, std::vector<std::uint8_t>& target)
 {
     std::size_t done = 0;
     while (done < n) {
         std::size_t take = std::min(n - done, kBlockSize - m_read % kBlockSize);
         // Keep at least two bytes held while the file has more: the decoder
         // may still have to drop the last of them.
-        while (m_fileLeft > 0 && take + 2 > m_held) {
+        while (m_taken < m_bodySize && take + 2 > m_held) {
             Refill();
         }
         take = std::min(take, m_held);
         if (take == 0) {
             break;
         }
-        target.insert(target.end(), m_ring.get() + m_read, m_ring.get() + m_read + take);
+        target.insert(target.end(), m_base + m_read, m_base + m_read + take);
         m_read = (m_read + take) & kMask;
         m_held -= take;
         m_consumed += take;
@@ -44,16 +210,11 @@ std::size_t ReadRing::Read(std::size_t n, std::vector<std::uint8_t>& target)
 void ReadRing::Refill()
 {
     const auto count =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kSize - m_held, m_fileLeft));
+        static_cast<std::size_t>(std::min<std::uint64_t>(kSize - m_held, m_bodySize - m_taken));
     TakeFromFile(count);
-    m_fileLeft -= count;
-    if (m_unsynchronised) {
-        DecodeNewBytes(count);
-    } else {
-        m_write = (m_write + count) & kMask;
-        m_held += count;
-    }
-    if (m_fileLeft == 0) {
+    m_taken += count;
+    DecodeNewBytes(count);
+    if (m_taken == m_bodySize) {
         // A 0x00 after 0xFF at the very end of the body stays.
         m_pendingZero = false;
     }
@@ -65,7 +226,7 @@ void ReadRing::TakeFromFile(std::size_t count)
     std::size_t at = m_write;
     while (count > 0) {
         const std::size_t piece = std::min(count, kBlockSize - at % kBlockSize);
-        m_file.ReadExact(std::span<std::uint8_t>(m_ring.get() + at, piece));
+        m_file.ReadExact(std::span<std::uint8_t>(m_base + at, piece));
         at = (at + piece) & kMask;
         count -= piece;
     }
@@ -79,7 +240,7 @@ void ReadRing::DecodeNewBytes(std::size_t count)
 {
     std::size_t in = m_write;
     for (std::size_t k = 0; k < count; ++k) {
-        const std::uint8_t b = m_ring[in];
+        const std::uint8_t b = m_base[in];
         in = (in + 1) & kMask;
         if (m_pendingZero) {
             m_pendingZero = false;
@@ -96,7 +257,7 @@ void ReadRing::DecodeNewBytes(std::size_t count)
 
 void ReadRing::Store(std::uint8_t b)
 {
-    m_ring[m_write] = b;
+    m_base[m_write] = b;
     m_write = (m_write + 1) & kMask;
     ++m_held;
 }

@@ -1,15 +1,24 @@
 #pragma once
 // The read ring through which a tag body is taken from its file: 64 KiB made
-// of four 16 KiB blocks, refilled block by block as it drains, so that a tag
-// of any size is read with bounded memory besides the frame data itself.
-// With tag-level unsynchronisation (version 3) the ring removes it as bytes
-// arrive, giving exactly what one pass over the whole body would give.
+// of four 16 KiB blocks, refilled as it drains, so that a tag of any size is
+// read with bounded memory besides the frame data itself.
+//
+// The ring keeps the count of body bytes taken from the file by its refill
+// rule (Taken), which the progress figures follow. Without tag-level
+// unsynchronisation the bytes themselves are read lazily: a small read fills
+// the ring a block ahead, and a large one reads its bytes straight from the
+// file into the target, so frame data such as a picture is copied once, not
+// through the ring. Taken, Consumed and the bytes handed out are the same
+// either way. With tag-level unsynchronisation (version 3) every refill is
+// read at once and the ring removes the unsynchronisation as bytes arrive,
+// giving exactly what one pass over the whole body would give.
 
 #include "FileStream.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <vector>
 
 namespace varnello {
@@ -28,32 +37,61 @@ public:
     // Appends up to n bytes to the target; fewer only when the body has run
     // out. Read errors of the file pass as EReadError.
     std::size_t Read(std::size_t n, std::vector<std::uint8_t>& target);
+    // The same into a buffer of its own size, for headers and other short
+    // fields.
+    std::size_t Read(std::span<std::uint8_t> target);
 
-    // Body bytes still in the file plus those held in the ring.
-    std::uint64_t Unconsumed() const { return m_fileLeft + m_held; }
+    // Body bytes not yet handed out: those still in the file plus those the
+    // ring has taken but not handed out.
+    std::uint64_t Unconsumed() const;
     // Body bytes handed out so far (after unsynchronisation was removed).
     std::uint64_t Consumed() const { return m_consumed; }
+    // Body bytes taken from the file by the refill rule: what a reader that
+    // fills the whole ring whenever it runs low would have read by now.
+    std::uint64_t Taken() const { return m_taken; }
 
 private:
+    // Plain bodies.
+    void AdvanceLikeTheRing(std::size_t n);
+    void CopyOut(std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& target);
+    void ReadDirect(std::uint64_t to, std::vector<std::uint8_t>& target);
+    std::size_t ReadFromFile(std::uint64_t to, std::uint8_t* out);
+    void CopyOut(std::uint64_t from, std::uint64_t to, std::uint8_t* target);
+    void FillAhead(std::uint64_t needed);
+    std::size_t ReadPlain(std::size_t n, std::vector<std::uint8_t>& target);
+    std::size_t ReadPlain(std::span<std::uint8_t> target);
+
+    // Unsynchronised bodies.
+    std::size_t ReadUnsynchronised(std::size_t n, std::vector<std::uint8_t>& target);
     void Refill();
     void TakeFromFile(std::size_t count);
     void DecodeNewBytes(std::size_t count);
     void Store(std::uint8_t b);
 
     FileStream& m_file;
-    // The four blocks, one after another; not zero-filled, as every byte is
-    // read from the file before it is handed out.
-    std::unique_ptr<std::uint8_t[]> m_ring;
+    // The ring's storage, not zero-filled, as every byte is read from the
+    // file before it is handed out. The ring itself starts at m_base.
+    std::unique_ptr<std::uint8_t[]> m_storage;
+    std::uint8_t* m_base = nullptr;
+    std::uint64_t m_bodyStart = 0; // file position of the body's first byte
+    std::uint64_t m_bodySize = 0;
+    std::uint64_t m_consumed = 0;
+    std::uint64_t m_taken = 0;
+    bool m_unsynchronised = false;
+
+    // Plain bodies: body bytes [m_consumed, m_present) are in the ring, each
+    // at ring position (body position mod kSize); m_present <= m_taken.
+    std::uint64_t m_present = 0;
+
+    // Unsynchronised bodies: the ring's positions and the decoder's state
+    // carried from one refill to the next.
     std::size_t m_read = 0;  // ring position of the next byte to hand out
     std::size_t m_write = 0; // ring position after the last byte held
     std::size_t m_held = 0;
-    std::uint64_t m_fileLeft = 0;
-    std::uint64_t m_consumed = 0;
-    bool m_unsynchronised = false;
-    // Decoder state carried from one refill to the next.
-    bool m_previousWasFF = false; // the last byte taken from the file was 0xFF
-    bool m_pendingZero = false;   // the last byte held is a 0x00 after 0xFF whose fate
-                                  // depends on the next byte from the file
+    std::vector<std::uint8_t> m_scratch; // short reads of unsynchronised bodies
+    bool m_previousWasFF = false;        // the last byte taken from the file was 0xFF
+    bool m_pendingZero = false;          // the last byte held is a 0x00 after 0xFF whose fate
+                                         // depends on the next byte from the file
 };
 
 } // namespace varnello

@@ -36,6 +36,8 @@ public:
     std::uint32_t AddFrame(std::string_view id);
     bool DeleteFrame(std::uint32_t i);
     void ClearFrames();
+    // Makes room for this many frames without moving the records again.
+    void Reserve(std::uint32_t count) { m_records.reserve(count); }
 
     // In-place transformations of frame i's data; results in frameresult.
     int CompressFrame(std::uint32_t i, std::uint8_t level);

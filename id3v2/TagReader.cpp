@@ -15,6 +15,7 @@ constexpr std::size_t kHeaderSize = 10;
 // A version 3 frame must end within the largest tag the format allows.
 constexpr std::uint64_t kLargestTag = 0x10000000;
 const char* const kLoadingText = "Loading tag";
+constexpr std::uint64_t kFramesReserved = 32;
 
 bool IsPadding(std::span<const std::uint8_t> bytes)
 {
@@ -57,9 +58,8 @@ StatusWord TagReader::ReadTag()
     if (m_file.Position() > size || size - m_file.Position() < kHeaderSize) {
         return status::kNoTag;
     }
-    m_work.resize(kHeaderSize);
-    m_file.ReadExact(m_work);
-    const std::span<const std::uint8_t> header(m_work);
+    m_file.ReadExact(m_header);
+    const std::span<const std::uint8_t> header(m_header);
     if (std::string_view(reinterpret_cast<const char*>(header.data()), 3) != "ID3" ||
         header[3] == 0xFF || header[4] == 0xFF ||
         std::any_of(header.begin() + 6, header.end(), [](std::uint8_t b) { return b >= 0x80; })) {
@@ -91,7 +91,7 @@ StatusWord TagReader::ReadTag()
 // false when the tag reaches past the end of the file.
 bool TagReader::StartBody(std::uint8_t definedFlags)
 {
-    const std::uint8_t flags = m_work[5];
+    const std::uint8_t flags = m_header[5];
     m_tag.SetUnsynchronisation((flags & tagflags::kUnsynchronisation) != 0);
     m_tag.SetExtendedHeader((flags & tagflags::kExtendedHeader) != 0);
     m_tag.SetExperimental((flags & tagflags::kExperimental) != 0);
@@ -99,7 +99,7 @@ bool TagReader::StartBody(std::uint8_t definedFlags)
     if ((flags & ~definedFlags) != 0) {
         m_status |= status::kWarnHeaderFlags;
     }
-    m_tag.TagSize = bytes::ReadSyncsafe32(m_work, 6);
+    m_tag.TagSize = bytes::ReadSyncsafe32(m_header, 6);
     if (m_file.Size() < m_tagOffset + m_tag.TagSize + kHeaderSize) {
         return false;
     }
@@ -230,11 +230,15 @@ StatusWord TagReader::WalkExtendedFlagsV24()
 StatusWord TagReader::ReadFrames()
 {
     m_tag.Frames.ClearFrames();
+    // Room for the frames of a usual tag, so that the records are not moved
+    // each time the list grows; never more than the body could hold.
+    m_tag.Frames.Reserve(static_cast<std::uint32_t>(
+        std::min<std::uint64_t>(kFramesReserved, m_ring->Unconsumed() / kHeaderSize)));
     while (m_ring->Unconsumed() > 0) {
-        m_work.clear();
-        const std::size_t got = ReadSome(
-            static_cast<std::size_t>(std::min<std::uint64_t>(10, m_ring->Unconsumed())), m_work);
-        if (IsPadding(m_work)) {
+        const auto want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderSize, m_ring->Unconsumed()));
+        const std::size_t got = ReadSome(std::span<std::uint8_t>(m_header.data(), want));
+        if (IsPadding(std::span<const std::uint8_t>(m_header.data(), got))) {
             ReadPadding(got);
             break;
         }
@@ -277,13 +281,14 @@ void TagReader::ReadPadding(std::size_t got)
 StatusWord TagReader::ReadFrame()
 {
     TFrameIndex& frames = m_tag.Frames;
-    const std::string_view id(reinterpret_cast<const char*>(m_work.data()), 4);
+    const std::span<const std::uint8_t> header(m_header);
+    const std::string_view id(reinterpret_cast<const char*>(header.data()), 4);
     const std::uint32_t index = frames.AddFrame(id);
     if (index == 0) {
         return Fail(status::kBadFrameId);
     }
     const bool v3 = m_tag.MajorVersion == 3;
-    std::uint32_t size = v3 ? bytes::ReadBE32(m_work, 4) : bytes::ReadSyncsafe32(m_work, 4);
+    std::uint32_t size = v3 ? bytes::ReadBE32(header, 4) : bytes::ReadSyncsafe32(header, 4);
     const std::uint64_t end = kHeaderSize + m_ring->Consumed() + size;
     if (size > m_ring->Unconsumed() || (v3 && end > kLargestTag)) {
         frames.DeleteFrame(index);
@@ -291,8 +296,8 @@ StatusWord TagReader::ReadFrame()
     }
     FrameRecord& record = frames.Record(index);
     record.DataOffset = static_cast<std::uint32_t>(m_ring->Consumed());
-    record.StoredFlags = v3 ? TranslateFlagsV3(m_work[8], m_work[9])
-                            : std::array<std::uint8_t, 2>{m_work[8], m_work[9]};
+    record.StoredFlags = v3 ? TranslateFlagsV3(header[8], header[9])
+                            : std::array<std::uint8_t, 2>{header[8], header[9]};
     record.Flags = record.StoredFlags;
     if (!status::IsSuccess(ReadFlagAddedBytes(index, size))) {
         frames.DeleteFrame(index);
@@ -323,16 +328,14 @@ StatusWord TagReader::ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& siz
         // The frame is too small to hold even the fields its flags announce.
         return status::kBadTag;
     }
-    std::vector<std::uint8_t> field;
+    std::array<std::uint8_t, 4> field{};
     const auto readByte = [&](std::uint8_t& target) {
-        field.clear();
-        const bool ok = ReadExact(1, field);
+        const bool ok = ReadSome(std::span<std::uint8_t>(field.data(), 1)) == 1;
         target = ok ? field[0] : 0;
         return ok;
     };
     const auto readLength = [&]() {
-        field.clear();
-        if (!ReadExact(4, field)) {
+        if (ReadSome(std::span<std::uint8_t>(field)) != field.size()) {
             return false;
         }
         record.DataLength = v3 ? bytes::ReadBE32(field) : bytes::ReadSyncsafe32(field);
@@ -362,11 +365,31 @@ std::size_t TagReader::ReadSome(std::size_t n, std::vector<std::uint8_t>& target
     return got;
 }
 
+// The figure counts the bytes the ring has taken by its refill rule, whether
+// it has read them yet or not, so that it does not depend on how the frame
+// data travels. It changes only when the ring refills, and the tag hears of
+// it only when the percentage changes.
+std::size_t TagReader::ReadSome(std::span<std::uint8_t> target)
+{
+    const std::size_t got = m_ring->Read(target);
+    UpdateProgress();
+    return got;
+}
+
 void TagReader::UpdateProgress()
 {
+    const std::uint64_t taken = m_ring->Taken();
+    if (taken == m_reportedTaken) {
+        return;
+    }
+    m_reportedTaken = taken;
     const std::uint64_t total = std::uint64_t{m_tag.TagSize} + kHeaderSize;
-    const std::uint64_t done = std::min(m_file.Position() - m_tagOffset, total);
-    m_tag.ReportProgress(static_cast<std::uint8_t>((done * 100 + total / 2) / total), kLoadingText);
+    const std::uint64_t done = std::min(kHeaderSize + taken, total);
+    const auto percent = static_cast<std::uint8_t>((done * 100 + total / 2) / total);
+    if (percent != m_reportedPercent) {
+        m_reportedPercent = percent;
+        m_tag.ReportProgress(percent, kLoadingText);
+    }
 }
 
 } // namespace varnello

@@ -8,8 +8,10 @@
 #include "ReadRing.h"
 #include "StatusWord.h"
 
+#include <array>
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <vector>
 
 namespace varnello {
@@ -44,6 +46,7 @@ private:
     // Reads n bytes of the body into the target; false when the body ran out.
     bool ReadExact(std::size_t n, std::vector<std::uint8_t>& target);
     std::size_t ReadSome(std::size_t n, std::vector<std::uint8_t>& target);
+    std::size_t ReadSome(std::span<std::uint8_t> target);
     void UpdateProgress();
     StatusWord Fail(StatusWord error) const { return status::WithError(m_status, error); }
 
@@ -51,9 +54,13 @@ private:
     FileStream& m_file;
     std::uint64_t m_tagOffset;
     std::optional<ReadRing> m_ring;
-    std::vector<std::uint8_t> m_work; // tag header, extended header, frame headers
+    std::array<std::uint8_t, 10> m_header{}; // the tag header, then each frame header
+    std::vector<std::uint8_t> m_work;        // extended header
     StatusWord m_status = status::kOk;
     std::uint32_t m_extendedPadding = 0; // padding size stated by a version 3 extended header
+    // What UpdateProgress reported last; the first report always goes out.
+    std::uint64_t m_reportedTaken = ~std::uint64_t{0};
+    int m_reportedPercent = -1;
     bool m_paddingFound = false;
     bool m_headerAccepted = false;
 };
