@@ -15,6 +15,20 @@ constexpr std::string_view kCommentId = "COMM";
 constexpr std::size_t kCommentHeaderSize = 4; // encoding byte and three language bytes
 constexpr std::size_t kLanguageSize = 3;
 
+// Frame IDs compared without a call into the library: they are four bytes.
+bool SameId(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t k = 0; k < a.size(); ++k) {
+        if (a[k] != b[k]) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool IsTextFrameId(std::string_view id)
 {
     return id.size() == 4 && id[0] == 'T' && id != "TXXX";
@@ -39,6 +53,12 @@ bool IsStorableId(std::string_view id)
 std::uint8_t PrepareForReading(TFrameIndex& frames, std::uint32_t i)
 {
     const FrameRecord& record = frames.Record(i);
+    const auto anyEncoding =
+        frameflags::kUnsynchronisation | frameflags::kCompression | frameflags::kEncryption;
+    if (((record.Flags[1] | record.StoredFlags[1]) & anyEncoding) == 0) {
+        // Stored plain, as nearly every frame is: nothing to undo.
+        return record.Data.empty() ? textresult::kNoData : textresult::kOk;
+    }
     frames.DeunsyncFrame(i);
     if (((record.Flags[1] | record.StoredFlags[1]) & frameflags::kEncryption) != 0) {
         return textresult::kEncrypted;
@@ -174,7 +194,7 @@ std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
 {
     match = 0;
     for (std::uint32_t i = 1; i <= frames.Count(); ++i) {
-        if (frames.ID(i) != kCommentId) {
+        if (!SameId(frames.ID(i), kCommentId)) {
             continue;
         }
         head = CommentHead{};

@@ -319,8 +319,21 @@ std::uint32_t TFrameIndex::DataSize(std::uint32_t i) const
 
 std::uint32_t TFrameIndex::Find(std::string_view id) const
 {
+    // IDs are four bytes: compared in place rather than through a library
+    // call for each record.
+    const auto same = [id](const std::string& candidate) {
+        if (candidate.size() != id.size()) {
+            return false;
+        }
+        for (std::size_t k = 0; k < id.size(); ++k) {
+            if (candidate[k] != id[k]) {
+                return false;
+            }
+        }
+        return true;
+    };
     for (std::size_t n = 0; n < m_records.size(); ++n) {
-        if (m_records[n].ID == id) {
+        if (same(m_records[n].ID)) {
             return static_cast<std::uint32_t>(n + 1);
         }
     }

@@ -156,13 +156,29 @@ std::uint8_t Finish(Step step, std::string& text)
     return textresult::kOk;
 }
 
+// Appends the run of printable ASCII bytes at pos, which every encoding but
+// UTF-16 stores as the characters themselves, in one piece.
+void TakeAsciiRun(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
+                  std::string& text)
+{
+    std::size_t run = pos;
+    while (run < end && data[run] >= 0x20 && data[run] < 0x80) {
+        ++run;
+    }
+    text.append(reinterpret_cast<const char*>(data.data() + pos), run - pos);
+    pos = run;
+}
+
 std::uint8_t DecodeLatin1(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
                           bool multiline, std::string& text)
 {
     const CharacterRules rules{multiline, true, true};
     Step step = Step::Go;
     while (pos < end && step == Step::Go) {
-        step = TakeCharacter(data[pos++], rules, text);
+        TakeAsciiRun(data, pos, end, text);
+        if (pos < end) {
+            step = TakeCharacter(data[pos++], rules, text);
+        }
     }
     return Finish(step, text);
 }
@@ -199,6 +215,11 @@ std::uint8_t DecodeUtf16(std::span<const std::uint8_t> data, std::size_t& pos, s
     Step step = Step::Go;
     while (end - pos >= 2 && step == Step::Go) {
         char32_t c = unitAt(pos);
+        if (c >= 0x20 && c < 0x80) {
+            text.push_back(static_cast<char>(c));
+            pos += 2;
+            continue;
+        }
         std::size_t length = 2;
         if (IsHighSurrogate(c) && end - pos >= 4 && IsLowSurrogate(unitAt(pos + 2))) {
             c = 0x10000 + ((c - 0xD800) << 10) + (unitAt(pos + 2) - 0xDC00);
@@ -218,6 +239,10 @@ std::uint8_t DecodeUtf8(std::span<const std::uint8_t> data, std::size_t& pos, st
     const CharacterRules rules{multiline, false, true};
     Step step = Step::Go;
     while (pos < end && step == Step::Go) {
+        TakeAsciiRun(data, pos, end, text);
+        if (pos == end) {
+            break;
+        }
         const Utf8Character c = ReadUtf8(data, pos, end);
         if (c.Status == Utf8Status::Truncated) {
             return textresult::kControlCharacter;
