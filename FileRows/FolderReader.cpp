@@ -6,7 +6,12 @@
 #include "Tid3v2tag.h"
 
 #include <algorithm>
-#include <filesystem>
+#include <cerrno>
+#include <dirent.h>
+#include <iterator>
+#include <memory>
+#include <string_view>
+#include <sys/stat.h>
 #include <system_error>
 
 namespace varnello {
@@ -18,7 +23,7 @@ char LowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool HasMp3Extension(const std::string& name)
+bool HasMp3Extension(std::string_view name)
 {
     static constexpr std::string_view kExtension = ".mp3";
     if (name.size() < kExtension.size()) {
@@ -33,40 +38,63 @@ bool HasMp3Extension(const std::string& name)
     return true;
 }
 
-// The sort key of a name: ASCII letters folded to lower case.
-std::string FoldedName(const std::string& name)
-{
-    std::string folded = name;
-    for (char& c : folded) {
-        c = LowerAscii(c);
-    }
-    return folded;
-}
-
-// Case-insensitive order; names that differ only in case keep a fixed order
-// by their bytes. Bytes compare unsigned, so UTF-8 names sort after ASCII by
-// code point.
+// Sorts without regard to case (ASCII letters folded to lower case); names
+// that differ only in case keep a fixed order by their bytes. Bytes compare
+// unsigned, so UTF-8 names sort after ASCII by code point. The folded names
+// are kept one after another in one string, so that sorting compares
+// contiguous bytes and makes no copy of a name.
 void SortNames(std::vector<std::string>& names)
 {
-    const auto unsignedLess = [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-                return static_cast<unsigned char>(x) < static_cast<unsigned char>(y);
-            });
+    struct Key
+    {
+        std::size_t Offset;
+        std::size_t Index;
     };
-    std::vector<std::pair<std::string, std::string>> keyed;
-    keyed.reserve(names.size());
-    for (std::string& name : names) {
-        keyed.emplace_back(FoldedName(name), std::move(name));
-    }
-    std::sort(keyed.begin(), keyed.end(), [&](const auto& a, const auto& b) {
-        if (a.first != b.first) {
-            return unsignedLess(a.first, b.first);
-        }
-        return unsignedLess(a.second, b.second);
-    });
+    std::string folded;
+    std::vector<Key> keys;
+    keys.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
-        names[i] = std::move(keyed[i].second);
+        keys.push_back({folded.size(), i});
+        std::transform(names[i].begin(), names[i].end(), std::back_inserter(folded), LowerAscii);
+    }
+    const auto foldedName = [&](const Key& key) {
+        return std::string_view(folded).substr(key.Offset, names[key.Index].size());
+    };
+    // string_view and string compare bytes as unsigned char.
+    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
+        const int order = foldedName(a).compare(foldedName(b));
+        return order != 0 ? order < 0 : names[a.Index] < names[b.Index];
+    });
+    std::vector<std::string> sorted;
+    sorted.reserve(names.size());
+    for (const Key& key : keys) {
+        sorted.push_back(std::move(names[key.Index]));
+    }
+    names = std::move(sorted);
+}
+
+// A regular file, following a symbolic link; the entry's type saves asking
+// the file system for most entries.
+bool IsRegularFile(DIR* dir, const dirent& entry)
+{
+    if (entry.d_type == DT_REG) {
+        return true;
+    }
+    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) {
+        return false;
+    }
+    struct stat info
+    {
+    };
+    return ::fstatat(::dirfd(dir), entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
+}
+
+// TrimControl, without making a new string for a cell that needs none.
+void TrimCell(std::string& cell)
+{
+    const auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    if (!cell.empty() && (isControl(cell.front()) || isControl(cell.back()))) {
+        cell = TrimControl(cell);
     }
 }
 
@@ -79,12 +107,12 @@ void ReadId3v2Cells(Tid3v2tag& tag, TagFields& fields)
     tag.GetTextFrame("TCON", fields.Genre);
     COMM comment;
     tag.GetComment(comment, "", "None");
-    fields.Comment = comment.Text;
+    fields.Comment = std::move(comment.Text);
     // A failed decode may leave the part read before the fault; it is shown
     // as it is, like any other text.
     for (std::string* cell : {&fields.Title, &fields.Artist, &fields.Album, &fields.Year,
                               &fields.Genre, &fields.Comment}) {
-        *cell = TrimControl(*cell);
+        TrimCell(*cell);
     }
 }
 
@@ -111,26 +139,30 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder)
 std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
                                                     std::error_code& error)
 {
-    namespace fs = std::filesystem;
     std::vector<std::string> names;
     error.clear();
-    fs::directory_iterator it(folder.empty() ? fs::path(".") : fs::path(folder), error);
-    if (error) {
+    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
+                                                  ::closedir);
+    if (!dir) {
+        error.assign(errno, std::generic_category());
         return names;
     }
-    while (!error && it != fs::directory_iterator()) {
-        std::string name = it->path().filename().string();
-        std::error_code statError;
-        // Follows symbolic links: a link to an MP3 file is listed like the file.
-        if (!name.empty() && name.front() != '.' && HasMp3Extension(name) &&
-            it->is_regular_file(statError)) {
-            names.push_back(std::move(name));
+    while (true) {
+        errno = 0;
+        const dirent* entry = ::readdir(dir.get());
+        if (entry == nullptr) {
+            if (errno != 0) {
+                error.assign(errno, std::generic_category());
+                names.clear();
+                return names;
+            }
+            break;
         }
-        it.increment(error);
-    }
-    if (error) {
-        names.clear();
-        return names;
+        const std::string_view name(entry->d_name);
+        if (!name.empty() && name.front() != '.' && HasMp3Extension(name) &&
+            IsRegularFile(dir.get(), *entry)) {
+            names.emplace_back(name);
+        }
     }
     SortNames(names);
     return names;
@@ -153,9 +185,15 @@ FileRow FolderReader::ReadRow(const std::string& folder, const std::string& file
         return row;
     }
     // Fresh objects for every file: nothing of the previous file can show.
-    Tid3v2tag tag;
-    if (status::IsSuccess(tag.LoadFromOpenFile(file, attributes, path, 0))) {
-        row.TagKind |= tagkind::kId3v2;
+    // The ID3v2 cells win whenever that tag loaded; they are read at once,
+    // while the frames just read are still in the processor's cache, and the
+    // tag is freed before the ID3v1 tag is read.
+    {
+        Tid3v2tag tag;
+        if (status::IsSuccess(tag.LoadFromOpenFile(file, attributes, path, 0))) {
+            row.TagKind |= tagkind::kId3v2;
+            ReadId3v2Cells(tag, row.Fields);
+        }
     }
     // Open reads the tag; asking ReadTag again would only repeat that read
     // for a file without one and give the same answer.
@@ -164,10 +202,7 @@ FileRow FolderReader::ReadRow(const std::string& folder, const std::string& file
     if (id3v1.HasTag()) {
         row.TagKind |= tagkind::kId3v1;
     }
-
-    if ((row.TagKind & tagkind::kId3v2) != 0) {
-        ReadId3v2Cells(tag, row.Fields);
-    } else if (row.TagKind == tagkind::kId3v1) {
+    if (row.TagKind == tagkind::kId3v1) {
         ReadId3v1Cells(id3v1, row.Fields);
     }
     return row;
