@@ -7,3 +7,11 @@ if(VARNELLO_SANITIZE)
         -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
     target_link_options(varnello_sanitize INTERFACE -fsanitize=address,undefined)
 endif()
+# The fuzz targets need the core built with libFuzzer's coverage hooks, and
+# with both sanitizers so that a fault stops the run at once.
+if(VARNELLO_FUZZ)
+    target_compile_options(varnello_sanitize INTERFACE
+        -fsanitize=fuzzer-no-link,address,undefined -fno-omit-frame-pointer
+        -fno-sanitize-recover=undefined)
+    target_link_options(varnello_sanitize INTERFACE -fsanitize=address,undefined)
+endif()

@@ -1,0 +1,77 @@
+// Reads the input as the only file of a folder into a table row, then saves
+// an edited title and comment as the tag editor does for one file. The file
+// must load again after a successful ID3v2 save with its audio unchanged;
+// after a failed one only an ID3v1 tag may have changed.
+
+#include "FolderReader.h"
+#include "FuzzSupport.h"
+#include "TagSaver.h"
+#include "Tid3v2tag.h"
+
+#include <algorithm>
+
+namespace varnello::fuzz {
+namespace {
+
+std::string Text(const std::uint8_t* data, std::size_t size, std::size_t from)
+{
+    if (from >= size) {
+        return {};
+    }
+    return {reinterpret_cast<const char*>(data) + from, std::min<std::size_t>(40, size - from)};
+}
+
+// The bytes between the tag region and a trailing ID3v1 block.
+Bytes Audio(const Bytes& file, std::uint64_t tagEnd, bool id3v1)
+{
+    const std::size_t end = id3v1 && file.size() >= 128 ? file.size() - 128 : file.size();
+    if (tagEnd >= end) {
+        return {};
+    }
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(tagEnd),
+                 file.begin() + static_cast<std::ptrdiff_t>(end));
+}
+
+void CheckSaved(const std::string& path, const Bytes& before, bool id3v1)
+{
+    const Bytes after = testsupport::ReadFile(path);
+    const std::uint64_t oldTag = OldTagRegion(before);
+    // A tag that reaches into the ID3v1 block leaves no audio to compare.
+    if (!id3v1 || oldTag + 128 <= before.size()) {
+        Require(Audio(before, oldTag, id3v1) == Audio(after, WrittenTagRegion(after), id3v1),
+                "the audio behind the tag changed");
+    }
+    Tid3v2tag again;
+    Require(status::IsSuccess(again.LoadFromFile(path, 0)), "the saved tag does not load");
+}
+
+} // namespace
+} // namespace varnello::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    using namespace varnello;
+    const std::string path = fuzz::WriteInput(data, size);
+    const std::string& folder = fuzz::Folder().Path();
+    const FileRow row = FolderReader().ReadRow(folder, fuzz::kFileName, 0);
+    fuzz::Require(row.TagKind >= 0 && row.TagKind <= 3, "TagKind out of range");
+
+    TagFields edited = row.Fields;
+    edited.Title = "t" + fuzz::Text(data, size, 0);
+    edited.Comment = "c\r\n" + fuzz::Text(data, size, 20);
+    const SaveResult saved = TagSaver().SaveSingle(folder, row, edited);
+    fuzz::RequireOnlyInput();
+
+    const fuzz::Bytes before(data, data + size);
+    const bool id3v1 = (row.TagKind & tagkind::kId3v1) != 0;
+    if (saved.Id3v2Saved) {
+        fuzz::CheckSaved(path, before, id3v1);
+    } else {
+        const fuzz::Bytes after = testsupport::ReadFile(path);
+        const std::size_t kept = id3v1 && size >= 128 ? size - 128 : size;
+        fuzz::Require(after.size() == size && std::equal(data, data + kept, after.begin()),
+                      "a failed save changed the file");
+        fuzz::Require(saved.Failures.size() == 1, "a failed save is not listed");
+    }
+    return 0;
+}
