@@ -62,9 +62,23 @@ std::size_t ReadRing::Read(std::span<std::uint8_t> target)
 // ---------------------------------------------------------------------------
 // Plain bodies
 
+// True when the next n bytes lie in the ring within one block and taking them
+// leaves the ring no reason to refill: they can be handed out at once.
+bool ReadRing::HeldInOnePiece(std::size_t n) const
+{
+    return n <= kBlockSize - m_consumed % kBlockSize && m_consumed + n <= m_present &&
+           (m_taken == m_bodySize || n + 2 <= m_taken - m_consumed);
+}
+
 std::size_t ReadRing::ReadPlain(std::size_t n, std::vector<std::uint8_t>& target)
 {
     const std::uint64_t from = m_consumed;
+    if (HeldInOnePiece(n)) {
+        const std::uint8_t* bytes = m_base + (static_cast<std::size_t>(from) & kMask);
+        target.insert(target.end(), bytes, bytes + n);
+        m_consumed += n;
+        return n;
+    }
     AdvanceLikeTheRing(n);
     const std::uint64_t to = m_consumed;
     const std::uint64_t held = std::min(m_present, to);
@@ -81,6 +95,12 @@ std::size_t ReadRing::ReadPlain(std::size_t n, std::vector<std::uint8_t>& target
 std::size_t ReadRing::ReadPlain(std::span<std::uint8_t> target)
 {
     const std::uint64_t from = m_consumed;
+    if (HeldInOnePiece(target.size())) {
+        std::copy_n(m_base + (static_cast<std::size_t>(from) & kMask), target.size(),
+                    target.begin());
+        m_consumed += target.size();
+        return target.size();
+    }
     AdvanceLikeTheRing(target.size());
     const std::uint64_t to = m_consumed;
     const std::uint64_t held = std::min(m_present, to);

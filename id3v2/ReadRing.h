@@ -52,6 +52,7 @@ public:
 
 private:
     // Plain bodies.
+    bool HeldInOnePiece(std::size_t n) const;
     void AdvanceLikeTheRing(std::size_t n);
     void CopyOut(std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& target);
     void ReadDirect(std::uint64_t to, std::vector<std::uint8_t>& target);

@@ -324,6 +324,9 @@ StatusWord TagReader::ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& siz
     const bool hasLength =
         (format & (v3 ? frameflags::kCompression : frameflags::kDataLengthIndicator)) != 0;
     const std::uint32_t added = (grouped ? 1u : 0u) + (encrypted ? 1u : 0u) + (hasLength ? 4u : 0u);
+    if (added == 0) {
+        return status::kOk;
+    }
     if (added > size) {
         // The frame is too small to hold even the fields its flags announce.
         return status::kBadTag;
