@@ -8,7 +8,6 @@ namespace varnello {
 namespace {
 
 constexpr std::size_t kMask = ReadRing::kSize - 1;
-constexpr std::size_t kPage = 4096;
 // A read that still needs this many bytes from the file, or more, takes them
 // straight into its target; a smaller one fills the ring one block ahead.
 constexpr std::uint64_t kDirectRead = ReadRing::kBlockSize / 2;
@@ -17,17 +16,22 @@ constexpr std::uint64_t kFillAhead = ReadRing::kBlockSize;
 } // namespace
 
 ReadRing::ReadRing(FileStream& file, std::uint32_t bodySize, bool unsynchronised)
-    : m_file(file), m_storage(std::make_unique_for_overwrite<std::uint8_t[]>(kSize + kPage)),
-      m_bodyStart(file.Position()), m_bodySize(bodySize), m_unsynchronised(unsynchronised)
+    : m_file(file), m_bodyStart(file.Position()), m_bodySize(bodySize),
+      m_unsynchronised(unsynchronised)
 {
+    std::uint8_t* storage = m_window.data();
+    if (m_unsynchronised) {
+        m_storage = std::make_unique_for_overwrite<std::uint8_t[]>(kSize + kPage);
+        storage = m_storage.get();
+    }
     // Each body byte goes to the same offset within a memory page as it has
     // within a page of the file. Copies from the file then keep source and
     // destination a whole number of pages apart, which the kernel copies at
     // full speed; a destination a few bytes past the source, modulo the page
     // size, makes some processors copy several times slower.
-    const auto address = reinterpret_cast<std::uintptr_t>(m_storage.get());
+    const auto address = reinterpret_cast<std::uintptr_t>(storage);
     const std::size_t shift = (m_bodyStart % kPage + kPage - address % kPage) % kPage;
-    m_base = m_storage.get() + shift;
+    m_base = storage + shift;
     if (m_unsynchronised) {
         Refill();
     } else {
@@ -62,8 +66,9 @@ std::size_t ReadRing::Read(std::span<std::uint8_t> target)
 // ---------------------------------------------------------------------------
 // Plain bodies
 
-// True when the next n bytes lie in the ring within one block and taking them
-// leaves the ring no reason to refill: they can be handed out at once.
+// True when the next n bytes are in the window, the ring rule takes them in
+// one piece (within one ring block) and taking them leaves the ring no reason
+// to refill: they can be handed out at once.
 bool ReadRing::HeldInOnePiece(std::size_t n) const
 {
     return n <= kBlockSize - m_consumed % kBlockSize && m_consumed + n <= m_present &&
@@ -74,20 +79,21 @@ std::size_t ReadRing::ReadPlain(std::size_t n, std::vector<std::uint8_t>& target
 {
     const std::uint64_t from = m_consumed;
     if (HeldInOnePiece(n)) {
-        const std::uint8_t* bytes = m_base + (static_cast<std::size_t>(from) & kMask);
-        target.insert(target.end(), bytes, bytes + n);
+        target.insert(target.end(), Held(from), Held(from + n));
         m_consumed += n;
         return n;
     }
     AdvanceLikeTheRing(n);
     const std::uint64_t to = m_consumed;
     const std::uint64_t held = std::min(m_present, to);
-    CopyOut(from, held, target);
+    if (held > from) {
+        target.insert(target.end(), Held(from), Held(held));
+    }
     if (to - held >= kDirectRead) {
         ReadDirect(to, target);
     } else if (to > held) {
         FillAhead(to);
-        CopyOut(held, to, target);
+        target.insert(target.end(), Held(held), Held(to));
     }
     return static_cast<std::size_t>(to - from);
 }
@@ -96,15 +102,16 @@ std::size_t ReadRing::ReadPlain(std::span<std::uint8_t> target)
 {
     const std::uint64_t from = m_consumed;
     if (HeldInOnePiece(target.size())) {
-        std::copy_n(m_base + (static_cast<std::size_t>(from) & kMask), target.size(),
-                    target.begin());
+        std::copy(Held(from), Held(from + target.size()), target.begin());
         m_consumed += target.size();
         return target.size();
     }
     AdvanceLikeTheRing(target.size());
     const std::uint64_t to = m_consumed;
     const std::uint64_t held = std::min(m_present, to);
-    CopyOut(from, held, target.data());
+    if (held > from) {
+        std::copy(Held(from), Held(held), target.begin());
+    }
     std::uint8_t* rest = target.data() + (held - from);
     if (to - held >= kDirectRead) {
         if (ReadFromFile(to, rest) < to - held) {
@@ -112,7 +119,7 @@ std::size_t ReadRing::ReadPlain(std::span<std::uint8_t> target)
         }
     } else if (to > held) {
         FillAhead(to);
-        CopyOut(held, to, rest);
+        std::copy(Held(held), Held(to), rest);
     }
     return static_cast<std::size_t>(to - from);
 }
@@ -135,28 +142,6 @@ void ReadRing::AdvanceLikeTheRing(std::size_t n)
         }
         m_consumed += take;
         left -= take;
-    }
-}
-
-// Appends body bytes [from, to), which the ring holds, to the target.
-void ReadRing::CopyOut(std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& target)
-{
-    while (from < to) {
-        const std::size_t at = static_cast<std::size_t>(from) & kMask;
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kSize - at));
-        target.insert(target.end(), m_base + at, m_base + at + piece);
-        from += piece;
-    }
-}
-
-void ReadRing::CopyOut(std::uint64_t from, std::uint64_t to, std::uint8_t* target)
-{
-    while (from < to) {
-        const std::size_t at = static_cast<std::size_t>(from) & kMask;
-        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(to - from, kSize - at));
-        std::copy(m_base + at, m_base + at + piece, target);
-        target += piece;
-        from += piece;
     }
 }
 
@@ -186,19 +171,18 @@ std::size_t ReadRing::ReadFromFile(std::uint64_t to, std::uint8_t* out)
     return got;
 }
 
-// Reads from m_present into the ring, at least to `needed` and a block ahead
-// if the ring has taken that far.
+// Reads from m_present into the window, at least to `needed`, which is less
+// than a block away, and a block ahead if the ring has taken that far. The
+// bytes held before are handed out already, so the window starts afresh at
+// the page of m_present.
 void ReadRing::FillAhead(std::uint64_t needed)
 {
     const std::uint64_t end = std::min(m_taken, std::max(needed, m_present + kFillAhead));
+    m_origin = m_present - m_present % kPage;
     m_file.Seek(m_bodyStart + m_present);
-    while (m_present < end) {
-        const std::size_t at = static_cast<std::size_t>(m_present) & kMask;
-        const auto piece =
-            static_cast<std::size_t>(std::min<std::uint64_t>(end - m_present, kSize - at));
-        m_file.ReadExact(std::span<std::uint8_t>(m_base + at, piece));
-        m_present += piece;
-    }
+    m_file.ReadExact(std::span<std::uint8_t>(m_base + (m_present - m_origin),
+                                             static_cast<std::size_t>(end - m_present)));
+    m_present = end;
 }
 
 // ---------------------------------------------------------------------------

@@ -6,15 +6,17 @@
 // The ring keeps the count of body bytes taken from the file by its refill
 // rule (Taken), which the progress figures follow. Without tag-level
 // unsynchronisation the bytes themselves are read lazily: a small read fills
-// the ring a block ahead, and a large one reads its bytes straight from the
-// file into the target, so frame data such as a picture is copied once, not
-// through the ring. Taken, Consumed and the bytes handed out are the same
+// a window of one block ahead, and a large one reads its bytes straight from
+// the file into the target, so frame data such as a picture is copied once,
+// not through the ring. That window, kept inside the object, is then all the
+// storage needed. Taken, Consumed and the bytes handed out are the same
 // either way. With tag-level unsynchronisation (version 3) every refill is
-// read at once and the ring removes the unsynchronisation as bytes arrive,
-// giving exactly what one pass over the whole body would give.
+// read at once into the whole ring and the unsynchronisation is removed as
+// bytes arrive, giving exactly what one pass over the whole body would give.
 
 #include "FileStream.h"
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -33,6 +35,9 @@ public:
     // The file is positioned at the first byte of the body; `bodySize` bytes
     // of the body are in the file from there on.
     ReadRing(FileStream& file, std::uint32_t bodySize, bool unsynchronised);
+    // The ring points into itself.
+    ReadRing(const ReadRing&) = delete;
+    ReadRing& operator=(const ReadRing&) = delete;
 
     // Appends up to n bytes to the target; fewer only when the body has run
     // out. Read errors of the file pass as EReadError.
@@ -54,10 +59,9 @@ private:
     // Plain bodies.
     bool HeldInOnePiece(std::size_t n) const;
     void AdvanceLikeTheRing(std::size_t n);
-    void CopyOut(std::uint64_t from, std::uint64_t to, std::vector<std::uint8_t>& target);
+    const std::uint8_t* Held(std::uint64_t at) const { return m_base + (at - m_origin); }
     void ReadDirect(std::uint64_t to, std::vector<std::uint8_t>& target);
     std::size_t ReadFromFile(std::uint64_t to, std::uint8_t* out);
-    void CopyOut(std::uint64_t from, std::uint64_t to, std::uint8_t* target);
     void FillAhead(std::uint64_t needed);
     std::size_t ReadPlain(std::size_t n, std::vector<std::uint8_t>& target);
     std::size_t ReadPlain(std::span<std::uint8_t> target);
@@ -69,9 +73,16 @@ private:
     void DecodeNewBytes(std::size_t count);
     void Store(std::uint8_t b);
 
+    static constexpr std::size_t kPage = 4096;
+
     FileStream& m_file;
-    // The ring's storage, not zero-filled, as every byte is read from the
-    // file before it is handed out. The ring itself starts at m_base.
+    // Room for a fill of one block that starts anywhere within a page.
+    static constexpr std::size_t kWindow = kBlockSize + kPage;
+
+    // The storage, never zero-filled, as every byte is read from the file
+    // before it is handed out: the window here for plain bodies, the whole
+    // ring on the heap for unsynchronised ones. Either starts at m_base.
+    std::array<std::uint8_t, kWindow + kPage> m_window;
     std::unique_ptr<std::uint8_t[]> m_storage;
     std::uint8_t* m_base = nullptr;
     std::uint64_t m_bodyStart = 0; // file position of the body's first byte
@@ -80,9 +91,11 @@ private:
     std::uint64_t m_taken = 0;
     bool m_unsynchronised = false;
 
-    // Plain bodies: body bytes [m_consumed, m_present) are in the ring, each
-    // at ring position (body position mod kSize); m_present <= m_taken.
+    // Plain bodies: body bytes [m_consumed, m_present) are in the window,
+    // body byte x at m_base + (x - m_origin); m_origin is a page boundary
+    // and m_present <= m_taken.
     std::uint64_t m_present = 0;
+    std::uint64_t m_origin = 0;
 
     // Unsynchronised bodies: the ring's positions and the decoder's state
     // carried from one refill to the next.
