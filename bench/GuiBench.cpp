@@ -22,7 +22,6 @@
 
 namespace {
 
-
 struct Options
 {
     std::size_t Files = 10000;
