@@ -40,13 +40,6 @@ ReadRing::ReadRing(FileStream& file, std::uint32_t bodySize, bool unsynchronised
     }
 }
 
-std::uint64_t ReadRing::Unconsumed() const
-{
-    // With unsynchronisation the body in the file is longer than what it
-    // gives, so the bytes left there are counted as they are stored.
-    return m_unsynchronised ? (m_bodySize - m_taken) + m_held : m_bodySize - m_consumed;
-}
-
 std::size_t ReadRing::Read(std::size_t n, std::vector<std::uint8_t>& target)
 {
     return m_unsynchronised ? ReadUnsynchronised(n, target) : ReadPlain(n, target);
@@ -71,8 +64,18 @@ std::size_t ReadRing::Read(std::span<std::uint8_t> target)
 // to refill: they can be handed out at once.
 bool ReadRing::HeldInOnePiece(std::size_t n) const
 {
-    return n <= kBlockSize - m_consumed % kBlockSize && m_consumed + n <= m_present &&
+    return n > 0 && n <= kBlockSize - m_consumed % kBlockSize && m_consumed + n <= m_present &&
            (m_taken == m_bodySize || n + 2 <= m_taken - m_consumed);
+}
+
+const std::uint8_t* ReadRing::TakeHeld(std::size_t n)
+{
+    if (m_unsynchronised || !HeldInOnePiece(n)) {
+        return nullptr;
+    }
+    const std::uint8_t* bytes = Held(m_consumed);
+    m_consumed += n;
+    return bytes;
 }
 
 std::size_t ReadRing::ReadPlain(std::size_t n, std::vector<std::uint8_t>& target)

@@ -45,10 +45,19 @@ public:
     // The same into a buffer of its own size, for headers and other short
     // fields.
     std::size_t Read(std::span<std::uint8_t> target);
+    // Takes the next n bytes (n > 0) as Read would and shows them where they
+    // lie, valid until the next call, when the ring holds them in one piece
+    // already; otherwise takes nothing and returns null.
+    const std::uint8_t* TakeHeld(std::size_t n);
 
     // Body bytes not yet handed out: those still in the file plus those the
     // ring has taken but not handed out.
-    std::uint64_t Unconsumed() const;
+    // With unsynchronisation the body in the file is longer than what it
+    // gives, so the bytes left there are counted as they are stored.
+    std::uint64_t Unconsumed() const
+    {
+        return m_unsynchronised ? (m_bodySize - m_taken) + m_held : m_bodySize - m_consumed;
+    }
     // Body bytes handed out so far (after unsynchronisation was removed).
     std::uint64_t Consumed() const { return m_consumed; }
     // Body bytes taken from the file by the refill rule: what a reader that

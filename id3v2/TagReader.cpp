@@ -5,6 +5,7 @@
 #include "Tid3v2tag.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string_view>
 
 namespace varnello {
@@ -235,9 +236,7 @@ StatusWord TagReader::ReadFrames()
     m_tag.Frames.Reserve(static_cast<std::uint32_t>(
         std::min<std::uint64_t>(kFramesReserved, m_ring->Unconsumed() / kHeaderSize)));
     while (m_ring->Unconsumed() > 0) {
-        const auto want =
-            static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderSize, m_ring->Unconsumed()));
-        const std::size_t got = ReadSome(std::span<std::uint8_t>(m_header.data(), want));
+        const std::size_t got = ReadFrameHeader();
         if (IsPadding(std::span<const std::uint8_t>(m_header.data(), got))) {
             ReadPadding(got);
             break;
@@ -255,6 +254,19 @@ StatusWord TagReader::ReadFrames()
         m_status |= status::kWarnPadding;
     }
     return m_status;
+}
+
+// Reads up to 10 bytes, fewer only at the end of the tag, into m_header.
+std::size_t TagReader::ReadFrameHeader()
+{
+    if (const std::uint8_t* held = m_ring->TakeHeld(kHeaderSize)) {
+        std::memcpy(m_header.data(), held, kHeaderSize);
+        UpdateProgress();
+        return kHeaderSize;
+    }
+    const auto want =
+        static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderSize, m_ring->Unconsumed()));
+    return ReadSome(std::span<std::uint8_t>(m_header.data(), want));
 }
 
 // Everything from a padding start to the end of the tag is padding.
@@ -304,6 +316,12 @@ StatusWord TagReader::ReadFrame()
         return Fail(status::kBadTag);
     }
     record.HeaderSize = static_cast<std::uint32_t>(m_ring->Consumed() - record.DataOffset) + 10;
+    if (const std::uint8_t* held = m_ring->TakeHeld(size)) {
+        // Most frames lie whole in the ring: one allocation and one copy.
+        record.Data.assign(held, held + size);
+        UpdateProgress();
+        return m_status;
+    }
     record.Data.reserve(size);
     if (!ReadExact(size, record.Data)) {
         frames.DeleteFrame(index);

@@ -39,6 +39,7 @@ private:
     StatusWord WalkExtendedFlagsV24();
     void ClearExtendedHeader();
     StatusWord ReadFrames();
+    std::size_t ReadFrameHeader();
     void ReadPadding(std::size_t got);
     StatusWord ReadFrame();
     StatusWord ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size);
