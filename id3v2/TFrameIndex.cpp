@@ -4,6 +4,7 @@
 #include "Unsync.h"
 #include "ZlibCodec.h"
 
+#include <array>
 #include <new>
 #include <stdexcept>
 
@@ -33,20 +34,23 @@ bool IsIdCharacter(char c)
 
 std::uint32_t TFrameIndex::AddFrame(std::string_view id)
 {
-    if (id.size() != 4) {
+    constexpr std::size_t kIdSize = 4;
+    if (id.size() != kIdSize) {
         return 0;
     }
-    std::string upper(id);
-    for (char& c : upper) {
+    std::array<char, kIdSize> upper{};
+    for (std::size_t k = 0; k < kIdSize; ++k) {
+        char c = id[k];
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
         if (!IsIdCharacter(c)) {
             return 0;
         }
+        upper[k] = c;
     }
     FrameRecord& record = m_records.emplace_back();
-    record.ID = std::move(upper);
+    record.ID.assign(upper.data(), kIdSize);
     record.Modified = true;
     return Count();
 }

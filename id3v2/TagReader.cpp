@@ -311,7 +311,12 @@ StatusWord TagReader::ReadFrame()
     record.StoredFlags = v3 ? TranslateFlagsV3(header[8], header[9])
                             : std::array<std::uint8_t, 2>{header[8], header[9]};
     record.Flags = record.StoredFlags;
-    if (!status::IsSuccess(ReadFlagAddedBytes(index, size))) {
+    // Flags that put fields between the frame header and the data.
+    const auto addedFields = static_cast<std::uint8_t>(
+        frameflags::kGrouping | frameflags::kEncryption |
+        (v3 ? frameflags::kCompression : frameflags::kDataLengthIndicator));
+    if ((record.StoredFlags[1] & addedFields) != 0 &&
+        !status::IsSuccess(ReadFlagAddedBytes(index, size))) {
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
@@ -342,9 +347,6 @@ StatusWord TagReader::ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& siz
     const bool hasLength =
         (format & (v3 ? frameflags::kCompression : frameflags::kDataLengthIndicator)) != 0;
     const std::uint32_t added = (grouped ? 1u : 0u) + (encrypted ? 1u : 0u) + (hasLength ? 4u : 0u);
-    if (added == 0) {
-        return status::kOk;
-    }
     if (added > size) {
         // The frame is too small to hold even the fields its flags announce.
         return status::kBadTag;
