@@ -5,6 +5,7 @@
 #include "ZlibCodec.h"
 
 #include <array>
+#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -323,22 +324,27 @@ std::uint32_t TFrameIndex::DataSize(std::uint32_t i) const
 
 std::uint32_t TFrameIndex::Find(std::string_view id) const
 {
-    // IDs are four bytes: compared in place rather than through a library
-    // call for each record.
-    const auto same = [id](const std::string& candidate) {
-        if (candidate.size() != id.size()) {
-            return false;
-        }
-        for (std::size_t k = 0; k < id.size(); ++k) {
-            if (candidate[k] != id[k]) {
-                return false;
+    // IDs are four bytes: compared as one word rather than through a
+    // library call for each record.
+    constexpr std::size_t kIdSize = 4;
+    if (id.size() != kIdSize) {
+        for (std::size_t n = 0; n < m_records.size(); ++n) {
+            if (m_records[n].ID == id) {
+                return static_cast<std::uint32_t>(n + 1);
             }
         }
-        return true;
-    };
+        return 0;
+    }
+    std::uint32_t wanted = 0;
+    std::memcpy(&wanted, id.data(), kIdSize);
     for (std::size_t n = 0; n < m_records.size(); ++n) {
-        if (same(m_records[n].ID)) {
-            return static_cast<std::uint32_t>(n + 1);
+        const std::string& candidate = m_records[n].ID;
+        std::uint32_t word = 0;
+        if (candidate.size() == kIdSize) {
+            std::memcpy(&word, candidate.data(), kIdSize);
+            if (word == wanted) {
+                return static_cast<std::uint32_t>(n + 1);
+            }
         }
     }
     return 0;
