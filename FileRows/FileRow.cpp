@@ -10,10 +10,15 @@ std::string JoinPath(const std::string& folder, const std::string& name)
     if (folder.empty()) {
         return name;
     }
-    if (folder.back() == kSeparator) {
-        return folder + name;
+    // Built in one allocation: a listing joins a path for every file.
+    std::string path;
+    path.reserve(folder.size() + 1 + name.size());
+    path += folder;
+    if (folder.back() != kSeparator) {
+        path += kSeparator;
     }
-    return folder + kSeparator + name;
+    path += name;
+    return path;
 }
 
 } // namespace varnello

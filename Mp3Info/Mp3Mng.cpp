@@ -48,15 +48,16 @@ void StoreField(std::array<std::uint8_t, kTagSize>& buffer, Field field, std::st
     }
 }
 
+// The magic field, trimmed of blanks and control bytes and read up to a zero
+// byte, is "TAG" in any case. As the field holds only three bytes, that is
+// the same as its three bytes being those letters.
 bool IsTagMarker(const std::array<std::uint8_t, kTagSize>& buffer)
 {
-    std::string magic = FieldBytes(buffer, kMagic);
-    for (char& c : magic) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return magic == "tag";
+    const auto lower = [](std::uint8_t b) {
+        return (b >= 'A' && b <= 'Z') ? static_cast<std::uint8_t>(b - 'A' + 'a') : b;
+    };
+    return lower(buffer[kMagic.Offset]) == 't' && lower(buffer[kMagic.Offset + 1]) == 'a' &&
+           lower(buffer[kMagic.Offset + 2]) == 'g';
 }
 
 bool HasMp3Extension(const std::string& fileName)

@@ -93,6 +93,19 @@ TEST(Mp3Mng, MarkerIsFoundInAnyCase)
     }
 }
 
+TEST(Mp3Mng, MarkerNeedsTheThreeLettersThemselves)
+{
+    TempDir dir;
+    int n = 0;
+    for (const char* magic : {"TA", " TA", "TA ", "TAX", "\x01TA", "T\x01G"}) {
+        Id3v1Fields fields;
+        fields.Magic = magic;
+        Mp3Mng mng;
+        mng.Open(WriteMp3(dir, "m" + std::to_string(n++) + ".mp3", fields));
+        EXPECT_FALSE(mng.HasTag()) << Hex(ToBytes(magic));
+    }
+}
+
 TEST(Mp3Mng, SettersTrimCutAndPadTheFields)
 {
     Mp3Mng mng;
