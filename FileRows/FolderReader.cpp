@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
-#include <iterator>
 #include <memory>
 #include <string_view>
 #include <sys/stat.h>
@@ -48,21 +47,27 @@ void SortNames(std::vector<std::string>& names)
     struct Key
     {
         std::size_t Offset;
+        std::size_t Size;
         std::size_t Index;
     };
+    std::size_t total = 0;
+    for (const std::string& name : names) {
+        total += name.size();
+    }
     std::string folded;
+    folded.reserve(total);
     std::vector<Key> keys;
     keys.reserve(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
-        keys.push_back({folded.size(), i});
-        std::transform(names[i].begin(), names[i].end(), std::back_inserter(folded), LowerAscii);
+        keys.push_back({folded.size(), names[i].size(), i});
+        for (const char c : names[i]) {
+            folded.push_back(LowerAscii(c));
+        }
     }
-    const auto foldedName = [&](const Key& key) {
-        return std::string_view(folded).substr(key.Offset, names[key.Index].size());
-    };
+    const std::string_view all(folded);
     // string_view and string compare bytes as unsigned char.
     std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        const int order = foldedName(a).compare(foldedName(b));
+        const int order = all.substr(a.Offset, a.Size).compare(all.substr(b.Offset, b.Size));
         return order != 0 ? order < 0 : names[a.Index] < names[b.Index];
     });
     std::vector<std::string> sorted;
