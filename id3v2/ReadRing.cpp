@@ -9,7 +9,7 @@ namespace {
 
 constexpr std::size_t kMask = ReadRing::kSize - 1;
 // A read that still needs this many bytes from the file, or more, takes them
-// straight into its target; a smaller one fills the ring one block ahead.
+// straight into its target; a smaller one fills the window a block ahead.
 constexpr std::uint64_t kDirectRead = ReadRing::kBlockSize / 2;
 constexpr std::uint64_t kFillAhead = ReadRing::kBlockSize;
 

@@ -8,8 +8,9 @@
 // unsynchronisation the bytes themselves are read lazily: a small read fills
 // a window of one block ahead, and a large one reads its bytes straight from
 // the file into the target, so frame data such as a picture is copied once,
-// not through the ring. That window, kept inside the object, is then all the
-// storage needed. Taken, Consumed and the bytes handed out are the same
+// not through the ring. That window (24 KiB with its alignment slack), kept
+// inside the object and so on the stack of the load, is all the storage
+// needed. Taken, Consumed and the bytes handed out are the same
 // either way. With tag-level unsynchronisation (version 3) every refill is
 // read at once into the whole ring and the unsynchronisation is removed as
 // bytes arrive, giving exactly what one pass over the whole body would give.
@@ -51,9 +52,9 @@ public:
     const std::uint8_t* TakeHeld(std::size_t n);
 
     // Body bytes not yet handed out: those still in the file plus those the
-    // ring has taken but not handed out.
-    // With unsynchronisation the body in the file is longer than what it
-    // gives, so the bytes left there are counted as they are stored.
+    // ring has taken but not handed out. With unsynchronisation the body in
+    // the file is longer than what it gives, so the bytes left there are
+    // counted as they are stored.
     std::uint64_t Unconsumed() const
     {
         return m_unsynchronised ? (m_bodySize - m_taken) + m_held : m_bodySize - m_consumed;
@@ -83,11 +84,10 @@ private:
     void Store(std::uint8_t b);
 
     static constexpr std::size_t kPage = 4096;
-
-    FileStream& m_file;
     // Room for a fill of one block that starts anywhere within a page.
     static constexpr std::size_t kWindow = kBlockSize + kPage;
 
+    FileStream& m_file;
     // The storage, never zero-filled, as every byte is read from the file
     // before it is handed out: the window here for plain bodies, the whole
     // ring on the heap for unsynchronised ones. Either starts at m_base.
