@@ -321,18 +321,25 @@ StatusWord TagReader::ReadFrame()
         return Fail(status::kBadTag);
     }
     record.HeaderSize = static_cast<std::uint32_t>(m_ring->Consumed() - record.DataOffset) + 10;
-    if (const std::uint8_t* held = m_ring->TakeHeld(size)) {
-        // Most frames lie whole in the ring: one allocation and one copy.
-        record.Data.assign(held, held + size);
-        UpdateProgress();
-        return m_status;
-    }
-    record.Data.reserve(size);
-    if (!ReadExact(size, record.Data)) {
+    if (!ReadFrameData(size, record.Data)) {
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
     return m_status;
+}
+
+// The size was checked against the bytes the tag has left, so the buffer
+// never asks for more than the file holds.
+bool TagReader::ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& data)
+{
+    if (const std::uint8_t* held = m_ring->TakeHeld(size)) {
+        // Most frames lie whole in the ring: one allocation and one copy.
+        data.assign(held, held + size);
+        UpdateProgress();
+        return true;
+    }
+    data.reserve(size);
+    return ReadExact(size, data);
 }
 
 // Reads the bytes that the format flags put before the data, in the order of

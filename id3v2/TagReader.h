@@ -42,6 +42,7 @@ private:
     std::size_t ReadFrameHeader();
     void ReadPadding(std::size_t got);
     StatusWord ReadFrame();
+    bool ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& data);
     StatusWord ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size);
 
     // Reads n bytes of the body into the target; false when the body ran out.
