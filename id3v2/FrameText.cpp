@@ -93,9 +93,13 @@ void Append(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& mor
 }
 
 // Replaces the frame's data by plain (not compressed, not unsynchronised) bytes.
+// The engine cannot encrypt, so a request to encrypt the frame is dropped: the
+// save would otherwise refuse the whole tag. A group ID is no transformation
+// of the data, so the frame stays in its group.
 void StoreFrameData(FrameRecord& record, std::vector<std::uint8_t> data)
 {
-    record.StoredFlags[1] = 0;
+    record.StoredFlags[1] &= frameflags::kGrouping;
+    record.Flags[1] &= static_cast<std::uint8_t>(~frameflags::kEncryption);
     record.Data = std::move(data);
     // A stale uncompressed size would end up in a data length indicator; 0
     // lets the next save work it out again.

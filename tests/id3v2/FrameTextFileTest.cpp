@@ -105,3 +105,51 @@ TEST(FrameTextFile, Issue3UnicodeFieldsSurviveSaveAndLoad)
         EXPECT_NE(loaded.Frames.Find(version == 4 ? "TDRC" : "TYER"), 0u);
     }
 }
+
+TEST(FrameTextFile, NewTitleSavesOverAGroupedOrEncryptedTitleFrame)
+{
+    // The engine cannot encrypt: the new title is written plain. A group ID
+    // is no transformation of the data, so the frame stays in its group.
+    TempDir dir;
+    struct Case
+    {
+        std::uint8_t Version;
+        std::uint8_t FormatFlags; // as the version stores them
+        Bytes Added;
+        bool Grouped;
+    };
+    const Case cases[] = {{3, 0x20, {0x11}, true},
+                          {3, 0x40, {0x80}, false},
+                          {4, 0x40, {0x11}, true},
+                          {4, 0x04, {0x80}, false}};
+    for (const Case& c : cases) {
+        const std::string path = dir.File("flags" + std::to_string(c.Version) + "-" +
+                                          std::to_string(c.FormatFlags) + ".mp3");
+        Mp3Builder()
+            .Tag(Id3v2Builder()
+                     .Version(c.Version)
+                     .Frame("TIT2", Latin1Text("Old"), 0, c.FormatFlags, c.Added)
+                     .TextFrame("TPE1", "Artist")
+                     .Build())
+            .Audio(2)
+            .WriteTo(path);
+        const std::string what = "version " + std::to_string(c.Version) + " format flags " +
+                                 std::to_string(c.FormatFlags);
+        Tid3v2tag tag;
+        ASSERT_EQ(tag.LoadFromFile(path, 0), 0) << what;
+        ASSERT_EQ(tag.SetTextFrame("TIT2", "New"), textresult::kOk) << what;
+        ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0) << what;
+
+        Tid3v2tag loaded;
+        ASSERT_EQ(loaded.LoadFromFile(path, 0), 0) << what;
+        std::string title;
+        EXPECT_EQ(loaded.GetTextFrame("TIT2", title), textresult::kOk) << what;
+        EXPECT_EQ(title, "New") << what;
+        const std::uint32_t i = loaded.Frames.Find("TIT2");
+        EXPECT_FALSE(loaded.Frames.Encryption(i)) << what;
+        EXPECT_EQ(loaded.Frames.Grouping(i), c.Grouped) << what;
+        if (c.Grouped) {
+            EXPECT_EQ(loaded.Frames.GetGroupID(i), 0x11) << what;
+        }
+    }
+}
