@@ -14,6 +14,10 @@ namespace {
 constexpr std::string_view kCommentId = "COMM";
 constexpr std::size_t kCommentHeaderSize = 4; // encoding byte and three language bytes
 constexpr std::size_t kLanguageSize = 3;
+// Comments are short texts. A comment walk that has inflated this much data
+// inflates no more, so that a tag full of compressed comments that match no
+// filter costs bounded memory and time.
+constexpr std::size_t kCommentWalkInflation = std::size_t{16} << 20;
 
 // Frame IDs compared without a call into the library: they are four bytes.
 bool SameId(std::string_view a, std::string_view b)
@@ -197,12 +201,20 @@ std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
                          std::string_view language, std::uint32_t& match, CommentHead& head)
 {
     match = 0;
+    std::size_t inflated = 0;
     for (std::uint32_t i = 1; i <= frames.Count(); ++i) {
         if (!SameId(frames.ID(i), kCommentId)) {
             continue;
         }
+        const bool compressed = frames.StoredCompression(i);
+        if (compressed && inflated >= kCommentWalkInflation) {
+            return textresult::kUnreadable;
+        }
         head = CommentHead{};
         const std::uint8_t result = ReadCommentHead(frames, i, head);
+        if (compressed && !frames.StoredCompression(i)) {
+            inflated += frames.DataSize(i);
+        }
         if (result != textresult::kOk) {
             return result;
         }

@@ -356,3 +356,29 @@ TEST(FrameText, Issue3SetYearWritesTheFrameOfTheTagVersion)
     EXPECT_EQ(v4.SetYear(""), textresult::kRemoved);
     EXPECT_EQ(v4.Frames.Count(), 0u);
 }
+
+TEST(FrameText, CommentWalkStopsInflatingAfterSixteenMebibytes)
+{
+    // Comment frames that inflate to 8 MiB each and match no filter. Kept
+    // decompressed, a few thousand of them in a tag of a few MiB would take
+    // many GiB; the walk ends once it has inflated 16 MiB.
+    Bytes plain = Latin1Comment("eng", "other", "");
+    plain.resize(std::size_t{8} << 20, 0x00);
+    const Bytes packed = ZlibCompress(plain);
+    Tid3v2tag tag;
+    for (int k = 0; k < 4; ++k) {
+        AddFrame(tag, "COMM", packed, frameflags::kCompression);
+    }
+    AddFrame(tag, "COMM", Latin1Comment("eng", "", "wanted"));
+    COMM comment;
+    EXPECT_EQ(tag.GetComment(comment, "", "None"), textresult::kUnreadable);
+    EXPECT_FALSE(tag.Frames.StoredCompression(2));
+    EXPECT_TRUE(tag.Frames.StoredCompression(3)) << "inflated past the walk's limit";
+
+    Tid3v2tag matchFirst;
+    AddFrame(matchFirst, "COMM", Latin1Comment("eng", "", "first"));
+    AddFrame(matchFirst, "COMM", packed, frameflags::kCompression);
+    EXPECT_EQ(matchFirst.GetComment(comment, "", "None"), textresult::kOk);
+    EXPECT_EQ(comment.Text, "first");
+    EXPECT_TRUE(matchFirst.Frames.StoredCompression(2)) << "nothing inflated after the match";
+}
