@@ -14,6 +14,10 @@ namespace {
 constexpr std::string_view kCommentId = "COMM";
 constexpr std::size_t kCommentHeaderSize = 4; // encoding byte and three language bytes
 constexpr std::size_t kLanguageSize = 3;
+// Text and comment frames are read to be shown: no real one inflates to more
+// than this. Refusing to inflate further keeps a tag of a few compressed
+// frames that inflate to hundreds of MiB each from costing GiBs and seconds.
+constexpr std::size_t kLargestReadableText = std::size_t{16} << 20;
 // Comments are short texts. A comment walk that has inflated this much data
 // inflates no more, so that a tag full of compressed comments that match no
 // filter costs bounded memory and time.
@@ -67,7 +71,7 @@ std::uint8_t PrepareForReading(TFrameIndex& frames, std::uint32_t i)
     if (((record.Flags[1] | record.StoredFlags[1]) & frameflags::kEncryption) != 0) {
         return textresult::kEncrypted;
     }
-    frames.DecompressFrame(i);
+    frames.DecompressFrame(i, kLargestReadableText);
     const auto stillEncoded = frameflags::kUnsynchronisation | frameflags::kCompression;
     if ((record.StoredFlags[1] & stillEncoded) != 0) {
         return textresult::kUnreadable;

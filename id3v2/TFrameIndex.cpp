@@ -105,6 +105,11 @@ int TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
 
 int TFrameIndex::DecompressFrame(std::uint32_t i)
 {
+    return DecompressFrame(i, kMaxDecompressedSize);
+}
+
+int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
+{
     FrameRecord& record = Record(i);
     const std::uint8_t stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
@@ -118,7 +123,7 @@ int TFrameIndex::DecompressFrame(std::uint32_t i)
     }
     std::vector<std::uint8_t> plain;
     try {
-        plain = DecompressBuffer(record.Data);
+        plain = DecompressBuffer(record.Data, 0, limit);
     } catch (const EZLibError&) {
         return frameresult::kFailed;
     } catch (const std::bad_alloc&) {

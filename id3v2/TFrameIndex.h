@@ -3,6 +3,7 @@
 // of its frame data. Unknown frames keep their bytes untouched.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -42,6 +43,9 @@ public:
     // In-place transformations of frame i's data; results in frameresult.
     int CompressFrame(std::uint32_t i, std::uint8_t level);
     int DecompressFrame(std::uint32_t i);
+    // The same, refusing with frameresult::kFailed data that inflates to
+    // more than `limit` bytes.
+    int DecompressFrame(std::uint32_t i, std::size_t limit);
     int UnsyncFrame(std::uint32_t i);
     int DeunsyncFrame(std::uint32_t i);
 

@@ -66,18 +66,20 @@ private:
 
 // Output of inflate in chunks of doubling size: data that expands far beyond
 // its input costs a few allocations and no copying until the end, and never
-// more than the largest tag body the format allows (plus one byte, which
-// tells that the data goes on).
+// more than the limit (plus one byte, which tells that the data goes on).
 class InflateChunks
 {
 public:
-    explicit InflateChunks(std::size_t first) : m_next(std::min(first, kLimit)) {}
+    InflateChunks(std::size_t first, std::size_t limit)
+        : m_limit(limit + 1), m_next(std::min(first, m_limit))
+    {
+    }
 
     // Gives zlib the free room of the last chunk, or a new chunk when it is full.
     void SetOutput(z_stream& stream)
     {
         if (m_chunks.empty() || stream.avail_out == 0) {
-            const std::size_t size = std::min(m_next, kLimit - m_total);
+            const std::size_t size = std::min(m_next, m_limit - m_total);
             m_chunks.push_back({std::make_unique_for_overwrite<std::uint8_t[]>(size), size});
             m_total += size;
             m_next = std::max(m_next, m_total);
@@ -98,13 +100,13 @@ public:
     }
 
 private:
-    static constexpr std::size_t kLimit = kMaxDecompressedSize + 1;
     struct Chunk
     {
         std::unique_ptr<std::uint8_t[]> Data;
         std::size_t Size = 0;
     };
     std::vector<Chunk> m_chunks;
+    std::size_t m_limit;
     std::size_t m_next;
     std::size_t m_total = 0;
 };
@@ -156,13 +158,14 @@ std::vector<std::uint8_t> CompressBuffer(std::span<const std::uint8_t> input,
 }
 
 std::vector<std::uint8_t> DecompressBuffer(std::span<const std::uint8_t> input,
-                                           std::size_t sizeEstimate)
+                                           std::size_t sizeEstimate, std::size_t limit)
 {
+    limit = std::min(limit, kMaxDecompressedSize);
     if (input.size() > UINT_MAX) {
         throw EZDecompressionError(ZlibMessage(Z_BUF_ERROR));
     }
     const std::size_t step = std::max<std::size_t>(RoundDown256(input.size() + 255), 256);
-    InflateChunks chunks(sizeEstimate != 0 ? sizeEstimate : step);
+    InflateChunks chunks(sizeEstimate != 0 ? sizeEstimate : step, limit);
 
     z_stream stream{};
     stream.next_in = const_cast<Bytef*>(input.data());
@@ -172,8 +175,8 @@ std::vector<std::uint8_t> DecompressBuffer(std::span<const std::uint8_t> input,
     StreamGuard guard(stream, inflateEnd, DecompressCheck);
     for (;;) {
         const int code = DecompressCheck(inflate(&stream, Z_NO_FLUSH));
-        if (stream.total_out > kMaxDecompressedSize) {
-            throw EZDecompressionError("decompressed data exceeds the largest tag size");
+        if (stream.total_out > limit) {
+            throw EZDecompressionError("decompressed data exceeds its limit");
         }
         if (code == Z_STREAM_END) {
             break;

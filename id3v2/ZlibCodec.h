@@ -35,9 +35,11 @@ inline constexpr std::size_t kMaxDecompressedSize = 256u * 1024u * 1024u;
 // LevelIndex 0..3: none, fastest, zlib's default, best.
 std::vector<std::uint8_t> CompressBuffer(std::span<const std::uint8_t> input,
                                          std::uint8_t levelIndex);
-// SizeEstimate 0 means no estimate.
+// SizeEstimate 0 means no estimate. Output beyond `limit` bytes (at most
+// kMaxDecompressedSize) raises EZDecompressionError.
 std::vector<std::uint8_t> DecompressBuffer(std::span<const std::uint8_t> input,
-                                           std::size_t sizeEstimate = 0);
+                                           std::size_t sizeEstimate = 0,
+                                           std::size_t limit = kMaxDecompressedSize);
 
 int CompressCheck(int code);
 int DecompressCheck(int code);

@@ -382,3 +382,20 @@ TEST(FrameText, CommentWalkStopsInflatingAfterSixteenMebibytes)
     EXPECT_EQ(comment.Text, "first");
     EXPECT_TRUE(matchFirst.Frames.StoredCompression(2)) << "nothing inflated after the match";
 }
+
+TEST(FrameText, TextFramesInflatingBeyondSixteenMebibytesAreUnreadable)
+{
+    // Each of the six frames a listing reads could otherwise inflate to
+    // 256 MiB: GiBs and seconds for a tag of a MiB or two.
+    const Bytes packed = ZlibZeros((std::size_t{16} << 20) + 1);
+    Tid3v2tag tag;
+    AddFrame(tag, "TIT2", packed, frameflags::kCompression);
+    AddFrame(tag, "COMM", packed, frameflags::kCompression);
+    EXPECT_EQ(TextOf(tag, "TIT2", textresult::kUnreadable), "");
+    COMM comment;
+    EXPECT_EQ(tag.GetComment(comment, "", "None"), textresult::kUnreadable);
+    EXPECT_TRUE(tag.Frames.StoredCompression(1));
+    EXPECT_TRUE(tag.Frames.StoredCompression(2));
+    tag.Frames.SetDataLength(1, (std::uint32_t{16} << 20) + 1);
+    EXPECT_EQ(tag.Frames.DecompressFrame(1), 0) << "other uses keep the general limit";
+}
