@@ -5,10 +5,17 @@
 #include "Mp3Mng.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
+#include "ZlibCodec.h"
 
 namespace varnello::tagtool {
 
 namespace {
+
+// Compressed text is inflated only to be shown, into a copy that lives while
+// its frame is described, and no more than this for the whole tag: a tag of
+// many compressed frames would otherwise be held inflated all at once, GiBs
+// for a file of a few MiB.
+constexpr std::size_t kShownInflation = std::size_t{32} << 20;
 
 // ISO-8859-1 decoding keeps a terminating zero as a character; it is not
 // part of what a user sees.
@@ -56,7 +63,29 @@ void DecodeFrameText(const std::vector<std::uint8_t>& data, FrameReport& frame)
     frame.Text = WithoutTerminator(frame.Text);
 }
 
-FrameReport DescribeFrame(TFrameIndex& frames, std::uint32_t i)
+bool ShowsText(const std::string& id)
+{
+    return id[0] == 'T' || id == "COMM" || id == "USLT";
+}
+
+// Decodes the text of a compressed frame from an inflated copy; `budget` is
+// what may still be inflated.
+void DecodeCompressedText(const std::vector<std::uint8_t>& data, std::size_t& budget,
+                          FrameReport& frame)
+{
+    std::vector<std::uint8_t> plain;
+    try {
+        plain = DecompressBuffer(data, 0, budget);
+    } catch (const EZLibError&) {
+        frame.HasText = true;
+        frame.TextResult = textresult::kUnreadable;
+        return;
+    }
+    budget -= plain.size();
+    DecodeFrameText(plain, frame);
+}
+
+FrameReport DescribeFrame(TFrameIndex& frames, std::uint32_t i, std::size_t& budget)
 {
     FrameReport frame;
     frame.ID = frames.ID(i);
@@ -65,7 +94,7 @@ FrameReport DescribeFrame(TFrameIndex& frames, std::uint32_t i)
     frame.Size = frames.DataSize(i);
     frame.DataLength = frames.GetDataLength(i);
     frame.Encrypted = frames.StoredEncryption(i);
-    if (frame.Encrypted) {
+    if (frame.Encrypted || !ShowsText(frame.ID)) {
         return frame;
     }
     // Undo the stored transformations to read the text; nothing is saved.
@@ -73,9 +102,10 @@ FrameReport DescribeFrame(TFrameIndex& frames, std::uint32_t i)
         frames.DeunsyncFrame(i);
     }
     if (frames.StoredCompression(i)) {
-        frames.DecompressFrame(i);
+        DecodeCompressedText(frames.Record(i).Data, budget, frame);
+    } else {
+        DecodeFrameText(frames.Record(i).Data, frame);
     }
-    DecodeFrameText(frames.Record(i).Data, frame);
     return frame;
 }
 
@@ -99,8 +129,9 @@ Id3v2Report ReadId3v2Report(const std::string& path)
     report.ExtFlags = tag.ExtFlags;
     report.Crc32 = tag.CRC32;
     report.Restrictions = tag.Restrictions;
+    std::size_t budget = kShownInflation;
     for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
-        report.Frames.push_back(DescribeFrame(tag.Frames, i));
+        report.Frames.push_back(DescribeFrame(tag.Frames, i, budget));
     }
     return report;
 }
