@@ -1,6 +1,7 @@
 #include "FramePreparation.h"
 
 #include "FrameFlags.h"
+#include "ZlibCodec.h"
 
 #include <new>
 
@@ -85,7 +86,17 @@ StatusWord FillDataLength(Tid3v2tag& tag, std::uint8_t version, std::uint32_t i,
         frames.SetDataLength(i, 0);
         return static_cast<StatusWord>(status | status::kWarnSkipped);
     }
-    if (Stored(frames, i, kCompression)) {
+    if (Stored(frames, i, kCompression) && Requested(frames, i, kCompression)) {
+        // The data stays compressed, with its own bytes: only its size is
+        // needed, and counting it holds no inflated copy. Inflating every
+        // such frame at once took GiBs for a tag of a few MiB.
+        try {
+            frames.SetDataLength(i,
+                                 static_cast<std::uint32_t>(InflatedSize(frames.Record(i).Data)));
+        } catch (const EZLibError&) {
+            // Undecodable data is written as it is, as when inflating fails.
+        }
+    } else if (Stored(frames, i, kCompression)) {
         frames.DecompressFrame(i);
         if (!Stored(frames, i, kCompression)) {
             frames.SetDataLength(i, frames.DataSize(i));

@@ -192,4 +192,34 @@ std::vector<std::uint8_t> DecompressBuffer(std::span<const std::uint8_t> input,
     return chunks.Join(stream.total_out);
 }
 
+std::size_t InflatedSize(std::span<const std::uint8_t> input, std::size_t limit)
+{
+    if (input.size() > UINT_MAX) {
+        throw EZDecompressionError(ZlibMessage(Z_BUF_ERROR));
+    }
+    limit = std::min(limit, kMaxDecompressedSize);
+    std::array<std::uint8_t, 65536> buffer; // every byte is written by zlib before it is read
+    z_stream stream{};
+    stream.next_in = const_cast<Bytef*>(input.data());
+    stream.avail_in = static_cast<uInt>(input.size());
+    DecompressCheck(inflateInit2(&stream, 15));
+    StreamGuard guard(stream, inflateEnd, DecompressCheck);
+    for (;;) {
+        stream.next_out = buffer.data();
+        stream.avail_out = static_cast<uInt>(buffer.size());
+        const int code = DecompressCheck(inflate(&stream, Z_NO_FLUSH));
+        if (stream.total_out > limit) {
+            throw EZDecompressionError("decompressed data exceeds its limit");
+        }
+        if (code == Z_STREAM_END) {
+            break;
+        }
+        if (code == Z_NEED_DICT) {
+            throw EZDecompressionError(ZlibMessage(code));
+        }
+    }
+    guard.Finish();
+    return stream.total_out;
+}
+
 } // namespace varnello

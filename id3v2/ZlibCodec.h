@@ -40,6 +40,10 @@ std::vector<std::uint8_t> CompressBuffer(std::span<const std::uint8_t> input,
 std::vector<std::uint8_t> DecompressBuffer(std::span<const std::uint8_t> input,
                                            std::size_t sizeEstimate = 0,
                                            std::size_t limit = kMaxDecompressedSize);
+// The size DecompressBuffer would give, found with a small buffer that is
+// reused, so that no inflated copy is ever held. Raises as DecompressBuffer.
+std::size_t InflatedSize(std::span<const std::uint8_t> input,
+                         std::size_t limit = kMaxDecompressedSize);
 
 int CompressCheck(int code);
 int DecompressCheck(int code);

@@ -130,3 +130,34 @@ TEST_F(LoadAllocation, LargeFrameAsksForItsOwnSizeOnly)
     EXPECT_TRUE(cut);
     EXPECT_LE(largest, picture.size());
 }
+
+// A compressed frame whose size field says 0: the save must write the
+// inflated size there. It used to inflate the frame to learn it, holding
+// every such frame inflated at once: GiBs for a tag of a few MiB.
+TEST(SaveAllocation, CompressedFrameWithoutItsSizeIsNotInflated)
+{
+    constexpr std::uint32_t kInflated = 32u << 20;
+    const Bytes packed = testsupport::ZlibZeros(kInflated);
+    testsupport::TempDir dir;
+    const std::string path = dir.File("packed.mp3");
+    testsupport::Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .TextFrame("TIT2", "t")
+                 .Frame("PRIV", packed, 0, 0x80, Bytes(4, 0x00))
+                 .Build())
+        .Audio(2)
+        .WriteTo(path);
+    Tid3v2tag tag;
+    ASSERT_EQ(tag.LoadFromFile(path, 0), status::kOk);
+    ASSERT_EQ(tag.SetTextFrame("TIT2", "new"), textresult::kOk);
+    g_largest = 0;
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), status::kOk);
+    EXPECT_LT(g_largest.load(), std::size_t{4} << 20);
+
+    Tid3v2tag loaded;
+    ASSERT_EQ(loaded.LoadFromFile(path, 0), status::kOk);
+    const std::uint32_t i = loaded.Frames.Find("PRIV");
+    ASSERT_NE(i, 0u);
+    EXPECT_EQ(loaded.Frames.GetDataLength(i), kInflated);
+    EXPECT_TRUE(loaded.Frames.Record(i).Data == packed) << "the frame keeps its own bytes";
+}
