@@ -47,7 +47,7 @@ int main(int argc, char** argv)
         return 2;
     }
     const QDir out(QString::fromLocal8Bit(argv[1]));
-    const QString folder = QStringLiteral("/home/ana/Music/Night Drive");
+    const QString folder = QStringLiteral("~/Music/Night Drive");
     const std::vector<FileRow> rows = {
         Row(0, "01 - Harbour Lights.mp3",
             {"Harbour Lights", "The Quiet Engines", "Night Drive", "2004", "Alternative",
