@@ -29,6 +29,18 @@ std::string StatusMessage(unsigned code)
         return "Bad Frame ID found";
     case 34:
         return "Tag exceeds size limits";
+    case 35:
+        return "The tag's size reaches into the audio; not saved, so no audio is lost";
+    case 36:
+        return "The file's ID3v2 tag could not be read; not saved, so nothing in it is lost";
+    case 37:
+        return "A frame of the ID3v2.2 tag cannot be converted; not saved, so it is not lost";
+    case 38:
+        return "A field could not be written into the tag; not saved";
+    case 39:
+        return "A value holds control characters that a tag cannot keep; not saved";
+    case 40:
+        return "Not an MP3 file (the name does not end in .mp3); not saved";
     case 64:
         return "Unknown encryption method";
     case 192:

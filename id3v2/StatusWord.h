@@ -25,6 +25,21 @@ inline constexpr StatusWord kRevision = 0x1200;
 inline constexpr StatusWord kBadTagSize = 0x2000;
 inline constexpr StatusWord kBadFrameId = 0x2100;
 inline constexpr StatusWord kTagTooLarge = 0x2200;
+// Refusals of a save that would lose something the file holds. The file is
+// left byte-identical.
+// The old tag declares a size that reaches into the audio (an MPEG frame sync
+// lies after its last frame).
+inline constexpr StatusWord kAudioInTag = 0x2300;
+// The file has an ID3v2 tag that could not be read.
+inline constexpr StatusWord kUnreadableTag = 0x2400;
+// A frame of an ID3v2.2 tag has no counterpart in the version written.
+inline constexpr StatusWord kUnconvertibleFrame = 0x2500;
+// A field could not be written into the tag.
+inline constexpr StatusWord kFieldNotSet = 0x2600;
+// A value holds characters that the tag's readers refuse.
+inline constexpr StatusWord kInvalidValue = 0x2700;
+// The file's name does not end in ".mp3".
+inline constexpr StatusWord kNotMp3 = 0x2800;
 inline constexpr StatusWord kUnknownEncryption = 0x4000;
 inline constexpr StatusWord kEncryption = 0xC000;
 inline constexpr StatusWord kGrouping = 0xC100;
@@ -40,6 +55,13 @@ inline constexpr StatusWord kWarnExtendedFlags = 0x40;
 inline constexpr StatusWord kWarnRevision = 0x10;
 inline constexpr StatusWord kWarnSkipped = 0x08;
 inline constexpr StatusWord kWarnPadding = 0x04;
+// The tag was read leniently, as real files need; a save writes it correctly.
+// Bytes after the last frame that are not a frame (junk) were taken as padding.
+inline constexpr StatusWord kWarnJunkPadding = 0x20;
+// Version 4 frame sizes stored as plain integers instead of syncsafe ones.
+inline constexpr StatusWord kWarnPlainSizes = 0x02;
+// A version 4 header's unsynchronisation flag applied to every frame.
+inline constexpr StatusWord kWarnTagUnsync = 0x01;
 
 constexpr bool IsSuccess(std::uint32_t word)
 {
