@@ -22,7 +22,9 @@ char LowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool HasMp3Extension(std::string_view name)
+} // namespace
+
+bool IsMp3FileName(std::string_view name)
 {
     static constexpr std::string_view kExtension = ".mp3";
     if (name.size() < kExtension.size()) {
@@ -36,6 +38,8 @@ bool HasMp3Extension(std::string_view name)
     }
     return true;
 }
+
+namespace {
 
 // Sorts without regard to case (ASCII letters folded to lower case); names
 // that differ only in case keep a fixed order by their bytes. Bytes compare
@@ -164,7 +168,7 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
             break;
         }
         const std::string_view name(entry->d_name);
-        if (!name.empty() && name.front() != '.' && HasMp3Extension(name) &&
+        if (!name.empty() && name.front() != '.' && IsMp3FileName(name) &&
             IsRegularFile(dir.get(), *entry)) {
             names.emplace_back(name);
         }

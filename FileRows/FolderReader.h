@@ -9,10 +9,15 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 namespace varnello {
+
+// The name ends in ".mp3" in any case: the files the table lists and the
+// only files a save writes.
+bool IsMp3FileName(std::string_view name);
 
 class FolderReader
 {

@@ -72,6 +72,11 @@ StatusWord SaveTagToFile(Tid3v2tag& tag, const std::string& fileName, std::uint8
     }
 }
 
+StatusWord RemoveTagFromFile(const std::string& /*path*/, std::uint64_t /*offset*/)
+{
+    return status::kNoFrames;
+}
+
 StatusWord Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t majorVersion,
                                  std::uint8_t revision, std::int64_t offset)
 {

@@ -124,6 +124,8 @@ public:
     std::uint8_t GetYear(std::string& text);
     std::uint8_t SetYear(std::string_view text);
 
+    void DropUnconvertibleFrames() {}
+
     // Used by the reader and writer to publish progress.
     void ReportProgress(std::uint8_t percent, std::string_view text);
 

@@ -180,7 +180,7 @@ private slots:
     void GenreWithBlanksGoesAsTypedToTconAndTrimmedToId3v1();
     void EmptyGenreWritesId3v1Genre255();
     void TwoLineCommentReachesBothTags();
-    void ReadOnlyFileIsListedKeepsItsRowAndStillGetsId3v1();
+    void ReadOnlyFileIsListedAndKeepsItsRowAndBothTags();
     void CloseAfterAnEarlierSaveTouchesNothing();
     void MultiFileFailureKeepsThatRowAndListsLastFirst();
 
@@ -495,7 +495,7 @@ void FormInfoTest::TwoLineCommentReachesBothTags()
     QVERIFY2(stored == expected.substr(0, 28), Hex(tail, 128).c_str());
 }
 
-void FormInfoTest::ReadOnlyFileIsListedKeepsItsRowAndStillGetsId3v1()
+void FormInfoTest::ReadOnlyFileIsListedAndKeepsItsRowAndBothTags()
 {
     const FileRow row = MakeFile(*m_dir, {"ro.mp3", true, true, Fields("ro")}, 4);
     const std::string path = m_dir->File("ro.mp3");
@@ -516,13 +516,13 @@ void FormInfoTest::ReadOnlyFileIsListedKeepsItsRowAndStillGetsId3v1()
     QCOMPARE(failures[0].Status & 0xFF00u, std::uint32_t(status::kReadOnly));
     QVERIFY(m_dialog->GetFailures().empty()); // handed over once
 
-    // The row keeps its cells and TagKind; the disk keeps the old ID3v2 tag
-    // but the ID3v1 tag has the new title.
+    // The row keeps its cells and TagKind; the file is refused whole, so both
+    // of its tags keep the old title.
     QVERIFY(m_dialog->GetRows().at(0).Fields == row.Fields);
     QCOMPARE(m_dialog->GetRows().at(0).TagKind, tagkind::kBoth);
     QCOMPARE(m_dialog->GetTagKind(), tagkind::kBoth);
     QCOMPARE(LoadId3v2(path).Fields.Title, std::string("ro title"));
-    QCOMPARE(LoadId3v1(path).Title, std::string("new title"));
+    QCOMPARE(LoadId3v1(path).Title, std::string("ro title"));
 }
 
 void FormInfoTest::CloseAfterAnEarlierSaveTouchesNothing()
