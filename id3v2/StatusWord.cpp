@@ -38,7 +38,8 @@ std::string StatusMessage(unsigned code)
     case 38:
         return "A field could not be written into the tag; not saved";
     case 39:
-        return "A value holds control characters that a tag cannot keep; not saved";
+        return "A value holds control characters or invalid UTF-8, which a tag cannot keep; not "
+               "saved";
     case 40:
         return "Not an MP3 file (the name does not end in .mp3); not saved";
     case 64:

@@ -241,5 +241,47 @@ TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)
     EXPECT_EQ(Run({"list"}).ExitStatus, 0);
 }
 
+TEST_F(TagTool, SetRefusesWhatItCannotKeepAndLeavesTheFileAsItWas)
+{
+    WriteFile(m_dir.File("notes.txt"), ToBytes("not music\n"));
+    // The third frame runs past the tag's end, so the tag does not load.
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "Old")
+                 .TextFrame("TRCK", "3")
+                 .Frame("TALB", Latin1Text("x"), 0, 0, {}, 4000)
+                 .Build())
+        .Audio(4)
+        .WriteTo(m_dir.File("bad.mp3"));
+    struct Case
+    {
+        std::vector<std::string> Args;
+        std::string File;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {{"set", "--title", "X", "notes.txt"}, "notes.txt", "notes.txt: not an MP3 file"},
+        {{"set", "--title", "X", "bad.mp3"}, "bad.mp3", "could not be read; not saved"},
+        {{"set", "--comment", "a\tb", "b.mp3"}, "b.mp3", "control characters"},
+        {{"set", "--title", "one\ntwo", "b.mp3"}, "b.mp3", "control characters"},
+    };
+    for (const Case& c : cases) {
+        const Bytes before = ReadFile(m_dir.File(c.File));
+        const ToolRun run = Run(c.Args);
+        EXPECT_EQ(run.ExitStatus, 1) << c.Args[1] << " " << c.File;
+        EXPECT_EQ(CountLines(run.Err), 1u) << run.Err;
+        EXPECT_NE(run.Err.find(c.Reason), std::string::npos) << run.Err;
+        EXPECT_EQ(ReadFile(m_dir.File(c.File)), before) << c.Args[1] << " " << c.File;
+    }
+
+    const ToolRun repaired = Run({"set", "--title", "X", "--replace-unreadable", "bad.mp3"});
+    EXPECT_EQ(repaired.ExitStatus, 0) << repaired.Err;
+    const ToolRun shown = Run({"show", "bad.mp3"});
+    EXPECT_NE(shown.Out.find("TRCK"), std::string::npos) << "the readable frames are kept\n"
+                                                         << shown.Out;
+    EXPECT_NE(shown.Out.find("X"), std::string::npos) << shown.Out;
+}
+
 } // namespace
 } // namespace varnello::testsupport
