@@ -17,8 +17,12 @@ std::string StatusMessage(unsigned code)
         return "Couldn't write to file";
     case 5:
         return "Unspecified I/O Error";
+    case 6:
+        return "Another save of this file is still running; not saved";
     case 8:
         return "Specified tag location past EOF";
+    case 9:
+        return "The file was changed by another program during the save; not saved";
     case 17:
         return "ID3v2 MAJOR version not supported";
     case 18:
