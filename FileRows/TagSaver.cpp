@@ -2,11 +2,14 @@
 
 #include "FileStream.h"
 #include "Mp3Mng.h"
+#include "SaveJournal.h"
+#include "SaveTarget.h"
 #include "SaveToFile.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
 
 #include <array>
+#include <optional>
 
 namespace varnello {
 
@@ -81,30 +84,44 @@ bool SetFields(Tid3v2tag& tag, const TagFields& values, unsigned mask)
     return ok;
 }
 
-// Saves the tag, or removes it from the file when no frame is left.
-StatusWord StoreTag(Tid3v2tag& tag, const std::string& path)
+using Tail = std::optional<std::array<std::uint8_t, 128>>;
+
+// Keeps the old tag's size whenever the new tag fits in it, so that the
+// audio moves only when the tag outgrows its space; a growing tag gets room
+// to the next block, so that later saves fit.
+void KeepTheTagsPlace(Tid3v2tag& tag)
 {
-    if (tag.Frames.Count() == 0) {
-        return RemoveTagFromFile(path, 0);
-    }
-    return tag.SaveToFile(path, kOwnValue, kOwnValue, kStartOfFile);
+    tag.PaddingMode = 1;
+    tag.PaddingLimit = tag.PaddingBlock > 1 ? tag.PaddingBlock - 1 : 0;
 }
 
-// Writes the fields into the file's ID3v2 tag. A tag that loads keeps every
-// frame it has; only the fields in `changed` are set. A file without an
-// ID3v2 tag gets a new version 3 tag with the non-empty fields. A tag that
-// is there but does not load is left alone unless the caller asked for it to
-// be replaced; the replacement keeps every frame that could be read.
-StatusWord WriteId3v2(const std::string& path, const TagFields& values, unsigned changed,
-                      bool replaceUnreadable)
+// Saves the tag, or removes it from the file when no frame is left; the
+// ID3v1 block goes in with it.
+StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail)
+{
+    if (tag.Frames.Count() == 0) {
+        return RemoveTagFromTarget(target, 0, {}, tail);
+    }
+    KeepTheTagsPlace(tag);
+    return SaveTagToTarget(tag, target, kOwnValue, kOwnValue, 0, {}, tail);
+}
+
+// Writes the fields into the file's ID3v2 tag, with the new ID3v1 block. A
+// tag that loads keeps every frame it has; only the fields in `changed` are
+// set. A file without an ID3v2 tag gets a new version 3 tag with the
+// non-empty fields. A tag that is there but does not load is left alone
+// unless the caller asked for it to be replaced; the replacement keeps every
+// frame that could be read.
+StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned changed,
+                     bool replaceUnreadable, const Tail& tail)
 {
     Tid3v2tag tag;
-    const StatusWord loaded = tag.LoadFromFile(path, 0);
+    const StatusWord loaded = LoadTagFromTarget(tag, target, 0);
     if (status::IsSuccess(loaded)) {
         if (!SetFields(tag, values, changed)) {
             return status::kFieldNotSet;
         }
-        return StoreTag(tag, path);
+        return StoreTag(tag, target, tail);
     }
     if (IsAccessFailure(loaded)) {
         return loaded;
@@ -115,10 +132,8 @@ StatusWord WriteId3v2(const std::string& path, const TagFields& values, unsigned
         if (!SetFields(fresh, values, fieldmask::kAll)) {
             return status::kFieldNotSet;
         }
-        if (fresh.Frames.Count() == 0) {
-            return status::kOk; // nothing to write, and no tag to remove
-        }
-        return fresh.SaveToFile(path, kOwnValue, kOwnValue, kStartOfFile);
+        // Without a frame to write, only the ID3v1 block may change.
+        return StoreTag(fresh, target, tail);
     }
     if (!replaceUnreadable) {
         return status::kUnreadableTag;
@@ -134,7 +149,7 @@ StatusWord WriteId3v2(const std::string& path, const TagFields& values, unsigned
     if (!SetFields(tag, values, changed)) {
         return status::kFieldNotSet;
     }
-    return StoreTag(tag, path);
+    return StoreTag(tag, target, tail);
 }
 
 // The ID3v1 genre for the text of a genre field: a reference such as "(17)"
@@ -154,17 +169,18 @@ std::uint8_t Id3v1Genre(const GenreLookup& genres, const std::string& text)
     return genres.TextToGenre(trimmed);
 }
 
-// Changes the fields of the mask in the file's ID3v1 tag; every other byte of
-// the block stays. A file that has no ID3v1 tag (any more) is left alone: one
-// is never created.
-StatusWord WriteId3v1(const std::string& path, const TagFields& values, unsigned mask,
-                      const GenreLookup& genres)
+// The file's ID3v1 block with the fields of the mask changed and every other
+// byte kept, read through the locked file; none when the file has no ID3v1
+// tag (one is never created) or nothing in it changes.
+Tail NewId3v1Block(const std::string& path, SaveTarget& target, const TagFields& values,
+                   unsigned mask, const GenreLookup& genres)
 {
     Mp3Mng id3v1;
-    id3v1.Open(path);
+    id3v1.Open(path, target.File());
     if (!id3v1.HasTag() || mask == 0) {
-        return status::kOk;
+        return std::nullopt;
     }
+    const std::array<std::uint8_t, 128> before = id3v1.TagBuffer;
     if ((mask & fieldmask::kTitle) != 0) {
         id3v1.SetTitle(values.Title);
     }
@@ -183,11 +199,10 @@ StatusWord WriteId3v1(const std::string& path, const TagFields& values, unsigned
     if ((mask & fieldmask::kGenre) != 0) {
         id3v1.SetGenre(Id3v1Genre(genres, values.Genre));
     }
-    const int written = id3v1.WriteTag();
-    if (written == mp3status::kOk || written == mp3status::kNoTagInformation) {
-        return status::kOk;
+    if (id3v1.TagBuffer == before) {
+        return std::nullopt;
     }
-    return written == mp3status::kOpenFailed ? status::kCannotOpen : status::kWriteError;
+    return id3v1.TagBuffer;
 }
 
 bool HasId3v1(const FileRow& row)
@@ -266,19 +281,15 @@ StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, 
     if (!IsStorableFieldText(values, id3v2Mask | id3v1Mask)) {
         return status::kInvalidValue;
     }
-    const FileAttributes attributes = QueryAttributes(path);
-    if (!attributes.Exists) {
-        return status::kCannotOpen;
+    // Held from the load to the end of the save: no other save of the file
+    // runs in between, and nothing is written into another file.
+    SaveTarget target;
+    if (const StatusWord opened = target.Open(path); !status::IsSuccess(opened)) {
+        return opened;
     }
-    // Refused whole: neither tag of a read-only file is written.
-    if (attributes.ReadOnly) {
-        return status::kReadOnly;
-    }
-    const StatusWord id3v2 = WriteId3v2(path, values, id3v2Mask, m_replaceUnreadable);
-    if (!status::IsSuccess(id3v2)) {
-        return id3v2; // ID3v1 stays as it was: a failed save changes nothing
-    }
-    return WriteId3v1(path, values, id3v1Mask, m_genres);
+    RecoverLockedFile(target);
+    const Tail tail = NewId3v1Block(path, target, values, id3v1Mask, m_genres);
+    return WriteTags(target, values, id3v2Mask, m_replaceUnreadable, tail);
 }
 
 SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,

@@ -65,9 +65,27 @@ StatusWord SaveTagToFile(Tid3v2tag& tag, const std::string& fileName, std::uint8
     return SaveTagToTarget(tag, target, majorVersion, revision, position, options);
 }
 
-StatusWord RemoveTagFromFile(const std::string& /*path*/, std::uint64_t /*offset*/)
+StatusWord RemoveTagFromTarget(SaveTarget& target, std::uint64_t offset, const SaveOptions& options,
+                               const std::optional<std::array<std::uint8_t, 128>>& tail)
 {
-    return status::kNoFrames;
+    try {
+        Tid3v2tag scratch; // receives the progress figures and the outcome
+        TagWriter writer(scratch, target, offset, options, tail);
+        return writer.RemoveTag();
+    } catch (const std::runtime_error&) {
+        return StatusOfCurrentException();
+    }
+}
+
+StatusWord RemoveTagFromFile(const std::string& path, std::uint64_t offset,
+                             const SaveOptions& options)
+{
+    SaveTarget target;
+    if (const StatusWord opened = target.Open(path); !status::IsSuccess(opened)) {
+        return opened;
+    }
+    RecoverLockedFile(target);
+    return RemoveTagFromTarget(target, offset, options, std::nullopt);
 }
 
 StatusWord Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t majorVersion,

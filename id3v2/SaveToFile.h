@@ -28,7 +28,13 @@ StatusWord SaveTagToTarget(Tid3v2tag& tag, SaveTarget& target, std::uint8_t majo
 // Loads the tag at the offset of a file the caller holds open and locked.
 StatusWord LoadTagFromTarget(Tid3v2tag& tag, SaveTarget& target, std::uint64_t offset);
 
-// Removes the ID3v2 tag at the offset from the file.
-StatusWord RemoveTagFromFile(const std::string& path, std::uint64_t offset);
+// Removes the ID3v2 tag at the offset from a file the caller holds open and
+// locked, putting `tail` in place of its last 128 bytes in the same step when
+// given. A file without a tag there keeps its bytes (except the tail).
+StatusWord RemoveTagFromTarget(SaveTarget& target, std::uint64_t offset, const SaveOptions& options,
+                               const std::optional<std::array<std::uint8_t, 128>>& tail);
+// The same for a file named by its path.
+StatusWord RemoveTagFromFile(const std::string& path, std::uint64_t offset,
+                             const SaveOptions& options = {});
 
 } // namespace varnello

@@ -46,6 +46,38 @@ StatusWord TagWriter::WriteTag(std::uint8_t majorVersion, std::uint8_t revision)
     return m_status;
 }
 
+StatusWord TagWriter::RemoveTag()
+{
+    m_progress.Report(0, "Removing tag");
+    m_plan.FileSize = m_file.Size();
+    if (m_plan.FileSize < m_plan.Offset) {
+        return status::kPastEof;
+    }
+    if (const StatusWord found = FindOldTag(); !status::IsSuccess(found)) {
+        return found;
+    }
+    if (m_plan.Tail && m_plan.AudioSize() < m_plan.Tail->size()) {
+        return status::kBadTagSize;
+    }
+    if (m_plan.OldSize == 0 && !m_plan.Tail) {
+        return status::kOk; // no tag to remove
+    }
+    m_plan.NewSize = 0;
+    TagPlacer placer(m_plan, m_io, m_progress, [](WriteCache&) {});
+    if (m_plan.OldSize == 0) {
+        // Only the ID3v1 block changes: one write of 128 bytes.
+        RequireUnchanged(m_target);
+        m_io.Write(m_file, m_plan.FileSize - m_plan.Tail->size(), *m_plan.Tail);
+    } else {
+        placer.Place(m_target);
+    }
+    m_tag.Frames.ClearFrames();
+    m_tag.TagSize = 0;
+    m_tag.Modified = false;
+    m_progress.Report(100, "Save Complete");
+    return status::kOk;
+}
+
 StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
 {
     m_plan.Version = majorVersion == kDefaultArgument ? m_tag.MajorVersion : majorVersion;

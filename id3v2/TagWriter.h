@@ -34,6 +34,9 @@ public:
 
     // A version or revision of 255 stands for the tag object's own value.
     StatusWord WriteTag(std::uint8_t majorVersion, std::uint8_t revision);
+    // Takes the tag at the offset out of the file (and puts the ID3v1 block
+    // in, when one is given), with the same safety as a save.
+    StatusWord RemoveTag();
 
     // Everything a save does before it changes the file: the checks, the
     // preparation of the frames, the old tag and the new tag's size. The file

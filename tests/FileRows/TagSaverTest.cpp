@@ -389,7 +389,11 @@ TEST(TagSaver, UnreadableTagIsNeverReplacedUnlessAsked)
 {
     TempDir dir;
     const Bytes picture = PictureData(3000);
-    Mp3Builder().Tag(TagWithAnOverrunningFrame(picture)).Audio(4).Id3v1(kV1).WriteTo(dir.File("bad.mp3"));
+    Mp3Builder()
+        .Tag(TagWithAnOverrunningFrame(picture))
+        .Audio(4)
+        .Id3v1(kV1)
+        .WriteTo(dir.File("bad.mp3"));
     const Bytes before = ReadFile(dir.File("bad.mp3"));
     const FileRow row = ReadRow(dir, "bad.mp3");
     ASSERT_EQ(row.TagKind, tagkind::kId3v1);
@@ -556,6 +560,26 @@ TEST(TagSaver, ValuesATagCannotKeepAreRefusedBeforeAnythingIsWritten)
         EXPECT_EQ(failures[0].Status & 0xFF00u, status::kInvalidValue) << shown;
         EXPECT_EQ(ReadFile(path), before) << shown;
     }
+}
+
+TEST(TagSaver, RemovingTheLastFieldRemovesTheTag)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "Only").Padding(300).Build())
+        .Audio(4)
+        .Id3v1(MakeId3v1("Only", "A"))
+        .WriteTo(path);
+    FileRow row = ReadRow(dir, "a.mp3");
+    std::vector<FileRow*> rows{&row};
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveMultiple(dir.Path(), rows, {}, fieldmask::kTitle).empty());
+    Bytes expected = MpegFrames(4);
+    Append(expected, Id3v1Block(MakeId3v1("", "A")));
+    EXPECT_EQ(ReadFile(path), expected)
+        << "no ID3v2 tag is left; the ID3v1 title goes in the same step";
+    EXPECT_EQ(LoadId3v2(path).Status & 0xFF00u, status::kNoTag);
 }
 
 } // namespace
