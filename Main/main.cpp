@@ -1,6 +1,7 @@
 // Varnello's start: the application, its one main window on the working
 // folder, and the event loop.
 
+#include "Platform.h"
 #include "TFormMain.h"
 
 #include <QApplication>
@@ -9,6 +10,8 @@
 
 int main(int argc, char* argv[])
 {
+    // A file size limit fails a save with a status instead of ending Varnello.
+    varnello::platform::KeepRunningAtFileSizeLimit();
     QApplication application(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Varnello"));
     QApplication::setApplicationVersion(QStringLiteral(VARNELLO_VERSION));

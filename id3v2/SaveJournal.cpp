@@ -3,6 +3,7 @@
 #include "Crc32.h"
 #include "SaveTarget.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -292,6 +293,18 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
 bool IsJournalName(const std::string& name)
 {
     return name.starts_with(kBesidePrefix) && name.ends_with(kJournalSuffix);
+}
+
+bool HasStateJournals()
+{
+    const std::string state = StateFolder();
+    std::vector<platform::FolderEntry> entries;
+    if (state.empty() || platform::ListFolder(state, entries)) {
+        return false;
+    }
+    return std::any_of(entries.begin(), entries.end(), [](const platform::FolderEntry& entry) {
+        return entry.Name.ends_with(kJournalSuffix);
+    });
 }
 
 SaveJournal::SaveJournal(SaveTarget& target, const SaveIo& io) : m_target(target), m_io(io) {}

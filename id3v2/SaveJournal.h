@@ -79,5 +79,8 @@ void RecoverLockedFile(SaveTarget& target);
 
 // True for a name a journal has beside its file.
 bool IsJournalName(const std::string& name);
+// True when the user's state folder holds journals (of files whose folder
+// could not take theirs); a listing then looks whether one is for its folder.
+bool HasStateJournals();
 
 } // namespace varnello
