@@ -276,7 +276,7 @@ std::string StorableFieldText(std::string_view text, bool multiline)
 }
 
 StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, unsigned id3v2Mask,
-                              unsigned id3v1Mask) const
+                              unsigned id3v1Mask)
 {
     if (!IsStorableFieldText(values, id3v2Mask | id3v1Mask)) {
         return status::kInvalidValue;
@@ -288,6 +288,9 @@ StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, 
         return opened;
     }
     RecoverLockedFile(target);
+    if (m_clearedFolders.insert(target.FolderPath()).second) {
+        RemoveLeftoverTemporaries(target.FolderPath());
+    }
     const Tail tail = NewId3v1Block(path, target, values, id3v1Mask, m_genres);
     return WriteTags(target, values, id3v2Mask, m_replaceUnreadable, tail);
 }

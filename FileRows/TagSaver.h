@@ -13,6 +13,7 @@
 #include "StatusWord.h"
 
 #include <cstdint>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -78,10 +79,12 @@ private:
     // Writes the fields of `id3v2Mask` into the ID3v2 tag and then those of
     // `id3v1Mask` into an existing ID3v1 tag. Returns the status word.
     StatusWord SaveFile(const std::string& path, const TagFields& values, unsigned id3v2Mask,
-                        unsigned id3v1Mask) const;
+                        unsigned id3v1Mask);
 
     GenreLookup m_genres;
     bool m_replaceUnreadable = false;
+    // The folders whose leftover temporary files this saver has cleared.
+    std::set<std::string> m_clearedFolders;
 };
 
 } // namespace varnello

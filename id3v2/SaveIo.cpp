@@ -31,6 +31,37 @@ bool IsTemporaryName(const std::string& name)
            name.starts_with(kTemporaryPrefix) && name.ends_with(kTemporarySuffix);
 }
 
+int RemoveLeftoverTemporaries(const std::string& folder)
+{
+    // A temporary file younger than this may belong to a save that has just
+    // created it and not yet locked it.
+    constexpr std::int64_t kLeftoverAfterNanoseconds = 60'000'000'000;
+    std::vector<platform::FolderEntry> entries;
+    platform::Handle handle;
+    if (platform::ListFolder(folder, entries) || platform::OpenFolder(folder, handle)) {
+        return 0;
+    }
+    int removed = 0;
+    for (const platform::FolderEntry& entry : entries) {
+        if (!IsTemporaryName(entry.Name)) {
+            continue;
+        }
+        platform::Handle file;
+        platform::FileInfo info;
+        if (platform::OpenAt(handle, entry.Name, platform::Access::ReadWrite,
+                             platform::Follow::NoLinks, file) ||
+            platform::Query(file, info) || !info.Regular ||
+            platform::NowNanoseconds() - info.ModifiedNanoseconds < kLeftoverAfterNanoseconds ||
+            platform::LockExclusive(file, std::chrono::milliseconds(0))) {
+            continue;
+        }
+        if (!platform::RemoveAt(handle, entry.Name)) {
+            ++removed;
+        }
+    }
+    return removed;
+}
+
 void SaveIo::Before(SaveOperation operation) const
 {
     if (m_options.BeforeOperation) {

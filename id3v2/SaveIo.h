@@ -66,5 +66,9 @@ private:
 // and ".tmp".
 std::string TemporaryName();
 bool IsTemporaryName(const std::string& name);
+// Removes the temporary files that saves killed before their end left in the
+// folder: named like ours, not locked by a running save, and older than a
+// minute. Returns how many went.
+int RemoveLeftoverTemporaries(const std::string& folder);
 
 } // namespace varnello
