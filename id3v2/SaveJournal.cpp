@@ -239,6 +239,8 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         if (abandoned || locked != nullptr) {
             static_cast<void>(platform::RemoveAt(folder, name));
             result.Note = "an unfinished journal was removed; the file was not changed";
+        } else {
+            result.Note = "a save is writing its journal, or stopped before it changed the file";
         }
         return result;
     }
