@@ -8,8 +8,13 @@
 #include "Tid3v2tag.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <string_view>
 #include <system_error>
+#include <thread>
 
 namespace varnello {
 
@@ -189,13 +194,71 @@ std::vector<FileRow> FolderReader::ReadFolder(const std::string& folder,
     const std::vector<std::string> names = ListMp3Names(folder);
     std::vector<FileRow> rows;
     rows.reserve(names.size());
-    for (const std::string& name : names) {
-        rows.push_back(ReadRow(folder, name, static_cast<int>(rows.size())));
-        if (progress && !progress(rows.size(), names.size())) {
-            break;
+    ReadRows(folder, names, [&](std::vector<FileRow>&& batch) {
+        for (FileRow& row : batch) {
+            rows.push_back(std::move(row));
+            if (progress && !progress(rows.size(), names.size())) {
+                return false;
+            }
+        }
+        return true;
+    });
+    return rows;
+}
+
+void FolderReader::ReadRows(const std::string& folder, const std::vector<std::string>& names,
+                            const RowSink& sink, unsigned readers) const
+{
+    const std::size_t batches = (names.size() + kBatchSize - 1) / kBatchSize;
+    if (batches == 0) {
+        return;
+    }
+    // Workers take whole batches in order; the calling thread hands each
+    // batch on as soon as it and every batch before it are read.
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::vector<std::optional<std::vector<FileRow>>> done(batches);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    const auto work = [&] {
+        const FolderReader reader;
+        for (std::size_t b = next++; b < batches && !stop; b = next++) {
+            std::vector<FileRow> rows;
+            const std::size_t first = b * kBatchSize;
+            const std::size_t last = std::min(names.size(), first + kBatchSize);
+            rows.reserve(last - first);
+            for (std::size_t i = first; i < last && !stop; ++i) {
+                rows.push_back(reader.ReadRow(folder, names[i], static_cast<int>(i)));
+            }
+            const std::lock_guard lock(mutex);
+            done[b] = std::move(rows);
+            ready.notify_one();
+        }
+    };
+    const unsigned count = static_cast<unsigned>(
+        std::clamp<std::size_t>(std::min<std::size_t>(readers, batches), 1, 64));
+    std::vector<std::jthread> pool;
+    if (count == 1) {
+        work();
+    } else {
+        pool.reserve(count);
+        for (unsigned t = 0; t < count; ++t) {
+            pool.emplace_back(work);
         }
     }
-    return rows;
+    for (std::size_t b = 0; b < batches && !stop; ++b) {
+        std::vector<FileRow> batch;
+        {
+            std::unique_lock lock(mutex);
+            ready.wait(lock, [&] { return done[b].has_value(); });
+            batch = std::move(*done[b]);
+            done[b].reset();
+        }
+        if (!sink(std::move(batch))) {
+            stop = true;
+        }
+    }
+    stop = true; // the pool's threads join as it goes
 }
 
 } // namespace varnello
