@@ -17,15 +17,20 @@ namespace {
 //   0  "VARNJRNL"
 //   8  version (4 bytes), 12 complete flag (4 bytes, written last)
 //   16 device, 24 inode, 32 old size, 40 new size (8 bytes each)
-//   48 region count, 52 folder length, 56 name length (4 bytes each)
-//   60 regions (position and count, 8 bytes each), the folder, the name
+//   48 region count, 52 folder length, 56 name length, 60 CRC-32 of the
+//      old bytes or 0 (4 bytes each)
+//   64 regions (position and count, 8 bytes each), the folder, the name
 //   then a CRC-32 of all of the above with the complete flag as 0,
 //   then the old bytes of the regions in their order.
+// The complete flag is 1 for a journal synced to disk before it was marked
+// complete, 2 for one written in one go without a sync, whose old bytes the
+// CRC-32 at 60 then vouches for.
 constexpr std::array<std::uint8_t, 8> kMagic{'V', 'A', 'R', 'N', 'J', 'R', 'N', 'L'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::uint64_t kCompleteAt = 12;
-constexpr std::size_t kFixedSize = 60;
+constexpr std::size_t kFixedSize = 64;
 constexpr std::uint32_t kComplete = 1;
+constexpr std::uint32_t kCompleteChecked = 2;
 // A journal that was never completed belongs to a save that changed nothing
 // yet; once it is this old, its save has surely ended.
 constexpr std::int64_t kAbandonedAfterNanoseconds = 60'000'000'000;
@@ -83,7 +88,8 @@ std::string StateFolder()
 
 struct Header
 {
-    bool Complete = false;
+    std::uint32_t Complete = 0;
+    std::uint32_t DataCrc = 0;
     std::uint64_t Device = 0;
     std::uint64_t Inode = 0;
     std::uint64_t OldSize = 0;
@@ -106,6 +112,7 @@ std::vector<std::uint8_t> EncodeHeader(const Header& header)
     Put32(out, static_cast<std::uint32_t>(header.Regions.size()));
     Put32(out, static_cast<std::uint32_t>(header.Folder.size()));
     Put32(out, static_cast<std::uint32_t>(header.Name.size()));
+    Put32(out, header.DataCrc);
     for (const JournalRegion& region : header.Regions) {
         Put64(out, region.Position);
         Put64(out, region.Count);
@@ -146,7 +153,8 @@ bool DecodeHeader(const platform::Handle& journal, Header& header)
     if (~crc != Get(all, all.size() - 4, 4)) {
         return false;
     }
-    header.Complete = complete == kComplete;
+    header.Complete = complete;
+    header.DataCrc = static_cast<std::uint32_t>(Get(all, 60, 4));
     header.Device = Get(all, 16, 8);
     header.Inode = Get(all, 24, 8);
     header.OldSize = Get(all, 32, 8);
@@ -212,6 +220,35 @@ std::error_code Restore(const platform::Handle& journal, const Header& header,
     return platform::Sync(file);
 }
 
+// A journal marked complete after its sync, or one written in one go whose
+// old bytes match their CRC-32 (after a power cut it may hold anything).
+bool IsComplete(const platform::Handle& journal, const Header& header)
+{
+    if (header.Complete == kComplete) {
+        return true;
+    }
+    if (header.Complete != kCompleteChecked) {
+        return false;
+    }
+    std::uint32_t crc = 0xFFFFFFFFu;
+    std::vector<std::uint8_t> buffer;
+    std::uint64_t at = header.DataStart;
+    for (const JournalRegion& region : header.Regions) {
+        for (std::uint64_t done = 0; done < region.Count;) {
+            buffer.resize(
+                static_cast<std::size_t>(std::min<std::uint64_t>(region.Count - done, kCopyChunk)));
+            std::size_t got = 0;
+            if (platform::ReadAt(journal, at + done, buffer, got) || got != buffer.size()) {
+                return false;
+            }
+            Crc32Update(buffer, crc);
+            done += got;
+        }
+        at += region.Count;
+    }
+    return ~crc == header.DataCrc;
+}
+
 std::string JoinedPath(const Header& header)
 {
     return platform::JoinPath(header.Folder, header.Name);
@@ -230,7 +267,7 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         return result;
     }
     Header header;
-    if (!DecodeHeader(journal, header) || !header.Complete) {
+    if (!DecodeHeader(journal, header) || !IsComplete(journal, header)) {
         // Its save was interrupted before it changed the file.
         platform::FileInfo info;
         const bool abandoned =
@@ -318,7 +355,8 @@ SaveJournal::~SaveJournal()
     }
 }
 
-void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t newSize)
+void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t newSize,
+                        Durability durability)
 {
     const platform::FileInfo& info = m_target.Info();
     m_regions = regions;
@@ -332,6 +370,18 @@ void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t
     header.Name = m_target.Name();
     if (platform::AbsolutePath(m_target.FolderPath(), header.Folder)) {
         header.Folder = m_target.FolderPath();
+    }
+    // The old bytes of a small journal are read at once, for their CRC.
+    std::vector<std::uint8_t> old;
+    if (durability == Durability::AgainstKills) {
+        for (const JournalRegion& region : regions) {
+            const std::size_t at = old.size();
+            old.resize(at + static_cast<std::size_t>(region.Count));
+            m_io.Read(m_target.File(), region.Position, std::span<std::uint8_t>(old).subspan(at));
+        }
+        std::uint32_t crc = 0xFFFFFFFFu;
+        Crc32Update(old, crc);
+        header.DataCrc = ~crc;
     }
 
     m_io.JournalStep();
@@ -358,7 +408,22 @@ void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t
         }
     }
     FileStream stream(std::move(journal));
-    const std::vector<std::uint8_t> bytes = EncodeHeader(header);
+    std::vector<std::uint8_t> bytes = EncodeHeader(header);
+    if (durability == Durability::AgainstKills) {
+        // One write of everything, complete at once: a killed process leaves
+        // the page cache with it, and a power cut, which may tear it, leaves
+        // bytes that fail their CRC.
+        const std::vector<std::uint8_t> flag = [] {
+            std::vector<std::uint8_t> out;
+            Put32(out, kCompleteChecked);
+            return out;
+        }();
+        std::copy(flag.begin(), flag.end(), bytes.begin() + kCompleteAt);
+        bytes.insert(bytes.end(), old.begin(), old.end());
+        m_io.Write(stream, 0, bytes);
+        m_written = true;
+        return;
+    }
     m_io.Write(stream, 0, bytes);
     std::uint64_t at = bytes.size();
     std::vector<std::uint8_t> buffer(kCopyChunk);

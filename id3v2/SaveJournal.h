@@ -38,10 +38,22 @@ public:
     SaveJournal(const SaveJournal&) = delete;
     SaveJournal& operator=(const SaveJournal&) = delete;
 
-    // Writes, syncs and completes the journal of the regions. Throws the
-    // engine's exceptions; a journal that could not be completed is removed
-    // again and the file has not been touched.
-    void Write(const std::vector<JournalRegion>& regions, std::uint64_t newSize);
+    // How far the journal must hold before the file changes.
+    enum class Durability
+    {
+        // Synced to disk, then marked complete: for a move of the audio,
+        // which a power cut must not tear.
+        AgainstPowerLoss,
+        // Written in one go, its old bytes under a CRC-32: for a small
+        // in-place rewrite, which is no more durable than one write call.
+        AgainstKills,
+    };
+
+    // Writes and completes the journal of the regions. Throws the engine's
+    // exceptions; a journal that could not be completed is removed again and
+    // the file has not been touched.
+    void Write(const std::vector<JournalRegion>& regions, std::uint64_t newSize,
+               Durability durability);
     // Puts the old bytes and size back and syncs the file; then the journal
     // goes. Throws when the file cannot be restored, leaving the journal for
     // a later recovery.

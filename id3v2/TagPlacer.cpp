@@ -103,11 +103,15 @@ void TagPlacer::WriteInPlace(SaveTarget& target)
         regions.push_back({m_plan.FileSize - kId3v1Size, kId3v1Size});
     }
     SaveJournal journal(target, m_io);
-    journal.Write(regions, m_plan.FileSize);
+    // A small journal is held in memory for its CRC and written in one go;
+    // a tag too large for one write call is journaled like a move.
+    journal.Write(regions, m_plan.FileSize,
+                  m_plan.NewSize <= kLargestSingleWrite
+                      ? SaveJournal::Durability::AgainstKills
+                      : SaveJournal::Durability::AgainstPowerLoss);
     try {
         WriteTag(file, m_plan.Offset, WriteCache::kSize);
         WriteTail(file, m_plan.FileSize);
-        m_io.Sync(file);
     } catch (...) {
         try {
             journal.RollBack();
@@ -199,7 +203,8 @@ void TagPlacer::MoveWithJournal(SaveTarget& target)
     FileStream& file = target.File();
     SaveJournal journal(target, m_io);
     // Every byte from the tag to the end of the file may change.
-    journal.Write({{m_plan.Offset, m_plan.FileSize - m_plan.Offset}}, m_plan.NewFileSize());
+    journal.Write({{m_plan.Offset, m_plan.FileSize - m_plan.Offset}}, m_plan.NewFileSize(),
+                  SaveJournal::Durability::AgainstPowerLoss);
     try {
         if (m_plan.NewSize > m_plan.OldSize) {
             MoveUp(file);
