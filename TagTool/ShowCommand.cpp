@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonWriter.h"
+#include "SaveJournal.h"
 #include "StatusWord.h"
 #include "TagReport.h"
 
@@ -207,6 +208,9 @@ int RunShow(const std::vector<std::string>& args)
                                                                 : ": no such file"));
         return exitcode::kFailure;
     }
+    // A save of the file that was interrupted is rolled back first, so that
+    // what is shown is a whole file.
+    RecoverFile(path);
     const Id3v2Report id3v2 = ReadId3v2Report(path);
     const Id3v1Report id3v1 = ReadId3v1Report(path);
     if (parsed.Has("json")) {
