@@ -26,6 +26,7 @@ constexpr const char* kSetUsage =
     "value; all other frames of a tag (pictures, track numbers ...) are kept.\n"
     "An empty value removes the field. The genre is written to ID3v1 as the\n"
     "number of the genre name or number given.\n"
+    "A FILE can also be given as --hex-path HEX, the hex digits of its name.\n"
     "\n"
     "Each file that fails is named on stderr with the reason. Exit status 0 when\n"
     "every file was saved, 1 when any failed, 2 for a wrong command line.\n";
