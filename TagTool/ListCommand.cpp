@@ -17,9 +17,9 @@ namespace varnello::tagtool {
 
 namespace {
 
-const std::vector<TableColumn> kColumns{{"No.", 6, true}, {"Tags", 4, true}, {"File Name", 40},
-                                        {"Title", 30},    {"Artist", 24},    {"Album", 24},
-                                        {"Year", 10},     {"Genre", 16},     {"Comment", 40}};
+const std::vector<TableColumn> kColumns{{"No.", 10, true}, {"Tags", 4, true}, {"File Name", 40},
+                                        {"Title", 30},     {"Artist", 24},    {"Album", 24},
+                                        {"Year", 10},      {"Genre", 16},     {"Comment", 40}};
 constexpr std::size_t kNoColumn = 0;
 constexpr std::size_t kFileNameColumn = 2;
 
