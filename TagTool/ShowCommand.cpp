@@ -24,6 +24,7 @@ constexpr const char* kShowUsage =
     "fields with the genre number.\n"
     "\n"
     "  --json    print the same as one JSON object\n"
+    "  --hex-path HEX  the FILE given as the hex digits of its name\n"
     "  --help    show this help\n";
 
 std::string HexText(std::uint32_t value, int digits)
