@@ -5,13 +5,13 @@
 #include "Console.h"
 #include "FolderReader.h"
 #include "JsonWriter.h"
+#include "Platform.h"
 #include "ProgressLine.h"
 #include "TextTable.h"
 #include "Utf8.h"
 
 #include <algorithm>
 #include <cstdio>
-#include <unistd.h>
 
 namespace varnello::tagtool {
 
@@ -133,18 +133,23 @@ int RunList(const std::vector<std::string>& args)
     {
         // Rows go to stdout as they are read; a progress line on the same
         // terminal would tear them.
-        const FolderReader reader;
-        ProgressLine progress("Reading", ::isatty(STDOUT_FILENO) != 0 ? nullptr : stderr);
-        for (std::size_t i = 0; i < names.size() && std::ferror(stdout) == 0; ++i) {
-            const FileRow row = reader.ReadRow(folder, names[i], static_cast<int>(i));
-            if (asJson) {
-                RowAsJson(json, row);
-                WriteOut(json.TakeText());
-            } else {
-                WriteOut(table.RowLine(RowCells(row), widths));
+        // The files are read by a few readers at once and handed on in
+        // table order, a batch at a time.
+        ProgressLine progress("Reading", platform::IsTerminal(1) ? nullptr : stderr);
+        std::size_t done = 0;
+        FolderReader().ReadRows(folder, names, [&](std::vector<FileRow>&& batch) {
+            for (const FileRow& row : batch) {
+                if (asJson) {
+                    RowAsJson(json, row);
+                    WriteOut(json.TakeText());
+                } else {
+                    WriteOut(table.RowLine(RowCells(row), widths));
+                }
             }
-            progress.Update(i + 1, names.size());
-        }
+            done += batch.size();
+            progress.Update(done, names.size());
+            return std::ferror(stdout) == 0;
+        });
     }
     if (asJson) {
         json.EndArray();
