@@ -227,3 +227,117 @@ TEST_F(ReaderTest, V22MalformedTagsGiveAStatus)
         EXPECT_EQ(Load(c.Tag), c.Expected) << c.Name << "\n" << Hex(c.Tag);
     }
 }
+
+// ---------------------------------------------------------------------------
+// Saves of a loaded version 2.2 tag, checked by loading the file again.
+
+class V22Save : public ReaderTest
+{
+protected:
+    // Writes tag, audio and ID3v1 block; returns the path.
+    std::string WriteSong(const Bytes& tag)
+    {
+        m_path = m_dir.File("song.mp3");
+        testsupport::Mp3Builder().Tag(tag).Raw(m_audio).Id3v1(Trailer()).WriteTo(m_path);
+        m_tagSize = tag.size();
+        return m_path;
+    }
+
+    // Everything behind the tag.
+    Bytes Tail(const Bytes& file, std::size_t tagSize) const
+    {
+        return Bytes(file.begin() + static_cast<std::ptrdiff_t>(tagSize), file.end());
+    }
+
+    const Bytes m_audio = testsupport::MpegFrames(3);
+    std::string m_path;
+    std::size_t m_tagSize = 0;
+};
+
+TEST_F(V22Save, OwnVersionWritesVersion3WithEveryFrame)
+{
+    const Bytes image = Pattern(3000, 5);
+    WriteSong(UsualTagV22(image));
+    const Bytes before = ReadFile(m_path);
+    ASSERT_EQ(m_tag.LoadFromFile(m_path, 0), status::kOk);
+    ASSERT_EQ(m_tag.SaveToFile(m_path, 255, 255, -1), status::kOk);
+
+    const Bytes after = ReadFile(m_path);
+    ASSERT_EQ(Bytes(after.begin(), after.begin() + 5), ToBytes(std::string_view("ID3\x03\x00", 5)))
+        << Hex(after);
+    Tid3v2tag saved;
+    ASSERT_EQ(saved.LoadFromFile(m_path, 0), status::kOk);
+    EXPECT_EQ(Tail(after, 10 + saved.TagSize), Tail(before, m_tagSize));
+    const std::vector<std::string> ids{"TIT2", "TPE1", "TALB", "TYER", "TCON",
+                                       "COMM", "TRCK", "APIC", "UFID"};
+    ASSERT_EQ(saved.Frames.Count(), ids.size());
+    for (std::uint32_t i = 1; i <= saved.Frames.Count(); ++i) {
+        EXPECT_EQ(saved.Frames.ID(i), ids[i - 1]);
+        EXPECT_EQ(saved.Frames.Record(i).Data, m_tag.Frames.Record(i).Data) << ids[i - 1];
+    }
+    std::string text;
+    EXPECT_EQ(saved.GetTextFrame("TRCK", text), textresult::kOk);
+    EXPECT_EQ(text, "3/12");
+    EXPECT_EQ(saved.GetYear(text), textresult::kOk);
+    EXPECT_EQ(text, "1999");
+    Bytes apic{0x00};
+    testsupport::Append(apic, ToBytes("image/jpeg"));
+    apic.insert(apic.end(), {0x00, 3});
+    testsupport::Append(apic, ToBytes("Cover"));
+    apic.push_back(0x00);
+    testsupport::Append(apic, image);
+    EXPECT_EQ(saved.Frames.Record(8).Data, apic);
+    EXPECT_EQ(saved.Frames.Record(9).Data, ToBytes(std::string_view("owner\0id", 8)));
+}
+
+TEST_F(V22Save, EditedFieldsAndARevisionAreWrittenAsVersion30)
+{
+    WriteSong(Id3v2Builder()
+                  .Version(2, 1)
+                  .Unsync()
+                  .FrameV22("TT2", Latin1Text("Old"))
+                  .FrameV22("UFI", {0xFF, 0xE0, 0x00})
+                  .Build());
+    const Bytes before = ReadFile(m_path);
+    ASSERT_EQ(m_tag.LoadFromFile(m_path, 0), status::kWarnRevision);
+    ASSERT_EQ(m_tag.SetTextFrame("TIT2", "New \xC3\xA9t\xC3\xA9"), textresult::kOk);
+    ASSERT_EQ(m_tag.SetYear("2001"), textresult::kOk);
+    ASSERT_EQ(m_tag.SaveToFile(m_path, 255, 255, -1), status::kOk);
+
+    Tid3v2tag saved;
+    ASSERT_EQ(saved.LoadFromFile(m_path, 0), status::kOk);
+    EXPECT_EQ(saved.MajorVersion, 3);
+    EXPECT_EQ(saved.Revision, 0);
+    std::string text;
+    EXPECT_EQ(saved.GetTextFrame("TIT2", text), textresult::kOk);
+    EXPECT_EQ(text, "New \xC3\xA9t\xC3\xA9");
+    EXPECT_EQ(saved.GetYear(text), textresult::kOk);
+    EXPECT_EQ(text, "2001");
+    ASSERT_NE(saved.Frames.Find("UFID"), 0u);
+    EXPECT_EQ(saved.Frames.Record(saved.Frames.Find("UFID")).Data, (Bytes{0xFF, 0xE0, 0x00}));
+    EXPECT_EQ(Tail(ReadFile(m_path), 10 + saved.TagSize), Tail(before, m_tagSize));
+}
+
+TEST_F(V22Save, UnconvertibleFrameRefusesUntilTheLossIsAccepted)
+{
+    WriteSong(Id3v2Builder()
+                  .Version(2)
+                  .FrameV22("TT2", Latin1Text("Title"))
+                  .FrameV22("CRM", ToBytes(std::string_view("owner\0xyz", 9)))
+                  .Build());
+    const Bytes before = ReadFile(m_path);
+    ASSERT_EQ(m_tag.LoadFromFile(m_path, 0), status::kOk);
+    for (const std::uint8_t version : {std::uint8_t{255}, std::uint8_t{3}, std::uint8_t{4}}) {
+        EXPECT_EQ(m_tag.SaveToFile(m_path, version, 255, -1), status::kUnconvertibleFrame)
+            << int{version};
+        EXPECT_EQ(ReadFile(m_path), before) << int{version};
+    }
+
+    m_tag.DropUnconvertibleFrames();
+    ASSERT_EQ(m_tag.SaveToFile(m_path, 255, 255, -1), status::kOk);
+    Tid3v2tag saved;
+    ASSERT_EQ(saved.LoadFromFile(m_path, 0), status::kOk);
+    ASSERT_EQ(saved.Frames.Count(), 1u);
+    EXPECT_EQ(saved.Frames.ID(1), "TIT2");
+    EXPECT_EQ(Tail(ReadFile(m_path), 10 + saved.TagSize), Tail(before, m_tagSize));
+}
