@@ -3,15 +3,18 @@
 #include "FileStream.h"
 #include "Genres.h"
 #include "Mp3Mng.h"
+#include "Platform.h"
+#include "SaveJournal.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
-#include <cerrno>
-#include <dirent.h>
-#include <memory>
+#include <atomic>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 #include <string_view>
-#include <sys/stat.h>
 #include <system_error>
+#include <thread>
 
 namespace varnello {
 
@@ -22,7 +25,9 @@ char LowerAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-bool HasMp3Extension(std::string_view name)
+} // namespace
+
+bool IsMp3FileName(std::string_view name)
 {
     static constexpr std::string_view kExtension = ".mp3";
     if (name.size() < kExtension.size()) {
@@ -37,61 +42,26 @@ bool HasMp3Extension(std::string_view name)
     return true;
 }
 
+namespace {
+
 // Sorts without regard to case (ASCII letters folded to lower case); names
 // that differ only in case keep a fixed order by their bytes. Bytes compare
-// unsigned, so UTF-8 names sort after ASCII by code point. The folded names
-// are kept one after another in one string, so that sorting compares
-// contiguous bytes and makes no copy of a name.
+// unsigned, so UTF-8 names sort after ASCII by code point.
 void SortNames(std::vector<std::string>& names)
 {
-    struct Key
-    {
-        std::size_t Offset;
-        std::size_t Size;
-        std::size_t Index;
+    const auto folded = [](const std::string& a, const std::string& b) {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) {
+                                                return static_cast<unsigned char>(LowerAscii(x)) <
+                                                       static_cast<unsigned char>(LowerAscii(y));
+                                            });
     };
-    std::size_t total = 0;
-    for (const std::string& name : names) {
-        total += name.size();
-    }
-    std::string folded;
-    folded.reserve(total);
-    std::vector<Key> keys;
-    keys.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        keys.push_back({folded.size(), names[i].size(), i});
-        for (const char c : names[i]) {
-            folded.push_back(LowerAscii(c));
+    std::sort(names.begin(), names.end(), [&](const std::string& a, const std::string& b) {
+        if (folded(a, b)) {
+            return true;
         }
-    }
-    const std::string_view all(folded);
-    // string_view and string compare bytes as unsigned char.
-    std::sort(keys.begin(), keys.end(), [&](const Key& a, const Key& b) {
-        const int order = all.substr(a.Offset, a.Size).compare(all.substr(b.Offset, b.Size));
-        return order != 0 ? order < 0 : names[a.Index] < names[b.Index];
+        return !folded(b, a) && a < b;
     });
-    std::vector<std::string> sorted;
-    sorted.reserve(names.size());
-    for (const Key& key : keys) {
-        sorted.push_back(std::move(names[key.Index]));
-    }
-    names = std::move(sorted);
-}
-
-// A regular file, following a symbolic link; the entry's type saves asking
-// the file system for most entries.
-bool IsRegularFile(DIR* dir, const dirent& entry)
-{
-    if (entry.d_type == DT_REG) {
-        return true;
-    }
-    if (entry.d_type != DT_LNK && entry.d_type != DT_UNKNOWN) {
-        return false;
-    }
-    struct stat info
-    {
-    };
-    return ::fstatat(::dirfd(dir), entry.d_name, &info, 0) == 0 && S_ISREG(info.st_mode);
 }
 
 // TrimControl, without making a new string for a cell that needs none.
@@ -145,29 +115,34 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
                                                     std::error_code& error)
 {
     std::vector<std::string> names;
-    error.clear();
-    const std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(folder.empty() ? "." : folder.c_str()),
-                                                  ::closedir);
-    if (!dir) {
-        error.assign(errno, std::generic_category());
+    std::vector<platform::FolderEntry> entries;
+    error = platform::ListFolder(folder, entries);
+    platform::Handle handle;
+    if (!error) {
+        error = platform::OpenFolder(folder, handle);
+    }
+    if (error) {
         return names;
     }
-    while (true) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir.get());
-        if (entry == nullptr) {
-            if (errno != 0) {
-                error.assign(errno, std::generic_category());
-                names.clear();
-                return names;
-            }
-            break;
+    bool journals = false;
+    for (platform::FolderEntry& entry : entries) {
+        const std::string& name = entry.Name;
+        journals = journals || IsJournalName(name);
+        if (name.empty() || name.front() == '.' || !IsMp3FileName(name)) {
+            continue;
         }
-        const std::string_view name(entry->d_name);
-        if (!name.empty() && name.front() != '.' && HasMp3Extension(name) &&
-            IsRegularFile(dir.get(), *entry)) {
-            names.emplace_back(name);
+        // A link or an entry of unknown type: a regular file, following links.
+        platform::FileInfo info;
+        if (entry.Regular ||
+            (entry.MaybeRegular &&
+             !platform::QueryAt(handle, name, platform::Follow::Links, info) && info.Regular)) {
+            names.push_back(std::move(entry.Name));
         }
+    }
+    // Saves interrupted in this folder are rolled back before its files are
+    // read, so that the table never shows a half-saved file.
+    if (journals || HasStateJournals()) {
+        RecoverFolder(folder);
     }
     SortNames(names);
     return names;
@@ -219,13 +194,71 @@ std::vector<FileRow> FolderReader::ReadFolder(const std::string& folder,
     const std::vector<std::string> names = ListMp3Names(folder);
     std::vector<FileRow> rows;
     rows.reserve(names.size());
-    for (const std::string& name : names) {
-        rows.push_back(ReadRow(folder, name, static_cast<int>(rows.size())));
-        if (progress && !progress(rows.size(), names.size())) {
-            break;
+    ReadRows(folder, names, [&](std::vector<FileRow>&& batch) {
+        for (FileRow& row : batch) {
+            rows.push_back(std::move(row));
+            if (progress && !progress(rows.size(), names.size())) {
+                return false;
+            }
+        }
+        return true;
+    });
+    return rows;
+}
+
+void FolderReader::ReadRows(const std::string& folder, const std::vector<std::string>& names,
+                            const RowSink& sink, unsigned readers) const
+{
+    const std::size_t batches = (names.size() + kBatchSize - 1) / kBatchSize;
+    if (batches == 0) {
+        return;
+    }
+    // Workers take whole batches in order; the calling thread hands each
+    // batch on as soon as it and every batch before it are read.
+    std::mutex mutex;
+    std::condition_variable ready;
+    std::vector<std::optional<std::vector<FileRow>>> done(batches);
+    std::atomic<std::size_t> next{0};
+    std::atomic<bool> stop{false};
+    const auto work = [&] {
+        const FolderReader reader;
+        for (std::size_t b = next++; b < batches && !stop; b = next++) {
+            std::vector<FileRow> rows;
+            const std::size_t first = b * kBatchSize;
+            const std::size_t last = std::min(names.size(), first + kBatchSize);
+            rows.reserve(last - first);
+            for (std::size_t i = first; i < last && !stop; ++i) {
+                rows.push_back(reader.ReadRow(folder, names[i], static_cast<int>(i)));
+            }
+            const std::lock_guard lock(mutex);
+            done[b] = std::move(rows);
+            ready.notify_one();
+        }
+    };
+    const unsigned count = static_cast<unsigned>(
+        std::clamp<std::size_t>(std::min<std::size_t>(readers, batches), 1, 64));
+    std::vector<std::jthread> pool;
+    if (count == 1) {
+        work();
+    } else {
+        pool.reserve(count);
+        for (unsigned t = 0; t < count; ++t) {
+            pool.emplace_back(work);
         }
     }
-    return rows;
+    for (std::size_t b = 0; b < batches && !stop; ++b) {
+        std::vector<FileRow> batch;
+        {
+            std::unique_lock lock(mutex);
+            ready.wait(lock, [&] { return done[b].has_value(); });
+            batch = std::move(*done[b]);
+            done[b].reset();
+        }
+        if (!sink(std::move(batch))) {
+            stop = true;
+        }
+    }
+    stop = true; // the pool's threads join as it goes
 }
 
 } // namespace varnello

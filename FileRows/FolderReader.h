@@ -9,10 +9,15 @@
 #include <cstddef>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <vector>
 
 namespace varnello {
+
+// The name ends in ".mp3" in any case: the files the table lists and the
+// only files a save writes.
+bool IsMp3FileName(std::string_view name);
 
 class FolderReader
 {
@@ -29,6 +34,23 @@ public:
     // Called after each file with (done, total); returning false stops early.
     using Progress = std::function<bool(std::size_t done, std::size_t total)>;
     std::vector<FileRow> ReadFolder(const std::string& folder, const Progress& progress = {}) const;
+
+    // Reads the rows of the named files of the folder with up to `readers`
+    // files read at once, each reader with engine objects of its own, and
+    // hands them to `sink` in the names' order, in batches, on the calling
+    // thread. On a cold disk or a network share the reads then wait
+    // together instead of one after another. Rows are numbered from 0 in
+    // that order. A sink that returns false stops the reading: the files
+    // being read are finished, no others are started.
+    using RowSink = std::function<bool(std::vector<FileRow>&& batch)>;
+    void ReadRows(const std::string& folder, const std::vector<std::string>& names,
+                  const RowSink& sink, unsigned readers = kDefaultReaders) const;
+
+    // Enough readers to keep a disk's queue busy; on a warm cache they
+    // share the processor's cores.
+    static constexpr unsigned kDefaultReaders = 8;
+    // Rows per batch handed to a sink.
+    static constexpr std::size_t kBatchSize = 128;
 };
 
 } // namespace varnello

@@ -1,7 +1,15 @@
 #include "TagSaver.h"
 
+#include "FileStream.h"
 #include "Mp3Mng.h"
+#include "SaveJournal.h"
+#include "SaveTarget.h"
+#include "SaveToFile.h"
+#include "TextCodec.h"
 #include "Tid3v2tag.h"
+
+#include <array>
+#include <optional>
 
 namespace varnello {
 
@@ -13,6 +21,22 @@ namespace {
 constexpr std::uint8_t kOwnValue = 255;
 constexpr std::int64_t kStartOfFile = -1;
 
+struct FieldText
+{
+    unsigned Mask;
+    std::string TagFields::*Member;
+    bool Multiline;
+};
+
+constexpr std::array<FieldText, 6> kFieldTexts{{
+    {fieldmask::kTitle, &TagFields::Title, false},
+    {fieldmask::kArtist, &TagFields::Artist, false},
+    {fieldmask::kAlbum, &TagFields::Album, false},
+    {fieldmask::kYear, &TagFields::Year, false},
+    {fieldmask::kGenre, &TagFields::Genre, false},
+    {fieldmask::kComment, &TagFields::Comment, true},
+}};
+
 // Loading failures that mean the file could not be read at all. Its tag is
 // then unknown and may well be intact, so nothing is written over it.
 bool IsAccessFailure(StatusWord loadStatus)
@@ -21,95 +45,164 @@ bool IsAccessFailure(StatusWord loadStatus)
     return code == status::kCannotOpen || code == status::kReadError || code == status::kIoError;
 }
 
-void SetFields(Tid3v2tag& tag, const TagFields& values, unsigned mask)
+bool IsNoTag(StatusWord loadStatus)
 {
+    return (loadStatus & 0xFF00u) == status::kNoTag;
+}
+
+bool Written(std::uint8_t result)
+{
+    return result == textresult::kOk || result == textresult::kRemoved;
+}
+
+// Sets the fields of the mask; false when one of them could not be set.
+bool SetFields(Tid3v2tag& tag, const TagFields& values, unsigned mask)
+{
+    bool ok = true;
     if ((mask & fieldmask::kTitle) != 0) {
-        tag.SetTextFrame("TIT2", values.Title);
+        ok = Written(tag.SetTextFrame("TIT2", values.Title)) && ok;
     }
     if ((mask & fieldmask::kArtist) != 0) {
-        tag.SetTextFrame("TPE1", values.Artist);
+        ok = Written(tag.SetTextFrame("TPE1", values.Artist)) && ok;
     }
     if ((mask & fieldmask::kAlbum) != 0) {
-        tag.SetTextFrame("TALB", values.Album);
+        ok = Written(tag.SetTextFrame("TALB", values.Album)) && ok;
     }
     if ((mask & fieldmask::kYear) != 0) {
-        tag.SetYear(values.Year);
+        ok = Written(tag.SetYear(values.Year)) && ok;
     }
     if ((mask & fieldmask::kGenre) != 0) {
-        tag.SetTextFrame("TCON", values.Genre);
+        ok = Written(tag.SetTextFrame("TCON", values.Genre)) && ok;
     }
     if ((mask & fieldmask::kComment) != 0) {
         COMM comment;
         comment.Encoding = 0;
         comment.Language = "ENG";
         comment.Text = values.Comment;
-        tag.SetComment(comment, "", "None");
+        ok = Written(tag.SetComment(comment, "", "None")) && ok;
     }
+    return ok;
 }
 
-// Writes the fields into the file's ID3v2 tag. A tag that loads keeps every
-// frame it has; only the fields in `changed` are set. A file without a
-// loadable tag gets a new version 3 tag with all six fields.
-StatusWord WriteId3v2(const std::string& path, const TagFields& values, unsigned changed)
+using Tail = std::optional<std::array<std::uint8_t, 128>>;
+
+// Keeps the old tag's size whenever the new tag fits in it, so that the
+// audio moves only when the tag outgrows its space; a growing tag gets room
+// to the next block, so that later saves fit.
+void KeepTheTagsPlace(Tid3v2tag& tag)
+{
+    tag.PaddingMode = 1;
+    tag.PaddingLimit = tag.PaddingBlock > 1 ? tag.PaddingBlock - 1 : 0;
+}
+
+// Saves the tag, or removes it from the file when no frame is left; the
+// ID3v1 block goes in with it.
+StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail)
+{
+    if (tag.Frames.Count() == 0) {
+        return RemoveTagFromTarget(target, 0, {}, tail);
+    }
+    KeepTheTagsPlace(tag);
+    return SaveTagToTarget(tag, target, kOwnValue, kOwnValue, 0, {}, tail);
+}
+
+// Writes the fields into the file's ID3v2 tag, with the new ID3v1 block. A
+// tag that loads keeps every frame it has; only the fields in `changed` are
+// set. A file without an ID3v2 tag gets a new version 3 tag with the
+// non-empty fields. A tag that is there but does not load is left alone
+// unless the caller asked for it to be replaced; the replacement keeps every
+// frame that could be read.
+StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned changed,
+                     bool replaceUnreadable, const Tail& tail)
 {
     Tid3v2tag tag;
-    const StatusWord loaded = tag.LoadFromFile(path, 0);
+    const StatusWord loaded = LoadTagFromTarget(tag, target, 0);
     if (status::IsSuccess(loaded)) {
-        SetFields(tag, values, changed);
-        return tag.SaveToFile(path, kOwnValue, kOwnValue, kStartOfFile);
+        if (!SetFields(tag, values, changed)) {
+            return status::kFieldNotSet;
+        }
+        return StoreTag(tag, target, tail);
     }
     if (IsAccessFailure(loaded)) {
         return loaded;
     }
-    // A fresh object: the failed load may have left frames behind and an
-    // error that would refuse every save.
-    Tid3v2tag fresh;
-    SetFields(fresh, values, fieldmask::kAll);
-    return fresh.SaveToFile(path, kOwnValue, kOwnValue, kStartOfFile);
+    if (IsNoTag(loaded)) {
+        // A fresh object: a failed load may leave settings behind.
+        Tid3v2tag fresh;
+        if (!SetFields(fresh, values, fieldmask::kAll)) {
+            return status::kFieldNotSet;
+        }
+        // Without a frame to write, only the ID3v1 block may change.
+        return StoreTag(fresh, target, tail);
+    }
+    if (!replaceUnreadable) {
+        return status::kUnreadableTag;
+    }
+    // The frames read before the fault stay; the unreadable rest is dropped,
+    // as the user agreed.
+    tag.LoadStatus = status::kOk;
+    tag.DropUnconvertibleFrames();
+    if (tag.MajorVersion != 3 && tag.MajorVersion != 4) {
+        tag.MajorVersion = 3;
+    }
+    tag.Revision = 0;
+    if (!SetFields(tag, values, changed)) {
+        return status::kFieldNotSet;
+    }
+    return StoreTag(tag, target, tail);
 }
 
-// Rewrites the file's ID3v1 tag from the fields. A file that has none (any
-// more) is left alone: an ID3v1 tag is never created.
-void WriteId3v1(const std::string& path, const TagFields& values, const GenreLookup& genres)
+// The ID3v1 genre for the text of a genre field: a reference such as "(17)"
+// or "(17)Rock" as ID3v2 stores it, a number, or a genre name.
+std::uint8_t Id3v1Genre(const GenreLookup& genres, const std::string& text)
+{
+    const std::string trimmed = TrimControl(text);
+    if (trimmed.size() > 2 && trimmed.front() == '(') {
+        const std::size_t close = trimmed.find(')');
+        const std::string number = trimmed.substr(1, close == std::string::npos ? 0 : close - 1);
+        if (!number.empty() && number.size() <= 3 &&
+            number.find_first_not_of("0123456789") == std::string::npos &&
+            std::stoi(number) < 256) {
+            return static_cast<std::uint8_t>(std::stoi(number));
+        }
+    }
+    return genres.TextToGenre(trimmed);
+}
+
+// The file's ID3v1 block with the fields of the mask changed and every other
+// byte kept, read through the locked file; none when the file has no ID3v1
+// tag (one is never created) or nothing in it changes.
+Tail NewId3v1Block(const std::string& path, SaveTarget& target, const TagFields& values,
+                   unsigned mask, const GenreLookup& genres)
 {
     Mp3Mng id3v1;
-    id3v1.Open(path);
-    if (!id3v1.HasTag()) {
-        return;
+    id3v1.Open(path, target.File());
+    if (!id3v1.HasTag() || mask == 0) {
+        return std::nullopt;
     }
-    id3v1.SetTitle(values.Title);
-    id3v1.SetArtist(values.Artist);
-    id3v1.SetAlbum(values.Album);
-    id3v1.SetYear(values.Year);
-    id3v1.SetComment(values.Comment);
-    id3v1.SetGenre(genres.TextToGenre(TrimControl(values.Genre)));
-    id3v1.WriteTag(); // failures of the ID3v1 write are not reported
-}
-
-// The fields whose edited text differs from the row's cell.
-unsigned ChangedFields(const TagFields& row, const TagFields& edited)
-{
-    unsigned mask = 0;
-    mask |= row.Title != edited.Title ? fieldmask::kTitle : 0u;
-    mask |= row.Artist != edited.Artist ? fieldmask::kArtist : 0u;
-    mask |= row.Album != edited.Album ? fieldmask::kAlbum : 0u;
-    mask |= row.Year != edited.Year ? fieldmask::kYear : 0u;
-    mask |= row.Genre != edited.Genre ? fieldmask::kGenre : 0u;
-    mask |= row.Comment != edited.Comment ? fieldmask::kComment : 0u;
-    return mask;
-}
-
-// The row's cells with the fields in `mask` taken from `edited`.
-TagFields Merge(const TagFields& row, const TagFields& edited, unsigned mask)
-{
-    TagFields merged = row;
-    merged.Title = (mask & fieldmask::kTitle) != 0 ? edited.Title : row.Title;
-    merged.Artist = (mask & fieldmask::kArtist) != 0 ? edited.Artist : row.Artist;
-    merged.Album = (mask & fieldmask::kAlbum) != 0 ? edited.Album : row.Album;
-    merged.Year = (mask & fieldmask::kYear) != 0 ? edited.Year : row.Year;
-    merged.Genre = (mask & fieldmask::kGenre) != 0 ? edited.Genre : row.Genre;
-    merged.Comment = (mask & fieldmask::kComment) != 0 ? edited.Comment : row.Comment;
-    return merged;
+    const std::array<std::uint8_t, 128> before = id3v1.TagBuffer;
+    if ((mask & fieldmask::kTitle) != 0) {
+        id3v1.SetTitle(values.Title);
+    }
+    if ((mask & fieldmask::kArtist) != 0) {
+        id3v1.SetArtist(values.Artist);
+    }
+    if ((mask & fieldmask::kAlbum) != 0) {
+        id3v1.SetAlbum(values.Album);
+    }
+    if ((mask & fieldmask::kYear) != 0) {
+        id3v1.SetYear(values.Year);
+    }
+    if ((mask & fieldmask::kComment) != 0) {
+        id3v1.SetComment(values.Comment);
+    }
+    if ((mask & fieldmask::kGenre) != 0) {
+        id3v1.SetGenre(Id3v1Genre(genres, values.Genre));
+    }
+    if (id3v1.TagBuffer == before) {
+        return std::nullopt;
+    }
+    return id3v1.TagBuffer;
 }
 
 bool HasId3v1(const FileRow& row)
@@ -117,22 +210,103 @@ bool HasId3v1(const FileRow& row)
     return (row.TagKind & tagkind::kId3v1) != 0;
 }
 
+// The fields whose edited text differs from the row's cell.
+unsigned ChangedFields(const TagFields& row, const TagFields& edited)
+{
+    unsigned mask = 0;
+    for (const FieldText& field : kFieldTexts) {
+        mask |= row.*field.Member != edited.*field.Member ? field.Mask : 0u;
+    }
+    return mask;
+}
+
+// The row's cells with the fields in `mask` taken from `edited`.
+TagFields Merge(const TagFields& row, const TagFields& edited, unsigned mask)
+{
+    TagFields merged = row;
+    for (const FieldText& field : kFieldTexts) {
+        if ((mask & field.Mask) != 0) {
+            merged.*field.Member = edited.*field.Member;
+        }
+    }
+    return merged;
+}
+
 } // namespace
+
+bool IsStorableFieldText(std::string_view text, bool multiline)
+{
+    if (!IsValidUtf8(text)) {
+        return false;
+    }
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const bool lineBreak = c == '\n' || c == '\r';
+        if (byte < 0x20 && !(multiline && lineBreak)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool IsStorableFieldText(const TagFields& values, unsigned mask)
+{
+    for (const FieldText& field : kFieldTexts) {
+        if ((mask & field.Mask) != 0 &&
+            !IsStorableFieldText(values.*field.Member, field.Multiline)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+std::string StorableFieldText(std::string_view text, bool multiline)
+{
+    std::string kept;
+    kept.reserve(text.size());
+    for (const char c : text) {
+        const bool lineBreak = c == '\n' || c == '\r';
+        if (static_cast<unsigned char>(c) >= 0x20 || (multiline && lineBreak)) {
+            kept.push_back(c);
+        } else if (c == '\t' || lineBreak) {
+            kept.push_back(' ');
+        }
+    }
+    return kept;
+}
+
+StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, unsigned id3v2Mask,
+                              unsigned id3v1Mask)
+{
+    if (!IsStorableFieldText(values, id3v2Mask | id3v1Mask)) {
+        return status::kInvalidValue;
+    }
+    // Held from the load to the end of the save: no other save of the file
+    // runs in between, and nothing is written into another file.
+    SaveTarget target;
+    if (const StatusWord opened = target.Open(path); !status::IsSuccess(opened)) {
+        return opened;
+    }
+    RecoverLockedFile(target);
+    if (m_clearedFolders.insert(target.FolderPath()).second) {
+        RemoveLeftoverTemporaries(target.FolderPath());
+    }
+    const Tail tail = NewId3v1Block(path, target, values, id3v1Mask, m_genres);
+    return WriteTags(target, values, id3v2Mask, m_replaceUnreadable, tail);
+}
 
 SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
                                 const TagFields& edited)
 {
-    const std::string path = JoinPath(folder, row.FileName);
-    const StatusWord status = WriteId3v2(path, edited, ChangedFields(row.Fields, edited));
-
     // With an ID3v1 tag the dialog's genre box takes the trimmed text that
     // the ID3v1 genre was looked up from; the row then shows that text.
     TagFields written = edited;
     if (HasId3v1(row)) {
         written.Genre = TrimControl(edited.Genre);
-        // Runs whatever the ID3v2 save gave: the two tags are separate.
-        WriteId3v1(path, written, m_genres);
     }
+    // Both tags get the text as typed: the ID3v1 fields trim it anyway.
+    const unsigned changed = ChangedFields(row.Fields, edited);
+    const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
     result.Id3v2Saved = status::IsSuccess(status);
@@ -150,11 +324,8 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
 SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
                                  const TagFields& edited)
 {
-    const std::string path = JoinPath(folder, row.FileName);
-    const StatusWord status = WriteId3v2(path, edited, ChangedFields(row.Fields, edited));
-    if (HasId3v1(row)) {
-        WriteId3v1(path, edited, m_genres);
-    }
+    const unsigned changed = ChangedFields(row.Fields, edited);
+    const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
     result.Id3v2Saved = status::IsSuccess(status);
@@ -178,22 +349,39 @@ std::vector<SaveFailure> TagSaver::SaveMultiple(const std::string& folder,
         if (row == nullptr) {
             continue;
         }
-        const std::string path = JoinPath(folder, row->FileName);
-        // A file without a loadable ID3v2 tag gets all six fields, the row's
-        // own where a field is not ticked; one with a tag gets only the
-        // ticked fields and keeps the rest as they are.
+        // A file without an ID3v2 tag gets all six fields, the row's own
+        // where a field is not ticked; one with a tag gets only the ticked
+        // fields and keeps the rest as they are.
         const TagFields values = Merge(row->Fields, edited, mask);
-        const StatusWord status = WriteId3v2(path, values, mask);
+        const StatusWord status = SaveFile(JoinPath(folder, row->FileName), values, mask, mask);
         if (status::IsSuccess(status)) {
             row->Fields = values;
         } else {
             failures.insert(failures.begin(), SaveFailure{row->FileName, status});
         }
-        if (HasId3v1(*row)) {
-            WriteId3v1(path, row->Fields, m_genres);
-        }
     }
     return failures;
+}
+
+UnreadableTag TagSaver::InspectUnreadable(const std::string& path)
+{
+    UnreadableTag report;
+    Tid3v2tag tag;
+    const StatusWord loaded = tag.LoadFromFile(path, 0);
+    report.Status = loaded;
+    if (status::IsSuccess(loaded) || IsNoTag(loaded) || IsAccessFailure(loaded)) {
+        return report;
+    }
+    report.Replaceable = true;
+    tag.DropUnconvertibleFrames();
+    std::uint64_t kept = 0;
+    for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
+        report.ReadableFrames.push_back(std::string(tag.Frames.ID(i)));
+        kept += 10 + tag.Frames.DataSize(i);
+    }
+    const std::uint64_t declared = std::uint64_t{tag.TagSize} + 10;
+    report.UnreadableBytes = declared > kept ? declared - kept : 0;
+    return report;
 }
 
 } // namespace varnello

@@ -2,13 +2,20 @@
 // Saves edited fields into files: the tag editor's single-file and multi-file
 // saves and the properties view's save. Each file's own ID3v2 tag is loaded
 // first so that frames the editors do not touch keep their bytes; fields that
-// were not changed are left as they are; an existing ID3v1 tag is rewritten
-// from the row's cells, and none is ever created.
+// were not changed are left as they are. An existing ID3v1 tag gets the same
+// fields and keeps every other byte; none is ever created, and it is written
+// only after the ID3v2 part succeeded, so a failed or refused save changes
+// nothing. A file whose ID3v2 tag is there but cannot be read is not saved
+// unless the caller asked for it to be replaced.
 
 #include "FileRow.h"
 #include "Genres.h"
+#include "StatusWord.h"
 
+#include <cstdint>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace varnello {
@@ -20,6 +27,25 @@ struct SaveResult
     TagFields Fields; // the row's cells after the save
     std::vector<SaveFailure> Failures;
 };
+
+// What a repair of a file whose ID3v2 tag cannot be read would keep and lose.
+struct UnreadableTag
+{
+    std::uint32_t Status = 0;                // the load's status word
+    bool Replaceable = false;                // the tag is there and does not load
+    std::vector<std::string> ReadableFrames; // the IDs of the frames a repair keeps
+    std::uint64_t UnreadableBytes = 0;       // the rest of the tag, which a repair drops
+};
+
+// True when a tag keeps the text as given and reads it back the same: valid
+// UTF-8 without control characters, line breaks allowed only in multi-line
+// text (the comment).
+bool IsStorableFieldText(std::string_view text, bool multiline);
+bool IsStorableFieldText(const TagFields& values, unsigned mask);
+// The text with what IsStorableFieldText refuses taken out: tabs and line
+// breaks (outside multi-line text) become spaces, other control characters
+// go. For editors that clean what is typed or pasted.
+std::string StorableFieldText(std::string_view text, bool multiline);
 
 class TagSaver
 {
@@ -41,8 +67,24 @@ public:
     std::vector<SaveFailure> SaveMultiple(const std::string& folder, std::vector<FileRow*>& rows,
                                           const TagFields& edited, unsigned mask);
 
+    // A file whose ID3v2 tag is there but does not load is refused (status
+    // kUnreadableTag) unless this is set: then its tag is replaced by one that
+    // keeps every frame that could be read.
+    void SetReplaceUnreadable(bool replace) { m_replaceUnreadable = replace; }
+
+    // What replacing the file's unreadable tag would keep and drop.
+    static UnreadableTag InspectUnreadable(const std::string& path);
+
 private:
+    // Writes the fields of `id3v2Mask` into the ID3v2 tag and then those of
+    // `id3v1Mask` into an existing ID3v1 tag. Returns the status word.
+    StatusWord SaveFile(const std::string& path, const TagFields& values, unsigned id3v2Mask,
+                        unsigned id3v1Mask);
+
     GenreLookup m_genres;
+    bool m_replaceUnreadable = false;
+    // The folders whose leftover temporary files this saver has cleared.
+    std::set<std::string> m_clearedFolders;
 };
 
 } // namespace varnello

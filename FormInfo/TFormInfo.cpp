@@ -2,6 +2,7 @@
 
 #include "GenreBox.h"
 #include "Genres.h"
+#include "StorableText.h"
 #include "Ui.h"
 
 #include <QCheckBox>
@@ -98,6 +99,12 @@ void TFormInfo::CreateControls()
     edComment = new QPlainTextEdit(GroupBox1);
     edComment->setObjectName(QStringLiteral("edComment"));
     edComment->setTabChangesFocus(true);
+    ui::KeepTextStorable(edTitle);
+    ui::KeepTextStorable(EdArtist);
+    ui::KeepTextStorable(edAlbum);
+    ui::KeepTextStorable(edYear);
+    ui::KeepTextStorable(cbGenre);
+    ui::KeepTextStorable(edComment);
     Label2->setBuddy(edTitle);
     Label3->setBuddy(EdArtist);
     Label4->setBuddy(edAlbum);
@@ -338,6 +345,27 @@ void TFormInfo::SaveSingleFile()
     }
 }
 
+// Saves the file once more, replacing the tag that could not be read.
+std::vector<SaveFailure> TFormInfo::Repair(const std::string& fileName)
+{
+    TagSaver repairing = m_saver;
+    repairing.SetReplaceUnreadable(true);
+    if (m_selectedCount == 1) {
+        const SaveResult result = repairing.SaveSingle(m_folder, m_loadedRow, EditedFields());
+        m_rows.front().TagKind = result.TagKind;
+        m_rows.front().Fields = result.Fields;
+        m_tagKind = result.TagKind;
+        return result.Failures;
+    }
+    std::vector<FileRow*> rows;
+    for (FileRow& row : m_rows) {
+        if (row.FileName == fileName) {
+            rows.push_back(&row);
+        }
+    }
+    return repairing.SaveMultiple(m_folder, rows, EditedFields(), TickedMask());
+}
+
 void TFormInfo::SaveMultipleFiles()
 {
     std::vector<FileRow*> rows;
@@ -356,6 +384,8 @@ void TFormInfo::btUpdateClick()
     } else {
         SaveMultipleFiles();
     }
+    m_failures = OfferRepairs(this, m_folder, m_failures, m_askRepair,
+                              [this](const std::string& fileName) { return Repair(fileName); });
     m_saved = true;
     accept();
 }

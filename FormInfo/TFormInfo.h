@@ -5,6 +5,7 @@
 // hands the updated rows and the failed saves back.
 
 #include "FileRow.h"
+#include "RepairQuestion.h"
 #include "TagSaver.h"
 
 #include <QDialog>
@@ -53,6 +54,10 @@ public:
 
     // The saver both editors write through.
     TagSaver& SharedSaver() { return m_saver; }
+    // The question both editors ask before replacing a tag that could not be
+    // read; tests put their own answer in.
+    const RepairQuestion& RepairAsker() const { return m_askRepair; }
+    void SetRepairQuestion(RepairQuestion ask) { m_askRepair = std::move(ask); }
 
     void btUpdateClick();
     void Button2Click();
@@ -84,6 +89,7 @@ private:
     unsigned TickedMask() const;
     void SaveSingleFile();
     void SaveMultipleFiles();
+    std::vector<SaveFailure> Repair(const std::string& fileName);
 
     QLabel* Label1 = nullptr;
     QLineEdit* edFileName = nullptr;
@@ -119,6 +125,7 @@ private:
     bool m_saved = false;
     std::vector<SaveFailure> m_failures;
     TagSaver m_saver;
+    RepairQuestion m_askRepair = AskToReplaceUnreadableTag;
 };
 
 } // namespace varnello

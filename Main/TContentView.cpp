@@ -2,6 +2,7 @@
 
 #include "GenreBox.h"
 #include "Genres.h"
+#include "StorableText.h"
 #include "Ui.h"
 
 #include <QComboBox>
@@ -66,6 +67,12 @@ void TContentView::CreateControls()
     edComment = new QPlainTextEdit(this);
     edComment->setObjectName(QStringLiteral("edComment"));
     edComment->setTabChangesFocus(true);
+    ui::KeepTextStorable(edTitle);
+    ui::KeepTextStorable(EdArtist);
+    ui::KeepTextStorable(edAlbum);
+    ui::KeepTextStorable(edYear);
+    ui::KeepTextStorable(cbGenreContent);
+    ui::KeepTextStorable(edComment);
     for (QWidget* field : FieldWidgets()) {
         UseTooltipColours(field);
     }

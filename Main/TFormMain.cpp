@@ -350,13 +350,24 @@ void TFormMain::SaveContent()
         return;
     }
     const int row = selected.front();
+    const TagFields edited = ContentView->Fields();
     const SaveResult result =
-        FormInfo->SharedSaver().SaveContent(m_currentFolder, FileRowAt(row), ContentView->Fields());
+        FormInfo->SharedSaver().SaveContent(m_currentFolder, FileRowAt(row), edited);
     if (result.Id3v2Saved) {
         SetFileRowFields(row, result.TagKind, result.Fields);
-    } else {
-        AppendLogEntries(result.Failures);
+        return;
     }
+    const auto repair = [&](const std::string&) {
+        TagSaver repairing = FormInfo->SharedSaver();
+        repairing.SetReplaceUnreadable(true);
+        const SaveResult repaired = repairing.SaveContent(m_currentFolder, FileRowAt(row), edited);
+        if (repaired.Id3v2Saved) {
+            SetFileRowFields(row, repaired.TagKind, repaired.Fields);
+        }
+        return repaired.Failures;
+    };
+    AppendLogEntries(
+        OfferRepairs(this, m_currentFolder, result.Failures, FormInfo->RepairAsker(), repair));
 }
 
 void TFormMain::clsSpbSaveContentClick()

@@ -4,8 +4,6 @@
 #include "Genres.h"
 #include "TextCodec.h"
 
-#include <sys/stat.h>
-
 namespace varnello {
 
 namespace {
@@ -75,38 +73,6 @@ bool HasMp3Extension(const std::string& fileName)
     }
     return extension == ".mp3" || extension == ".mp2";
 }
-
-// Makes a file without the owner's write permission writable for the time of
-// one write and puts its permission bits back afterwards.
-class WritableForWrite
-{
-public:
-    explicit WritableForWrite(const std::string& path) : m_path(path)
-    {
-        const FileAttributes attributes = QueryAttributes(path);
-        m_mode = attributes.Mode;
-        if (attributes.ReadOnly) {
-            m_changed = ::chmod(path.c_str(), static_cast<mode_t>(m_mode | S_IWUSR)) == 0;
-        }
-    }
-    ~WritableForWrite() { Restore(); }
-    WritableForWrite(const WritableForWrite&) = delete;
-    WritableForWrite& operator=(const WritableForWrite&) = delete;
-
-    // True when the permissions are as they were before.
-    bool Restore()
-    {
-        if (m_changed) {
-            m_changed = ::chmod(m_path.c_str(), static_cast<mode_t>(m_mode)) != 0;
-        }
-        return !m_changed;
-    }
-
-private:
-    std::string m_path;
-    std::uint32_t m_mode = 0;
-    bool m_changed = false;
-};
 
 // Reads the last 128 bytes of an open file into the buffer and tells whether
 // they hold a tag.
@@ -288,12 +254,9 @@ int Mp3Mng::WriteTag()
     if (!TagPresent) {
         return mp3status::kNoTagInformation;
     }
-    WritableForWrite permissions(FileName);
-    const int result = WriteLastBlock(FileName, TagBuffer);
-    if (!permissions.Restore() && result == mp3status::kOk) {
-        return mp3status::kAttributesNotRestored;
-    }
-    return result;
+    // A read-only file fails to open for writing: its mode is never changed
+    // to get a tag in.
+    return WriteLastBlock(FileName, TagBuffer);
 }
 
 void Mp3Mng::ShowStatus(int code)

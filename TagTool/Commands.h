@@ -10,5 +10,6 @@ namespace varnello::tagtool {
 int RunList(const std::vector<std::string>& args);
 int RunSet(const std::vector<std::string>& args);
 int RunShow(const std::vector<std::string>& args);
+int RunRecover(const std::vector<std::string>& args);
 
 } // namespace varnello::tagtool

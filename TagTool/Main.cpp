@@ -3,6 +3,7 @@
 
 #include "Commands.h"
 #include "Console.h"
+#include "Platform.h"
 
 #include <cstdio>
 #include <exception>
@@ -21,6 +22,11 @@ constexpr const char* kUsage =
     "  list [--json] [DIR]     one row per MP3 file of DIR (default: the working folder)\n"
     "  set [FIELDS] FILE...    write the given fields into every FILE\n"
     "  show [--json] FILE      every detail of a file's ID3v2 and ID3v1 tags\n"
+    "  recover [DIR|FILE]      roll back saves that were interrupted\n"
+    "\n"
+    "A FILE or DIR whose name is not valid UTF-8 can be given as --hex-path HEX,\n"
+    "the hex digits of its bytes (\"fileNameHex\" of 'list --json').\n"
+    "Error lines escape control characters and invalid UTF-8 in names (\\n, \\xFF).\n"
     "\n"
     "Run 'varnello-tag COMMAND --help' for the options of a command.\n"
     "Exit status: 0 success, 1 a file or folder failed, 2 wrong command line.\n";
@@ -46,6 +52,9 @@ int Dispatch(const std::vector<std::string>& args)
     if (command == "show") {
         return RunShow(rest);
     }
+    if (command == "recover") {
+        return RunRecover(rest);
+    }
     return UsageError("", "unknown command '" + command + "'");
 }
 
@@ -54,6 +63,9 @@ int Dispatch(const std::vector<std::string>& args)
 int main(int argc, char** argv)
 {
     using namespace varnello::tagtool;
+    // A file size limit then fails a save with a status instead of killing
+    // the process halfway.
+    varnello::platform::KeepRunningAtFileSizeLimit();
     try {
         const int status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
         // A full disk or a closed pipe must not pass for a complete listing.

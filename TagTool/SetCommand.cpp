@@ -19,13 +19,20 @@ namespace {
 
 constexpr const char* kSetUsage =
     "Usage: varnello-tag set [--title T] [--artist A] [--album L] [--year Y]\n"
-    "                        [--genre G] [--comment C] FILE...\n"
+    "                        [--genre G] [--comment C] [--replace-unreadable] FILE...\n"
     "\n"
     "Writes the given fields into the ID3v2 tag of every FILE, and into its ID3v1\n"
     "tag when it has one (none is created). Fields not given keep each file's own\n"
     "value; all other frames of a tag (pictures, track numbers ...) are kept.\n"
     "An empty value removes the field. The genre is written to ID3v1 as the\n"
-    "number of the genre name or number given.\n"
+    "number of the genre name or number given. Only files whose name ends in\n"
+    ".mp3 are written. Values may not hold control characters (the comment may\n"
+    "hold line breaks). A FILE can also be given as --hex-path HEX, the hex\n"
+    "digits of its name.\n"
+    "\n"
+    "A file whose ID3v2 tag is there but cannot be read is not saved, so nothing\n"
+    "in it is lost. --replace-unreadable replaces such a tag by a new one that\n"
+    "keeps every frame that could be read; the rest of the old tag is dropped.\n"
     "\n"
     "Each file that fails is named on stderr with the reason. Exit status 0 when\n"
     "every file was saved, 1 when any failed, 2 for a wrong command line.\n";
@@ -71,6 +78,9 @@ std::string CheckPath(const std::string& path)
     if (type == std::filesystem::file_type::directory) {
         return path + ": is a folder, not a file";
     }
+    if (!IsMp3FileName(path)) {
+        return path + ": not an MP3 file (the name does not end in .mp3); not saved";
+    }
     return {};
 }
 
@@ -82,7 +92,7 @@ int RunSet(const std::vector<std::string>& args)
     for (const FieldOption& option : kFieldOptions) {
         valueOptions.insert(option.Name);
     }
-    const ParsedArguments parsed = ParseArguments(args, {}, valueOptions);
+    const ParsedArguments parsed = ParseArguments(args, {"replace-unreadable"}, valueOptions);
     if (!parsed.Error.empty()) {
         return UsageError("set", parsed.Error);
     }
@@ -107,6 +117,7 @@ int RunSet(const std::vector<std::string>& args)
 
     const FolderReader reader;
     TagSaver saver;
+    saver.SetReplaceUnreadable(parsed.Has("replace-unreadable"));
     ProgressLine progress("Saving", stderr);
     bool anyFailed = false;
     for (std::size_t i = 0; i < parsed.Operands.size(); ++i) {

@@ -4,6 +4,7 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonWriter.h"
+#include "SaveJournal.h"
 #include "StatusWord.h"
 #include "TagReport.h"
 
@@ -23,6 +24,7 @@ constexpr const char* kShowUsage =
     "fields with the genre number.\n"
     "\n"
     "  --json    print the same as one JSON object\n"
+    "  --hex-path HEX  the FILE given as the hex digits of its name\n"
     "  --help    show this help\n";
 
 std::string HexText(std::uint32_t value, int digits)
@@ -222,6 +224,9 @@ int RunShow(const std::vector<std::string>& args)
                                                                 : ": no such file"));
         return exitcode::kFailure;
     }
+    // A save of the file that was interrupted is rolled back first, so that
+    // what is shown is a whole file.
+    RecoverFile(path);
     const Id3v2Report id3v2 = ReadId3v2Report(path);
     const Id3v1Report id3v1 = ReadId3v1Report(path);
     if (parsed.Has("json")) {

@@ -34,11 +34,29 @@ struct Options
     std::string Folder; // empty: a new folder under the temporary folder
 };
 
-bool ParseOptions(int argc, char** argv, Options& options)
+constexpr const char* kUsage =
+    "Usage: varnello-savebench [--files N] [--audio-kib K] [--rounds R] [--dir EMPTY-FOLDER]\n"
+    "\n"
+    "Writes N files (default 1000) of K KiB audio (default 4096) and saves a changed\n"
+    "title into each, against the bare in-place rewrite and the bare copy with flush\n"
+    "and rename. The files go to a new folder under the temporary folder, removed at\n"
+    "the end, or into EMPTY-FOLDER (missing or empty), where they are kept.\n";
+
+enum class Parsed
+{
+    kRun,
+    kHelp,
+    kWrong
+};
+
+Parsed ParseOptions(int argc, char** argv, Options& options)
 {
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         const bool hasValue = i + 1 < argc;
+        if (arg == "--help" || arg == "-h") {
+            return Parsed::kHelp;
+        }
         if (arg == "--files" && hasValue) {
             options.Files = std::strtoul(argv[++i], nullptr, 10);
         } else if (arg == "--audio-kib" && hasValue) {
@@ -48,12 +66,11 @@ bool ParseOptions(int argc, char** argv, Options& options)
         } else if (arg == "--dir" && hasValue) {
             options.Folder = argv[++i];
         } else {
-            std::fprintf(stderr, "Usage: varnello-savebench [--files N] [--audio-kib K] "
-                                 "[--rounds R] [--dir EMPTY-FOLDER]\n");
-            return false;
+            std::fputs(kUsage, stderr);
+            return Parsed::kWrong;
         }
     }
-    return options.Files > 0;
+    return options.Files > 0 ? Parsed::kRun : Parsed::kWrong;
 }
 
 std::string Title(std::size_t i)
@@ -274,8 +291,14 @@ void Report(const char* what, const Timing& timing, std::size_t files, double ta
 int main(int argc, char** argv)
 {
     Options options;
-    if (!ParseOptions(argc, argv, options)) {
+    switch (ParseOptions(argc, argv, options)) {
+    case Parsed::kHelp:
+        std::fputs(kUsage, stdout);
+        return 0;
+    case Parsed::kWrong:
         return 2;
+    case Parsed::kRun:
+        break;
     }
     const bool ownFolder = options.Folder.empty();
     const std::string folder =
@@ -283,6 +306,14 @@ int main(int argc, char** argv)
             ? (fs::temp_directory_path() / ("varnello-savebench-" + std::to_string(::getpid())))
                   .string()
             : options.Folder;
+    // The files are written over whatever has their names: only a folder
+    // with nothing in it will do.
+    std::error_code error;
+    if (fs::exists(folder, error) &&
+        (!fs::is_directory(folder, error) || !fs::is_empty(folder, error))) {
+        std::fprintf(stderr, "varnello-savebench: %s is not an empty folder\n", folder.c_str());
+        return 1;
+    }
     fs::create_directories(folder);
 
     std::printf("Writing %zu files of %zu KiB audio with padded version 3 tags into %s\n",
@@ -295,7 +326,10 @@ int main(int argc, char** argv)
     Report("save that moves the audio", moves, samples.size(), 1.3);
 
     if (ownFolder) {
-        fs::remove_all(folder);
+        for (const Sample& sample : samples) {
+            fs::remove(sample.Path);
+        }
+        fs::remove(folder, error); // only when nothing else was put there
     }
     return 0;
 }

@@ -1,49 +1,57 @@
 #include "FileStream.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <utility>
 
 namespace varnello {
 
 namespace {
 
-std::string ErrnoText(const char* what, const std::string& path = {})
+std::string ErrorText(const char* what, const std::error_code& error, const std::string& path = {})
 {
     std::string text = what;
     if (!path.empty()) {
         text += " '" + path + "'";
     }
-    text += ": ";
-    text += std::strerror(errno);
-    return text;
+    return text + ": " + error.message();
 }
 
-FileAttributes AttributesOf(const struct stat& info)
+FileAttributes AttributesOf(const platform::FileInfo& info)
 {
     FileAttributes attributes;
-    if (!S_ISREG(info.st_mode)) {
+    if (!info.Regular) {
         return attributes;
     }
     attributes.Exists = true;
-    attributes.ReadOnly = (info.st_mode & S_IWUSR) == 0;
-    attributes.Size = static_cast<std::uint64_t>(info.st_size);
-    attributes.Mode = static_cast<std::uint32_t>(info.st_mode & 07777);
-    attributes.Links = static_cast<std::uint64_t>(info.st_nlink);
+    attributes.ReadOnly = info.ReadOnly();
+    attributes.Size = info.Size;
+    attributes.Mode = info.Mode;
+    attributes.Links = info.Links;
     return attributes;
 }
 
 } // namespace
 
+StatusWord StatusOfCurrentException()
+{
+    try {
+        throw;
+    } catch (const EFileOpenError&) {
+        return status::kCannotOpen;
+    } catch (const EReadError&) {
+        return status::kReadError;
+    } catch (const EWriteError&) {
+        return status::kWriteError;
+    } catch (const EInOutError&) {
+        return status::kIoError;
+    } catch (const EFileChanged&) {
+        return status::kChanged;
+    }
+}
+
 FileAttributes QueryAttributes(const std::string& path)
 {
-    struct stat info
-    {
-    };
-    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+    platform::FileInfo info;
+    if (platform::QueryPath(path, platform::Follow::Links, info)) {
         return {};
     }
     return AttributesOf(info);
@@ -51,79 +59,31 @@ FileAttributes QueryAttributes(const std::string& path)
 
 FileStream::FileStream(const std::string& path, Access access)
 {
-    const int flags = (access == Access::Read ? O_RDONLY : O_RDWR) | O_CLOEXEC;
-    do {
-        m_fd = ::open(path.c_str(), flags);
-    } while (m_fd < 0 && errno == EINTR);
-    if (m_fd < 0) {
-        throw EFileOpenError(ErrnoText("cannot open", path));
+    const auto mode = access == Access::Read ? platform::Access::Read : platform::Access::ReadWrite;
+    if (const std::error_code error = platform::Open(path, mode, m_handle)) {
+        throw EFileOpenError(ErrorText("cannot open", error, path));
     }
 }
 
 FileStream FileStream::OpenRegularForReading(const std::string& path, FileAttributes& attributes)
 {
-    int fd = -1;
-    do {
-        // Non-blocking, so that opening a FIFO does not wait for a writer; it
-        // changes nothing for a regular file.
-        fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        throw EFileOpenError(ErrnoText("cannot open", path));
+    platform::Handle handle;
+    // Opening a FIFO does not wait for a writer.
+    if (const std::error_code error = platform::Open(path, platform::Access::Read, handle)) {
+        throw EFileOpenError(ErrorText("cannot open", error, path));
     }
-    FileStream file(fd);
-    struct stat info
-    {
-    };
-    if (::fstat(fd, &info) != 0) {
-        throw EFileOpenError(ErrnoText("cannot query", path));
+    platform::FileInfo info;
+    if (const std::error_code error = platform::Query(handle, info)) {
+        throw EFileOpenError(ErrorText("cannot query", error, path));
     }
     attributes = AttributesOf(info);
     if (!attributes.Exists) {
         throw EFileOpenError("not a regular file '" + path + "'");
     }
+    FileStream file(std::move(handle));
     file.m_sizeKnown = true;
     file.m_knownSize = attributes.Size;
     return file;
-}
-
-FileStream FileStream::CreateNew(const std::string& path, std::uint32_t mode)
-{
-    int fd = -1;
-    do {
-        fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(mode));
-    } while (fd < 0 && errno == EINTR);
-    if (fd < 0) {
-        throw EFileOpenError(ErrnoText("cannot create", path));
-    }
-    return FileStream(fd);
-}
-
-FileStream::~FileStream()
-{
-    if (m_fd >= 0) {
-        ::close(m_fd);
-    }
-}
-
-FileStream::FileStream(FileStream&& other) noexcept
-    : m_fd(std::exchange(other.m_fd, -1)), m_position(other.m_position),
-      m_sizeKnown(other.m_sizeKnown), m_knownSize(other.m_knownSize)
-{
-}
-
-FileStream& FileStream::operator=(FileStream&& other) noexcept
-{
-    if (this != &other) {
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        m_fd = std::exchange(other.m_fd, -1);
-        m_position = other.m_position;
-        m_sizeKnown = other.m_sizeKnown;
-        m_knownSize = other.m_knownSize;
-    }
-    return *this;
 }
 
 std::uint64_t FileStream::Size() const
@@ -131,34 +91,22 @@ std::uint64_t FileStream::Size() const
     if (m_sizeKnown) {
         return m_knownSize;
     }
-    struct stat info
-    {
-    };
-    if (::fstat(m_fd, &info) != 0) {
-        throw EInOutError(ErrnoText("cannot query file size"));
+    platform::FileInfo info;
+    if (const std::error_code error = platform::Query(m_handle, info)) {
+        throw EInOutError(ErrorText("cannot query file size", error));
     }
-    return static_cast<std::uint64_t>(info.st_size);
+    return info.Size;
 }
 
 std::size_t FileStream::Read(std::span<std::uint8_t> buffer)
 {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t got = ::pread(m_fd, buffer.data() + done, buffer.size() - done,
-                                    static_cast<off_t>(m_position));
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw EReadError(ErrnoText("read failed"));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-        m_position += static_cast<std::uint64_t>(got);
+    std::size_t got = 0;
+    const std::error_code error = platform::ReadAt(m_handle, m_position, buffer, got);
+    m_position += got;
+    if (error) {
+        throw EReadError(ErrorText("read failed", error));
     }
-    return done;
+    return got;
 }
 
 void FileStream::ReadExact(std::span<std::uint8_t> buffer)
@@ -170,45 +118,30 @@ void FileStream::ReadExact(std::span<std::uint8_t> buffer)
 
 void FileStream::Write(std::span<const std::uint8_t> buffer)
 {
-    std::size_t done = 0;
-    while (done < buffer.size()) {
-        const ssize_t put = ::pwrite(m_fd, buffer.data() + done, buffer.size() - done,
-                                     static_cast<off_t>(m_position));
-        if (put < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw EWriteError(ErrnoText("write failed"));
-        }
-        if (put == 0) {
-            throw EWriteError("write made no progress");
-        }
-        done += static_cast<std::size_t>(put);
-        m_position += static_cast<std::uint64_t>(put);
+    if (const std::error_code error = platform::WriteAt(m_handle, m_position, buffer)) {
+        throw EWriteError(ErrorText("write failed", error));
     }
+    m_position += buffer.size();
 }
 
 void FileStream::Truncate(std::uint64_t size)
 {
-    if (::ftruncate(m_fd, static_cast<off_t>(size)) != 0) {
-        throw EInOutError(ErrnoText("cannot set the end of the file"));
+    if (const std::error_code error = platform::SetSize(m_handle, size)) {
+        throw EInOutError(ErrorText("cannot set the end of the file", error));
     }
 }
 
 void FileStream::Sync()
 {
-    if (::fsync(m_fd) != 0) {
-        throw EWriteError(ErrnoText("cannot flush the file"));
+    if (const std::error_code error = platform::Sync(m_handle)) {
+        throw EWriteError(ErrorText("cannot flush the file", error));
     }
 }
 
 void FileStream::Close()
 {
-    if (m_fd >= 0) {
-        const int fd = std::exchange(m_fd, -1);
-        if (::close(fd) != 0 && errno != EINTR) {
-            throw EWriteError(ErrnoText("cannot close the file"));
-        }
+    if (const std::error_code error = m_handle.Close()) {
+        throw EWriteError(ErrorText("cannot close the file", error));
     }
 }
 

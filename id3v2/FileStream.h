@@ -3,6 +3,9 @@
 // the exceptions below, which LoadFromFile and SaveToFile turn into status
 // words; none of them leaves the engine.
 
+#include "Platform.h"
+#include "StatusWord.h"
+
 #include <cstdint>
 #include <span>
 #include <stdexcept>
@@ -30,6 +33,16 @@ class EInOutError : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
+// Something other than the save changed the file while it was being saved.
+class EFileChanged : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// The status word of the engine exception being handled; called inside a
+// catch block, it rethrows anything that is not one of the above.
+StatusWord StatusOfCurrentException();
 
 // What the file system says about a path before it is opened.
 struct FileAttributes
@@ -53,14 +66,9 @@ public:
 
     FileStream() = default;
     FileStream(const std::string& path, Access access); // throws EFileOpenError
-    ~FileStream();
-    FileStream(FileStream&& other) noexcept;
-    FileStream& operator=(FileStream&& other) noexcept;
-    FileStream(const FileStream&) = delete;
-    FileStream& operator=(const FileStream&) = delete;
+    // Takes over a file opened through the platform layer.
+    explicit FileStream(platform::Handle handle) : m_handle(std::move(handle)) {}
 
-    // Creates a new file that must not exist yet (O_EXCL), for writing.
-    static FileStream CreateNew(const std::string& path, std::uint32_t mode);
     // Opens a regular file for reading and returns its attributes, taken from
     // the open file, so that one open serves every read of a listing. A FIFO
     // or device named like a file is refused without waiting on it. Throws
@@ -68,8 +76,8 @@ public:
     // be opened. Size() then gives the size at opening without asking again.
     static FileStream OpenRegularForReading(const std::string& path, FileAttributes& attributes);
 
-    bool IsOpen() const { return m_fd >= 0; }
-    int Handle() const { return m_fd; }
+    bool IsOpen() const { return m_handle.IsOpen(); }
+    const platform::Handle& Handle() const { return m_handle; }
     std::uint64_t Size() const;
     std::uint64_t Position() const { return m_position; }
     void Seek(std::uint64_t position) { m_position = position; }
@@ -86,8 +94,7 @@ public:
     void Close();                      // throws EWriteError when close reports a failure
 
 private:
-    explicit FileStream(int fd) : m_fd(fd) {}
-    int m_fd = -1;
+    platform::Handle m_handle;
     std::uint64_t m_position = 0;
     // A stream from OpenRegularForReading only reads, so the size found when
     // it was opened is its size; others ask the file each time.

@@ -199,8 +199,9 @@ bool Matches(const CommentHead& head, std::string_view description, std::string_
            (CharacterCount(language) != kLanguageSize || head.Language == language);
 }
 
-// Walks the comment frames to the first one that matches the filters. Returns
-// its index in `match` (0 when none matches) and the result that ended the walk.
+// Walks the comment frames to the first one that matches the filters, passing
+// over those that cannot be decoded. Returns its index in `match` (0 when none
+// matches) and kOk, or kNotFound.
 std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
                          std::string_view language, std::uint32_t& match, CommentHead& head)
 {
@@ -212,7 +213,7 @@ std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
         }
         const bool compressed = frames.StoredCompression(i);
         if (compressed && inflated >= kCommentWalkInflation) {
-            return textresult::kUnreadable;
+            continue; // read no further compressed comments
         }
         head = CommentHead{};
         const std::uint8_t result = ReadCommentHead(frames, i, head);
@@ -220,7 +221,9 @@ std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
             inflated += frames.DataSize(i);
         }
         if (result != textresult::kOk) {
-            return result;
+            // A comment that cannot be decoded matches no filter that can be
+            // given; it is kept as it is, and the walk goes on.
+            continue;
         }
         if (Matches(head, description, language)) {
             match = i;

@@ -1,13 +1,66 @@
 #include "SaveIo.h"
 
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <random>
-#include <unistd.h>
+#include <vector>
 
 namespace varnello {
+
+namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".varnello-";
+constexpr std::string_view kTemporarySuffix = ".tmp";
+
+std::string ErrorText(const char* what, const std::error_code& error)
+{
+    return std::string(what) + ": " + error.message();
+}
+
+} // namespace
+
+std::string TemporaryName()
+{
+    char digits[17];
+    std::snprintf(digits, sizeof digits, "%016llx",
+                  static_cast<unsigned long long>(platform::RandomNumber()));
+    return std::string(kTemporaryPrefix) + digits + std::string(kTemporarySuffix);
+}
+
+bool IsTemporaryName(const std::string& name)
+{
+    return name.size() == kTemporaryPrefix.size() + 16 + kTemporarySuffix.size() &&
+           name.starts_with(kTemporaryPrefix) && name.ends_with(kTemporarySuffix);
+}
+
+int RemoveLeftoverTemporaries(const std::string& folder)
+{
+    // A temporary file younger than this may belong to a save that has just
+    // created it and not yet locked it.
+    constexpr std::int64_t kLeftoverAfterNanoseconds = 60'000'000'000;
+    std::vector<platform::FolderEntry> entries;
+    platform::Handle handle;
+    if (platform::ListFolder(folder, entries) || platform::OpenFolder(folder, handle)) {
+        return 0;
+    }
+    int removed = 0;
+    for (const platform::FolderEntry& entry : entries) {
+        if (!IsTemporaryName(entry.Name)) {
+            continue;
+        }
+        platform::Handle file;
+        platform::FileInfo info;
+        if (platform::OpenAt(handle, entry.Name, platform::Access::ReadWrite,
+                             platform::Follow::NoLinks, file) ||
+            platform::Query(file, info) || !info.Regular ||
+            platform::NowNanoseconds() - info.ModifiedNanoseconds < kLeftoverAfterNanoseconds ||
+            platform::LockExclusive(file, std::chrono::milliseconds(0))) {
+            continue;
+        }
+        if (!platform::RemoveAt(handle, entry.Name)) {
+            ++removed;
+        }
+    }
+    return removed;
+}
 
 void SaveIo::Before(SaveOperation operation) const
 {
@@ -37,15 +90,12 @@ void SaveIo::Extend(FileStream& file, std::uint64_t oldSize, std::uint64_t newSi
         return;
     }
     Before(SaveOperation::Extend);
-    const int error = ::posix_fallocate(file.Handle(), static_cast<off_t>(oldSize),
-                                        static_cast<off_t>(newSize - oldSize));
-    if (error != 0) {
+    if (const std::error_code error =
+            platform::Reserve(file.Handle(), oldSize, newSize - oldSize)) {
         // Whatever got allocated goes again; the bytes below oldSize were
         // never touched.
-        if (::ftruncate(file.Handle(), static_cast<off_t>(oldSize)) != 0) {
-            // Nothing more can be done; the original bytes are still intact.
-        }
-        throw EWriteError(std::string("cannot make room in the file: ") + std::strerror(error));
+        static_cast<void>(platform::SetSize(file.Handle(), oldSize));
+        throw EWriteError(ErrorText("cannot make room in the file", error));
     }
 }
 
@@ -67,46 +117,121 @@ void SaveIo::Close(FileStream& file) const
     file.Close();
 }
 
-FileStream SaveIo::CreateTemporary(const std::string& folder, std::string& path) const
+void SaveIo::Copy(FileStream& from, std::uint64_t source, FileStream& to, std::uint64_t target,
+                  std::uint64_t count, std::span<std::uint8_t> buffer) const
+{
+    if (count == 0) {
+        return;
+    }
+    Before(SaveOperation::Write);
+    std::uint64_t copied = 0;
+    if (const std::error_code error =
+            platform::CopyRange(from.Handle(), source, to.Handle(), target, count, copied)) {
+        throw EWriteError(ErrorText("cannot copy the audio", error));
+    }
+    source += copied;
+    target += copied;
+    count -= copied;
+    while (count > 0) {
+        const std::span<std::uint8_t> piece =
+            buffer.first(static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size())));
+        Read(from, source, piece);
+        Write(to, target, piece);
+        source += piece.size();
+        target += piece.size();
+        count -= piece.size();
+    }
+}
+
+FileStream SaveIo::CreateTemporary(const platform::Handle& folder, std::string& name) const
 {
     Before(SaveOperation::CreateTemporary);
-    std::random_device random;
-    for (int attempt = 0;; ++attempt) {
-        char name[32];
-        std::snprintf(name, sizeof name, ".varnello-%08x.tmp", static_cast<unsigned>(random()));
-        path = folder + "/" + name;
-        try {
-            return FileStream::CreateNew(path, 0600);
-        } catch (const EFileOpenError&) {
-            // A name taken by chance is tried again; anything else repeats
-            // the same failure and ends the attempts.
-            if (attempt == 3) {
-                path.clear();
-                throw;
-            }
+    name.clear();
+    platform::Handle handle;
+    if (!platform::CreateUnnamedIn(folder, handle)) {
+        return FileStream(std::move(handle));
+    }
+    // A named file: a name taken by chance is tried again; anything else
+    // repeats the same failure.
+    std::error_code error;
+    for (int attempt = 0; attempt < 4; ++attempt) {
+        name = TemporaryName();
+        error = platform::CreateExclusiveAt(folder, name, handle);
+        if (!error) {
+            // Locked while it is in use, so that a clean-up of leftovers by
+            // another process passes it over.
+            static_cast<void>(platform::LockExclusive(handle, std::chrono::milliseconds(0)));
+            return FileStream(std::move(handle));
+        }
+        if (error != std::errc::file_exists) {
+            break;
         }
     }
+    name.clear();
+    throw EFileOpenError(ErrorText("cannot create a temporary file", error));
 }
 
-bool SaveIo::Rename(const std::string& from, const std::string& to) const
+void SaveIo::Link(const FileStream& temporary, const platform::Handle& folder,
+                  const std::string& name) const
 {
     Before(SaveOperation::Rename);
-    if (std::rename(from.c_str(), to.c_str()) == 0) {
-        return true;
+    if (const std::error_code error = platform::LinkAt(temporary.Handle(), folder, name)) {
+        throw EWriteError(ErrorText("cannot name the new file", error));
     }
-    if (errno == EPERM || errno == EACCES) {
-        return false;
-    }
-    throw EWriteError(std::string("cannot replace the file: ") + std::strerror(errno));
 }
 
-void SaveIo::SyncFolder(const std::string& folder)
+bool SaveIo::CopyIdentity(const FileStream& from, const platform::FileInfo& info,
+                          const FileStream& to) const
 {
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        static_cast<void>(::fsync(fd));
-        ::close(fd);
+    Before(SaveOperation::Identity);
+    platform::FileInfo made;
+    if (platform::Query(to.Handle(), made)) {
+        return false;
     }
+    if ((made.Owner != info.Owner || made.Group != info.Group) &&
+        platform::SetOwner(to.Handle(), info.Owner, info.Group)) {
+        return false;
+    }
+    if (platform::SetMode(to.Handle(), info.Mode)) {
+        return false;
+    }
+    std::vector<std::string> names;
+    if (platform::ListAttributes(from.Handle(), names)) {
+        return false;
+    }
+    std::vector<std::uint8_t> value;
+    for (const std::string& attribute : names) {
+        if (platform::GetAttribute(from.Handle(), attribute, value) ||
+            platform::SetAttribute(to.Handle(), attribute, value)) {
+            return false;
+        }
+    }
+    // Setting an ACL may change the mode's group bits, and a change of owner
+    // may clear setuid: the mode as it was, once more, and checked.
+    if (platform::SetMode(to.Handle(), info.Mode) || platform::Query(to.Handle(), made)) {
+        return false;
+    }
+    return made.Mode == info.Mode && made.Owner == info.Owner && made.Group == info.Group;
+}
+
+bool SaveIo::Rename(const platform::Handle& folder, const std::string& from,
+                    const std::string& to) const
+{
+    Before(SaveOperation::Rename);
+    const std::error_code error = platform::RenameAt(folder, from, to);
+    if (!error) {
+        return true;
+    }
+    if (error == std::errc::operation_not_permitted || error == std::errc::permission_denied) {
+        return false;
+    }
+    throw EWriteError(ErrorText("cannot replace the file", error));
+}
+
+void SaveIo::SyncFolder(const platform::Handle& folder) const
+{
+    Before(SaveOperation::Sync);
+    static_cast<void>(platform::Sync(folder));
 }
 
 } // namespace varnello

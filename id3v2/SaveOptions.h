@@ -16,7 +16,9 @@ enum class SaveOperation
     Sync,            // flushing a file to disk
     Close,           // closing the temporary file (where late write errors show)
     CreateTemporary, // making the temporary file beside the original
-    Rename,          // putting the temporary file in the original's place
+    Rename,          // naming the temporary file, or putting it in the original's place
+    Identity,        // giving the new file the original's owner, mode and attributes
+    Journal,         // a step of writing the rollback journal of an in-place change
 };
 
 struct SaveOptions

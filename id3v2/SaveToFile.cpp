@@ -1,9 +1,8 @@
 #include "SaveToFile.h"
 
 #include "FileStream.h"
+#include "SaveJournal.h"
 #include "TagWriter.h"
-
-#include <sys/stat.h>
 
 namespace varnello {
 
@@ -11,28 +10,38 @@ namespace {
 
 constexpr const char* kSameFile = "=";
 
-bool IsRegularFile(const FileStream& file)
-{
-    struct stat info
-    {
-    };
-    return ::fstat(file.Handle(), &info) == 0 && S_ISREG(info.st_mode);
-}
-
-StatusWord WriteInto(Tid3v2tag& tag, const std::string& path, std::uint8_t majorVersion,
-                     std::uint8_t revision, std::uint64_t offset, const SaveOptions& options)
-{
-    FileStream file(path, FileStream::Access::ReadWrite);
-    if (!IsRegularFile(file)) {
-        return status::kCannotOpen; // replaced by something else since it was checked
-    }
-    TagWriter writer(tag, file, path, offset, options);
-    const StatusWord result = writer.WriteTag(majorVersion, revision);
-    file.Close();
-    return result;
-}
-
 } // namespace
+
+StatusWord SaveTagToTarget(Tid3v2tag& tag, SaveTarget& target, std::uint8_t majorVersion,
+                           std::uint8_t revision, std::uint64_t offset, const SaveOptions& options,
+                           const std::optional<std::array<std::uint8_t, 128>>& tail)
+{
+    if (!status::IsSuccess(tag.LoadStatus)) {
+        return status::kBadTag;
+    }
+    try {
+        TagWriter writer(tag, target, offset, options, tail);
+        const StatusWord result = writer.WriteTag(majorVersion, revision);
+        if (status::IsSuccess(result)) {
+            tag.FileName = target.Path();
+        }
+        return result;
+    } catch (const std::runtime_error&) {
+        return StatusOfCurrentException();
+    }
+}
+
+StatusWord LoadTagFromTarget(Tid3v2tag& tag, SaveTarget& target, std::uint64_t offset)
+{
+    FileAttributes attributes;
+    attributes.Exists = true;
+    attributes.ReadOnly = target.Info().ReadOnly();
+    attributes.Size = target.Info().Size;
+    attributes.Mode = target.Info().Mode;
+    attributes.Links = target.Info().Links;
+    return tag.LoadFromOpenFile(target.File(), attributes, target.Path(),
+                                static_cast<std::int64_t>(offset));
+}
 
 StatusWord SaveTagToFile(Tid3v2tag& tag, const std::string& fileName, std::uint8_t majorVersion,
                          std::uint8_t revision, std::int64_t offset, const SaveOptions& options)
@@ -48,28 +57,35 @@ StatusWord SaveTagToFile(Tid3v2tag& tag, const std::string& fileName, std::uint8
     if (!status::IsSuccess(tag.LoadStatus)) {
         return status::kBadTag;
     }
-    const FileAttributes attributes = QueryAttributes(path);
-    if (!attributes.Exists) {
-        return status::kCannotOpen;
+    SaveTarget target;
+    if (const StatusWord opened = target.Open(path); !status::IsSuccess(opened)) {
+        return opened;
     }
-    if (attributes.ReadOnly) {
-        return status::kReadOnly;
-    }
+    RecoverLockedFile(target);
+    return SaveTagToTarget(tag, target, majorVersion, revision, position, options);
+}
+
+StatusWord RemoveTagFromTarget(SaveTarget& target, std::uint64_t offset, const SaveOptions& options,
+                               const std::optional<std::array<std::uint8_t, 128>>& tail)
+{
     try {
-        const StatusWord result = WriteInto(tag, path, majorVersion, revision, position, options);
-        if (status::IsSuccess(result)) {
-            tag.FileName = path;
-        }
-        return result;
-    } catch (const EFileOpenError&) {
-        return status::kCannotOpen;
-    } catch (const EReadError&) {
-        return status::kReadError;
-    } catch (const EWriteError&) {
-        return status::kWriteError;
-    } catch (const EInOutError&) {
-        return status::kIoError;
+        Tid3v2tag scratch; // receives the progress figures and the outcome
+        TagWriter writer(scratch, target, offset, options, tail);
+        return writer.RemoveTag();
+    } catch (const std::runtime_error&) {
+        return StatusOfCurrentException();
     }
+}
+
+StatusWord RemoveTagFromFile(const std::string& path, std::uint64_t offset,
+                             const SaveOptions& options)
+{
+    SaveTarget target;
+    if (const StatusWord opened = target.Open(path); !status::IsSuccess(opened)) {
+        return opened;
+    }
+    RecoverLockedFile(target);
+    return RemoveTagFromTarget(target, offset, options, std::nullopt);
 }
 
 StatusWord Tid3v2tag::SaveToFile(const std::string& fileName, std::uint8_t majorVersion,

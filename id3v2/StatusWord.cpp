@@ -17,8 +17,12 @@ std::string StatusMessage(unsigned code)
         return "Couldn't write to file";
     case 5:
         return "Unspecified I/O Error";
+    case 6:
+        return "Another save of this file is still running; not saved";
     case 8:
         return "Specified tag location past EOF";
+    case 9:
+        return "The file was changed by another program during the save; not saved";
     case 17:
         return "ID3v2 MAJOR version not supported";
     case 18:
@@ -38,7 +42,8 @@ std::string StatusMessage(unsigned code)
     case 38:
         return "A field could not be written into the tag; not saved";
     case 39:
-        return "A value holds control characters that a tag cannot keep; not saved";
+        return "A value holds control characters or invalid UTF-8, which a tag cannot keep; not "
+               "saved";
     case 40:
         return "Not an MP3 file (the name does not end in .mp3); not saved";
     case 64:

@@ -18,6 +18,10 @@ inline constexpr StatusWord kReadOnly = 0x0200;
 inline constexpr StatusWord kReadError = 0x0300;
 inline constexpr StatusWord kWriteError = 0x0400;
 inline constexpr StatusWord kIoError = 0x0500;
+// Another save of the same file held it for longer than a save waits.
+inline constexpr StatusWord kBusy = 0x0600;
+// Something other than a save changed the file while it was being saved.
+inline constexpr StatusWord kChanged = 0x0900;
 inline constexpr StatusWord kPastEof = 0x0800;
 inline constexpr StatusWord kNoTag = 0x1000;
 inline constexpr StatusWord kMajorVersion = 0x1100;

@@ -5,7 +5,6 @@
 #include "ZlibCodec.h"
 
 #include <array>
-#include <cstring>
 #include <new>
 #include <stdexcept>
 
@@ -70,9 +69,7 @@ bool TFrameIndex::DeleteFrame(std::uint32_t i)
 
 void TFrameIndex::ClearFrames()
 {
-    while (!m_records.empty()) {
-        m_records.pop_back();
-    }
+    m_records.clear();
     m_records.shrink_to_fit();
 }
 
@@ -329,27 +326,9 @@ std::uint32_t TFrameIndex::DataSize(std::uint32_t i) const
 
 std::uint32_t TFrameIndex::Find(std::string_view id) const
 {
-    // IDs are four bytes: compared as one word rather than through a
-    // library call for each record.
-    constexpr std::size_t kIdSize = 4;
-    if (id.size() != kIdSize) {
-        for (std::size_t n = 0; n < m_records.size(); ++n) {
-            if (m_records[n].ID == id) {
-                return static_cast<std::uint32_t>(n + 1);
-            }
-        }
-        return 0;
-    }
-    std::uint32_t wanted = 0;
-    std::memcpy(&wanted, id.data(), kIdSize);
     for (std::size_t n = 0; n < m_records.size(); ++n) {
-        const std::string& candidate = m_records[n].ID;
-        std::uint32_t word = 0;
-        if (candidate.size() == kIdSize) {
-            std::memcpy(&word, candidate.data(), kIdSize);
-            if (word == wanted) {
-                return static_cast<std::uint32_t>(n + 1);
-            }
+        if (m_records[n].ID == id) {
+            return static_cast<std::uint32_t>(n + 1);
         }
     }
     return 0;

@@ -1,9 +1,8 @@
 #include "TagPlacer.h"
 
-#include <cstdlib>
+#include "SaveJournal.h"
+
 #include <memory>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace varnello {
 
@@ -13,58 +12,44 @@ namespace {
 constexpr std::size_t kMoveChunk = 16384;
 // A temporary file is filled in larger pieces.
 constexpr std::size_t kCopyChunk = 1 << 20;
+// A tag up to this size that fits the old one's place is written with one
+// write call, which a killed process cannot tear; a larger one is journaled.
+constexpr std::uint64_t kLargestSingleWrite = 16 << 20;
+constexpr std::uint64_t kId3v1Size = 128;
 
-// Removes the temporary file unless it has become the new original.
-class TemporaryFile
+// Removes a named temporary file unless it has become the new original.
+class NamedTemporary
 {
 public:
-    explicit TemporaryFile(std::string path) : m_path(std::move(path)) {}
-    ~TemporaryFile()
+    explicit NamedTemporary(const platform::Handle& folder) : m_folder(folder) {}
+    ~NamedTemporary()
     {
-        if (!m_path.empty()) {
-            ::unlink(m_path.c_str());
+        if (!m_name.empty()) {
+            static_cast<void>(platform::RemoveAt(m_folder, m_name));
         }
     }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-    const std::string& Path() const { return m_path; }
-    void Keep() { m_path.clear(); }
+    NamedTemporary(const NamedTemporary&) = delete;
+    NamedTemporary& operator=(const NamedTemporary&) = delete;
+    void Set(std::string name) { m_name = std::move(name); }
+    const std::string& Name() const { return m_name; }
+    void Keep() { m_name.clear(); }
 
 private:
-    std::string m_path;
+    const platform::Handle& m_folder;
+    std::string m_name;
 };
 
-// The path a rename must replace: a symbolic link is followed, so that the
-// link stays and the file it points to gets the new content.
-std::optional<std::string> RenameTarget(const std::string& path)
-{
-    struct stat info
-    {
-    };
-    if (::lstat(path.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    if (!S_ISLNK(info.st_mode)) {
-        return path;
-    }
-    const std::unique_ptr<char, decltype(&std::free)> real(::realpath(path.c_str(), nullptr),
-                                                           &std::free);
-    if (!real) {
-        return std::nullopt;
-    }
-    return std::string(real.get());
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 } // namespace
+
+void RequireUnchanged(const SaveTarget& target)
+{
+    if (!target.StillNamed()) {
+        throw EFileChanged("the file's name now belongs to another file");
+    }
+    if (!target.Unchanged()) {
+        throw EFileChanged("the file was changed by another program");
+    }
+}
 
 TagPlacer::TagPlacer(const TagPlan& plan, const SaveIo& io, SaveProgress& progress,
                      TagEmitter emitTag)
@@ -72,12 +57,13 @@ TagPlacer::TagPlacer(const TagPlan& plan, const SaveIo& io, SaveProgress& progre
 {
 }
 
-void TagPlacer::Place(FileStream& file, const std::string& path)
+void TagPlacer::Place(SaveTarget& target)
 {
+    RequireUnchanged(target);
     if (m_plan.NewSize == m_plan.OldSize) {
-        InPlace(file);
-    } else if (!ThroughTemporary(file, path)) {
-        MoveInPlace(file);
+        WriteInPlace(target);
+    } else if (!ThroughTemporary(target)) {
+        MoveWithJournal(target);
     }
 }
 
@@ -88,105 +74,180 @@ void TagPlacer::StartWork(std::uint64_t moving)
     m_progress.StartWork(m_plan.NewSize + crcWork + moving, crcWork);
 }
 
-void TagPlacer::WriteTag(FileStream& file, std::uint64_t position)
+void TagPlacer::WriteTag(FileStream& file, std::uint64_t position, std::size_t cacheSize)
 {
     m_progress.Phase("Writing new tag");
-    WriteCache cache(m_io, m_progress);
+    WriteCache cache(m_io, m_progress, cacheSize);
     cache.Start(file, position);
     m_emitTag(cache);
     cache.Flush();
 }
 
-void TagPlacer::InPlace(FileStream& file)
+void TagPlacer::WriteTail(FileStream& file, std::uint64_t fileSize)
 {
-    StartWork(0);
-    WriteTag(file, m_plan.Offset);
+    if (m_plan.Tail) {
+        m_io.Write(file, fileSize - kId3v1Size, *m_plan.Tail);
+    }
 }
 
-bool TagPlacer::ThroughTemporary(FileStream& file, const std::string& path)
+void TagPlacer::WriteInPlace(SaveTarget& target)
 {
-    struct stat info
-    {
-    };
-    if (::fstat(file.Handle(), &info) != 0) {
-        throw EInOutError("cannot query the file");
+    StartWork(0);
+    FileStream& file = target.File();
+    if (!m_plan.Tail && m_plan.NewSize <= kLargestSingleWrite) {
+        WriteTag(file, m_plan.Offset, static_cast<std::size_t>(m_plan.NewSize));
+        return;
     }
-    const std::optional<std::string> target = RenameTarget(path);
-    if (info.st_nlink > 1 || !target) {
+    std::vector<JournalRegion> regions{{m_plan.Offset, m_plan.NewSize}};
+    if (m_plan.Tail) {
+        regions.push_back({m_plan.FileSize - kId3v1Size, kId3v1Size});
+    }
+    SaveJournal journal(target, m_io);
+    // A small journal is held in memory for its CRC and written in one go;
+    // a tag too large for one write call is journaled like a move.
+    journal.Write(regions, m_plan.FileSize,
+                  m_plan.NewSize <= kLargestSingleWrite
+                      ? SaveJournal::Durability::AgainstKills
+                      : SaveJournal::Durability::AgainstPowerLoss);
+    try {
+        WriteTag(file, m_plan.Offset, WriteCache::kSize);
+        WriteTail(file, m_plan.FileSize);
+    } catch (...) {
+        try {
+            journal.RollBack();
+        } catch (...) {
+            // The journal stays for the next recovery.
+        }
+        throw;
+    }
+    journal.Remove();
+}
+
+bool TagPlacer::ThroughTemporary(SaveTarget& target)
+{
+    const platform::FileInfo& info = target.Info();
+    // A rename would cut the file off from its other names.
+    if (info.Links > 1) {
         return false;
     }
-    const std::string folder = FolderOf(*target);
-    std::string temporaryPath;
+    std::string name;
     FileStream temporary;
     try {
-        temporary = m_io.CreateTemporary(folder, temporaryPath);
+        temporary = m_io.CreateTemporary(target.Folder(), name);
     } catch (const EFileOpenError&) {
-        return false;
+        return false; // a folder the user cannot write
     }
-    TemporaryFile guard(temporaryPath);
-    if (::fchmod(temporary.Handle(), info.st_mode & 07777) != 0) {
-        return false;
-    }
-    // Keeping the owner needs privileges that a save usually lacks; the
-    // permission bits above are what matters to the user.
-    static_cast<void>(::fchown(temporary.Handle(), info.st_uid, info.st_gid));
+    NamedTemporary guard(target.Folder());
+    guard.Set(name);
 
-    WriteTemporary(file, temporary);
+    WriteTemporary(target.File(), temporary);
+    // After the content, so that writing cannot clear setuid and setgid.
+    if (!m_io.CopyIdentity(target.File(), info, temporary)) {
+        return false;
+    }
     m_io.Sync(temporary);
+    if (guard.Name().empty()) {
+        const std::string given = TemporaryName();
+        m_io.Link(temporary, target.Folder(), given);
+        guard.Set(given);
+    }
     m_io.Close(temporary);
-    if (!m_io.Rename(guard.Path(), *target)) {
-        return false; // the file may be written but not replaced
+    RequireUnchanged(target);
+    if (!m_io.Rename(target.Folder(), guard.Name(), target.Name())) {
+        return false; // a sticky folder: the file stays as it was
     }
     guard.Keep();
-    SaveIo::SyncFolder(folder);
+    // The file is replaced now: a folder that cannot be flushed is no
+    // failure of the save any more.
+    static_cast<void>(platform::Sync(target.Folder()));
     return true;
 }
 
 void TagPlacer::WriteTemporary(FileStream& file, FileStream& temporary)
 {
-    const std::uint64_t audio = m_plan.AudioSize();
-    StartWork(m_plan.Offset + audio);
+    StartWork(m_plan.Offset + m_plan.AudioSize());
     // Every byte of the buffer is read into before it is written out, so it
     // need not be cleared first.
     const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kCopyChunk);
     const std::span<std::uint8_t> chunk(buffer.get(), kCopyChunk);
-    Copy(file, 0, temporary, 0, m_plan.Offset, chunk);
-    WriteTag(temporary, m_plan.Offset);
+    m_io.Copy(file, 0, temporary, 0, m_plan.Offset, chunk);
+    m_progress.Work(m_plan.Offset);
+    WriteTag(temporary, m_plan.Offset, WriteCache::kSize);
     m_progress.Phase("Re-positioning audio data");
-    Copy(file, m_plan.Offset + m_plan.OldSize, temporary, m_plan.Offset + m_plan.NewSize, audio,
-         chunk);
+    CopyAudio(file, temporary, chunk);
+    WriteTail(temporary, m_plan.NewFileSize());
+    // The size as it should be, holes at the end included.
+    m_io.Truncate(temporary, m_plan.NewFileSize());
 }
 
-void TagPlacer::Copy(FileStream& from, std::uint64_t source, FileStream& to, std::uint64_t target,
+// Copies the bytes behind the old tag, keeping the holes of a sparse file:
+// only the runs that hold data are copied.
+void TagPlacer::CopyAudio(FileStream& file, FileStream& temporary, std::span<std::uint8_t> buffer)
+{
+    const std::uint64_t from = m_plan.Offset + m_plan.OldSize;
+    const std::uint64_t to = m_plan.FileSize - (m_plan.Tail ? kId3v1Size : 0);
+    const std::uint64_t shift = m_plan.Offset + m_plan.NewSize;
+    std::vector<platform::Extent> extents;
+    if (platform::DataExtents(file.Handle(), from, to, extents)) {
+        extents.assign(1, platform::Extent{from, to - from});
+    }
+    for (const platform::Extent& extent : extents) {
+        m_io.Copy(file, extent.Position, temporary, extent.Position - from + shift, extent.Count,
+                  buffer);
+        m_progress.Work(extent.Count);
+    }
+}
+
+void TagPlacer::MoveWithJournal(SaveTarget& target)
+{
+    FileStream& file = target.File();
+    SaveJournal journal(target, m_io);
+    // Every byte from the tag to the end of the file may change.
+    journal.Write({{m_plan.Offset, m_plan.FileSize - m_plan.Offset}}, m_plan.NewFileSize(),
+                  SaveJournal::Durability::AgainstPowerLoss);
+    try {
+        if (m_plan.NewSize > m_plan.OldSize) {
+            MoveUp(file);
+        } else {
+            MoveDown(file);
+        }
+        WriteTag(file, m_plan.Offset, WriteCache::kSize);
+        WriteTail(file, m_plan.NewFileSize());
+        if (m_plan.NewSize < m_plan.OldSize) {
+            m_io.Truncate(file, m_plan.NewFileSize());
+        }
+        m_io.Sync(file);
+    } catch (...) {
+        try {
+            journal.RollBack();
+        } catch (...) {
+            // The journal stays for the next recovery.
+        }
+        throw;
+    }
+    journal.Remove();
+}
+
+void TagPlacer::Move(FileStream& file, std::uint64_t source, std::uint64_t target,
                      std::uint64_t count, std::span<std::uint8_t> buffer)
 {
     while (count > 0) {
-        const std::size_t take =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size()));
-        const std::span<std::uint8_t> piece = buffer.first(take);
-        m_io.Read(from, source, piece);
-        m_io.Write(to, target, piece);
-        source += take;
-        target += take;
-        count -= take;
-        m_progress.Work(take);
+        const std::span<std::uint8_t> piece =
+            buffer.first(static_cast<std::size_t>(std::min<std::uint64_t>(count, buffer.size())));
+        m_io.Read(file, source, piece);
+        m_io.Write(file, target, piece);
+        source += piece.size();
+        target += piece.size();
+        count -= piece.size();
+        m_progress.Work(piece.size());
     }
 }
 
-void TagPlacer::MoveInPlace(FileStream& file)
-{
-    if (m_plan.NewSize > m_plan.OldSize) {
-        MoveUp(file);
-    } else {
-        MoveDown(file);
-    }
-    WriteTag(file, m_plan.Offset);
-}
-
-// The tag grows by d bytes. The file is grown first; then the audio moves up
-// from its end towards its start, so that no piece overwrites bytes not yet
-// read. When the tag grows by more than the audio behind it, the bytes
-// between the old end and the audio's new place belong to the new tag.
+// The tag grows by d bytes. The file is grown first, so that a full disk
+// shows before anything moves; then the audio moves up from its end towards
+// its start, so that no piece overwrites bytes not yet read. When the tag
+// grows by more than the audio behind it, the bytes between the old end and
+// the audio's new place belong to the new tag.
 void TagPlacer::MoveUp(FileStream& file)
 {
     const std::uint64_t f = m_plan.FileSize;
@@ -200,18 +261,18 @@ void TagPlacer::MoveUp(FileStream& file)
     m_progress.Phase("Re-positioning audio data");
 
     std::vector<std::uint8_t> buffer(kMoveChunk);
-    Copy(file, f - r, file, f + placeholder, r, buffer);
+    Move(file, f - r, f + placeholder, r, buffer);
     std::uint64_t m = audio - r; // the audio bytes not yet in place
     const std::uint64_t start = m_plan.Offset + m_plan.OldSize;
     while (m > 0) {
         const std::uint64_t take = std::min<std::uint64_t>(m, kMoveChunk);
-        Copy(file, start + m - take, file, start + m - take + d, take, buffer);
+        Move(file, start + m - take, start + m - take + d, take, buffer);
         m -= take;
     }
 }
 
 // The tag shrinks by s bytes: the audio moves down from its start towards
-// its end, and the file is cut s bytes shorter.
+// its end; the caller cuts the file s bytes shorter.
 void TagPlacer::MoveDown(FileStream& file)
 {
     const std::uint64_t s = m_plan.OldSize - m_plan.NewSize;
@@ -220,8 +281,7 @@ void TagPlacer::MoveDown(FileStream& file)
     m_progress.Phase("Re-positioning audio data");
     std::vector<std::uint8_t> buffer(kMoveChunk);
     const std::uint64_t start = m_plan.Offset + m_plan.OldSize;
-    Copy(file, start, file, start - s, audio, buffer);
-    m_io.Truncate(file, m_plan.FileSize - s);
+    Move(file, start, start - s, audio, buffer);
 }
 
 } // namespace varnello

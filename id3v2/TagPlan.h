@@ -1,7 +1,9 @@
 #pragma once
 // The figures of one save, worked out before the file is changed.
 
+#include <array>
 #include <cstdint>
+#include <optional>
 
 namespace varnello {
 
@@ -16,7 +18,13 @@ struct TagPlan
     bool HasCrc = false;
     std::uint32_t Crc = 0; // the CRC written; 0 without one
 
+    // The ID3v1 block that replaces the file's last 128 bytes, when it
+    // changes with the tag; the same replace puts both in place.
+    std::optional<std::array<std::uint8_t, 128>> Tail;
+
+    // The bytes behind the old tag that stay, the audio and any ID3v1 tag.
     std::uint64_t AudioSize() const { return FileSize - Offset - OldSize; }
+    std::uint64_t NewFileSize() const { return FileSize - OldSize + NewSize; }
 };
 
 } // namespace varnello

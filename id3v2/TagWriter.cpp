@@ -25,11 +25,13 @@ bool IsTagHeader(const std::array<std::uint8_t, 10>& header)
 
 } // namespace
 
-TagWriter::TagWriter(Tid3v2tag& tag, FileStream& file, std::string path, std::uint64_t offset,
-                     const SaveOptions& options)
-    : m_tag(tag), m_file(file), m_path(std::move(path)), m_io(options), m_progress(tag)
+TagWriter::TagWriter(Tid3v2tag& tag, SaveTarget& target, std::uint64_t offset,
+                     const SaveOptions& options,
+                     const std::optional<std::array<std::uint8_t, 128>>& tail)
+    : m_tag(tag), m_target(target), m_file(target.File()), m_io(options), m_progress(tag)
 {
     m_plan.Offset = offset;
+    m_plan.Tail = tail;
 }
 
 StatusWord TagWriter::WriteTag(std::uint8_t majorVersion, std::uint8_t revision)
@@ -39,9 +41,41 @@ StatusWord TagWriter::WriteTag(std::uint8_t majorVersion, std::uint8_t revision)
         return planned;
     }
     TagPlacer placer(m_plan, m_io, m_progress, [this](WriteCache& cache) { EmitTag(cache); });
-    placer.Place(m_file, m_path);
+    placer.Place(m_target);
     UpdateObject();
     return m_status;
+}
+
+StatusWord TagWriter::RemoveTag()
+{
+    m_progress.Report(0, "Removing tag");
+    m_plan.FileSize = m_file.Size();
+    if (m_plan.FileSize < m_plan.Offset) {
+        return status::kPastEof;
+    }
+    if (const StatusWord found = FindOldTag(); !status::IsSuccess(found)) {
+        return found;
+    }
+    if (m_plan.Tail && m_plan.AudioSize() < m_plan.Tail->size()) {
+        return status::kBadTagSize;
+    }
+    if (m_plan.OldSize == 0 && !m_plan.Tail) {
+        return status::kOk; // no tag to remove
+    }
+    m_plan.NewSize = 0;
+    TagPlacer placer(m_plan, m_io, m_progress, [](WriteCache&) {});
+    if (m_plan.OldSize == 0) {
+        // Only the ID3v1 block changes: one write of 128 bytes.
+        RequireUnchanged(m_target);
+        m_io.Write(m_file, m_plan.FileSize - m_plan.Tail->size(), *m_plan.Tail);
+    } else {
+        placer.Place(m_target);
+    }
+    m_tag.Frames.ClearFrames();
+    m_tag.TagSize = 0;
+    m_tag.Modified = false;
+    m_progress.Report(100, "Save Complete");
+    return status::kOk;
 }
 
 StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
@@ -77,6 +111,9 @@ StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
     m_status = status::WithError(m_status, FindOldTag());
     if (!status::IsSuccess(m_status)) {
         return m_status;
+    }
+    if (m_plan.Tail && m_plan.AudioSize() < m_plan.Tail->size()) {
+        return status::kBadTagSize; // the ID3v1 block would lie inside the old tag
     }
     MeasureFrames();
     m_status = status::WithError(m_status, FinishSizing());

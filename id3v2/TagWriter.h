@@ -1,20 +1,24 @@
 #pragma once
-// Writes the tag held by a Tid3v2tag into a file that is open for reading
-// and writing, as ID3v2 version 3 or 4. One object serves one save: it
+// Writes the tag held by a Tid3v2tag into a file that a SaveTarget holds
+// open and locked, as ID3v2 version 3 or 4. One object serves one save: it
 // prepares the frames, finds the old tag, sizes the new tag and its padding,
-// and has TagPlacer put the tag and the audio into place.
+// and has TagPlacer put the tag, the audio and a changed ID3v1 block into
+// place.
 
 #include "FileStream.h"
 #include "SaveIo.h"
 #include "SaveOptions.h"
 #include "SaveProgress.h"
+#include "SaveTarget.h"
 #include "StatusWord.h"
 #include "TagLayout.h"
 #include "TagPlan.h"
 #include "Tid3v2tag.h"
 #include "WriteCache.h"
 
+#include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,13 +27,16 @@ namespace varnello {
 class TagWriter
 {
 public:
-    // `path` is the file's name, needed to replace the file through a
-    // temporary file; `offset` is where the tag starts.
-    TagWriter(Tid3v2tag& tag, FileStream& file, std::string path, std::uint64_t offset,
-              const SaveOptions& options);
+    // `offset` is where the tag starts; `tail`, when given, replaces the
+    // file's last 128 bytes (an ID3v1 tag) in the same replace.
+    TagWriter(Tid3v2tag& tag, SaveTarget& target, std::uint64_t offset, const SaveOptions& options,
+              const std::optional<std::array<std::uint8_t, 128>>& tail = std::nullopt);
 
     // A version or revision of 255 stands for the tag object's own value.
     StatusWord WriteTag(std::uint8_t majorVersion, std::uint8_t revision);
+    // Takes the tag at the offset out of the file (and puts the ID3v1 block
+    // in, when one is given), with the same safety as a save.
+    StatusWord RemoveTag();
 
     // Everything a save does before it changes the file: the checks, the
     // preparation of the frames, the old tag and the new tag's size. The file
@@ -45,8 +52,8 @@ private:
     void UpdateObject();
 
     Tid3v2tag& m_tag;
+    SaveTarget& m_target;
     FileStream& m_file;
-    std::string m_path;
     SaveIo m_io;
     SaveProgress m_progress;
     TagPlan m_plan;

@@ -318,6 +318,21 @@ bool FitsLatin1(std::string_view utf8)
     return true;
 }
 
+bool IsValidUtf8(std::string_view utf8)
+{
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(utf8.data()),
+                                              utf8.size());
+    std::size_t pos = 0;
+    while (pos < bytes.size()) {
+        const Utf8Character c = ReadUtf8(bytes, pos, bytes.size());
+        if (c.Status != Utf8Status::Ok) {
+            return false;
+        }
+        pos += c.Length;
+    }
+    return true;
+}
+
 std::string Utf8ToLatin1(std::string_view utf8, char replacement)
 {
     std::string out;

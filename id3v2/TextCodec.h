@@ -26,6 +26,8 @@ std::uint8_t DecodeText(std::span<const std::uint8_t> data, std::size_t start, b
 
 // True when every character of the UTF-8 text fits ISO-8859-1.
 bool FitsLatin1(std::string_view utf8);
+// True when the bytes are well-formed UTF-8 (no surrogates, no overlong forms).
+bool IsValidUtf8(std::string_view utf8);
 std::string Utf8ToLatin1(std::string_view utf8, char replacement = '?');
 std::string Latin1ToUtf8(std::string_view latin1);
 

@@ -53,12 +53,8 @@ StatusWord Tid3v2tag::LoadFromOpenFile(FileStream& file, const FileAttributes& a
             headerAccepted = reader.HeaderAccepted();
             throw;
         }
-    } catch (const EFileOpenError&) {
-        result = status::kCannotOpen;
-    } catch (const EReadError&) {
-        result = status::kReadError;
-    } catch (const EInOutError&) {
-        result = status::kIoError;
+    } catch (const std::runtime_error&) {
+        result = StatusOfCurrentException();
     }
     // The frames may be half rebuilt: make sure that they are never saved
     // as if the load had succeeded.

@@ -4,9 +4,10 @@
 
 namespace varnello {
 
-WriteCache::WriteCache(const SaveIo& io, SaveProgress& progress) : m_io(io), m_progress(progress)
+WriteCache::WriteCache(const SaveIo& io, SaveProgress& progress, std::size_t size)
+    : m_io(io), m_progress(progress), m_size(std::max<std::size_t>(size, 1))
 {
-    m_buffer.reserve(kSize);
+    m_buffer.reserve(m_size);
 }
 
 void WriteCache::Start(FileStream& file, std::uint64_t position)
@@ -19,10 +20,10 @@ void WriteCache::Start(FileStream& file, std::uint64_t position)
 void WriteCache::Put(std::span<const std::uint8_t> bytes)
 {
     while (!bytes.empty()) {
-        const std::size_t take = std::min(bytes.size(), kSize - m_buffer.size());
+        const std::size_t take = std::min(bytes.size(), m_size - m_buffer.size());
         m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.begin() + static_cast<long>(take));
         bytes = bytes.subspan(take);
-        if (m_buffer.size() == kSize) {
+        if (m_buffer.size() == m_size) {
             WriteOut();
         }
     }
@@ -32,10 +33,10 @@ void WriteCache::PutZeros(std::uint64_t count)
 {
     while (count > 0) {
         const std::size_t take =
-            static_cast<std::size_t>(std::min<std::uint64_t>(count, kSize - m_buffer.size()));
+            static_cast<std::size_t>(std::min<std::uint64_t>(count, m_size - m_buffer.size()));
         m_buffer.resize(m_buffer.size() + take, 0);
         count -= take;
-        if (m_buffer.size() == kSize) {
+        if (m_buffer.size() == m_size) {
             WriteOut();
         }
     }

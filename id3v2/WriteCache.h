@@ -19,7 +19,9 @@ class WriteCache
 public:
     static constexpr std::size_t kSize = 16384;
 
-    WriteCache(const SaveIo& io, SaveProgress& progress);
+    // `size` bytes collect before a write: the whole tag for a tag that must
+    // go out in one write call.
+    WriteCache(const SaveIo& io, SaveProgress& progress, std::size_t size = kSize);
 
     // Starts a run of writes at `position` of `file`; the cache must be empty.
     void Start(FileStream& file, std::uint64_t position);
@@ -35,6 +37,7 @@ private:
     SaveProgress& m_progress;
     FileStream* m_file = nullptr;
     std::uint64_t m_position = 0;
+    std::size_t m_size;
     std::vector<std::uint8_t> m_buffer;
 };
 

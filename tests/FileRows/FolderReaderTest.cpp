@@ -79,6 +79,45 @@ TEST(FolderReader, ProgressCountsFilesAndCanStop)
     EXPECT_EQ(calls, expected);
 }
 
+TEST(FolderReader, ParallelReadersKeepTableOrderAndStopWhenAsked)
+{
+    TempDir dir;
+    std::vector<std::string> names;
+    for (int i = 0; i < 300; ++i) {
+        const std::string name = std::to_string(1000 + i) + ".mp3";
+        Mp3Builder()
+            .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", name).Build())
+            .Audio(1)
+            .WriteTo(dir.File(name));
+        names.push_back(name);
+    }
+    for (const unsigned readers : {1u, 3u, 8u}) {
+        std::vector<FileRow> rows;
+        FolderReader().ReadRows(
+            dir.Path(), names,
+            [&](std::vector<FileRow>&& batch) {
+                EXPECT_LE(batch.size(), FolderReader::kBatchSize);
+                rows.insert(rows.end(), batch.begin(), batch.end());
+                return true;
+            },
+            readers);
+        ASSERT_EQ(rows.size(), names.size()) << readers << " readers";
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            ASSERT_EQ(rows[i].No, static_cast<int>(i)) << readers << " readers";
+            ASSERT_EQ(rows[i].Fields.Title, names[i]) << readers << " readers";
+        }
+        std::size_t handed = 0;
+        FolderReader().ReadRows(
+            dir.Path(), names,
+            [&](std::vector<FileRow>&& batch) {
+                handed += batch.size();
+                return false;
+            },
+            readers);
+        EXPECT_EQ(handed, FolderReader::kBatchSize) << "one batch, then the sink said stop";
+    }
+}
+
 TEST(FolderReader, Id3v2WinsEvenWhenItsFramesAreEmpty)
 {
     TempDir dir;

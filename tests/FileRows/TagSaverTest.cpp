@@ -237,7 +237,7 @@ TEST(TagSaver, MultiSaveWithOnlyTheArtistTicked)
     EXPECT_EQ(v1[127], 17);
     const Bytes both = LastBlock(dir.File("3-both.mp3"));
     EXPECT_EQ(Id3v1Field(both, 33, 30), "New Artist");
-    EXPECT_EQ(both[127], 255) << "an empty genre cell writes 255";
+    EXPECT_EQ(both[127], 8) << "an unticked genre keeps its byte";
     EXPECT_FALSE(HasId3v1Block(dir.File("1-v2.mp3")));
     EXPECT_FALSE(HasId3v1Block(dir.File("4-none.mp3")));
 }
@@ -293,7 +293,7 @@ TEST(TagSaver, TwoLineCommentKeepsItsLineBreakInBothTags)
     EXPECT_EQ(v1[126], 9) << "track byte";
 }
 
-TEST(TagSaver, ReadOnlyFileFailsInId3v2ButGetsItsId3v1Written)
+TEST(TagSaver, ReadOnlyFileIsRefusedWholeAndKeepsItsMode)
 {
     TempDir dir;
     const Bytes tag = Id3v2Builder().Version(3).TextFrame("TIT2", "Old").Padding(100).Build();
@@ -306,6 +306,7 @@ TEST(TagSaver, ReadOnlyFileFailsInId3v2ButGetsItsId3v1Written)
     for (const char* name : {"both.mp3", "v1.mp3"}) {
         const FileRow row = ReadRow(dir, name);
         const Bytes before = ReadFile(dir.File(name));
+        const fs::perms mode = fs::status(dir.File(name)).permissions();
         TagFields edited = row.Fields;
         edited.Title = "New Title";
         const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
@@ -316,15 +317,8 @@ TEST(TagSaver, ReadOnlyFileFailsInId3v2ButGetsItsId3v1Written)
             << std::hex << result.Failures[0].Status;
         EXPECT_EQ(result.TagKind, row.TagKind) << name << ": a failed save keeps the TagKind";
         EXPECT_EQ(result.Fields, row.Fields) << name << ": a failed save keeps the cells";
-
-        const Bytes after = ReadFile(dir.File(name));
-        ASSERT_EQ(after.size(), before.size());
-        EXPECT_TRUE(std::equal(before.begin(), before.end() - 128, after.begin()))
-            << name << ": the ID3v2 part must not change";
-        EXPECT_EQ(Id3v1Field(LastBlock(dir.File(name)), 3, 30), "New Title") << name;
-        EXPECT_EQ(fs::status(dir.File(name)).permissions() & fs::perms::owner_write,
-                  fs::perms::none)
-            << name << " is read-only again";
+        EXPECT_EQ(ReadFile(dir.File(name)), before) << name << ": neither tag may change";
+        EXPECT_EQ(fs::status(dir.File(name)).permissions(), mode) << name;
     }
 }
 
@@ -379,31 +373,57 @@ TEST(TagSaver, VanishedFileIsReportedAndNotCreated)
     EXPECT_FALSE(fs::exists(dir.File("gone.mp3")));
 }
 
-TEST(TagSaver, FileWithoutLoadableTagGetsNewVersionThreeTagWithAllFields)
+// A tag whose third frame runs past the tag's end: the title and the
+// picture before it can be read, the rest cannot.
+Bytes TagWithAnOverrunningFrame(const Bytes& picture)
+{
+    return Id3v2Builder()
+        .Version(3)
+        .TextFrame("TIT2", "Broken")
+        .Frame("APIC", picture)
+        .Frame("TALB", Latin1Text("x"), 0, 0, {}, 5000)
+        .Build();
+}
+
+TEST(TagSaver, UnreadableTagIsNeverReplacedUnlessAsked)
 {
     TempDir dir;
-    // The old tag holds a bad frame ID, so it does not load; the table shows
-    // the ID3v1 values, and they move into the new tag.
+    const Bytes picture = PictureData(3000);
     Mp3Builder()
-        .Tag(Id3v2Builder().Version(4).TextFrame("TIT2", "Broken").Frame("T!T2", {0, 0x41}).Build())
+        .Tag(TagWithAnOverrunningFrame(picture))
         .Audio(4)
         .Id3v1(kV1)
         .WriteTo(dir.File("bad.mp3"));
+    const Bytes before = ReadFile(dir.File("bad.mp3"));
     const FileRow row = ReadRow(dir, "bad.mp3");
     ASSERT_EQ(row.TagKind, tagkind::kId3v1);
     TagFields edited = row.Fields;
     edited.Album = "New Album";
+
     TagSaver saver;
-    const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
-    ASSERT_TRUE(result.Id3v2Saved);
-    EXPECT_EQ(result.TagKind, tagkind::kBoth);
+    SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
+    EXPECT_FALSE(result.Id3v2Saved);
+    ASSERT_EQ(result.Failures.size(), 1u);
+    EXPECT_EQ(result.Failures[0].Status & 0xFF00u, status::kUnreadableTag);
+    EXPECT_EQ(ReadFile(dir.File("bad.mp3")), before) << "refused: byte-identical, ID3v1 too";
+
+    const UnreadableTag repair = TagSaver::InspectUnreadable(dir.File("bad.mp3"));
+    EXPECT_TRUE(repair.Replaceable);
+    EXPECT_EQ(repair.ReadableFrames, (std::vector<std::string>{"TIT2", "APIC"}));
+    EXPECT_GT(repair.UnreadableBytes, 0u);
+
+    // Asked for, the repair keeps every frame that could be read.
+    saver.SetReplaceUnreadable(true);
+    result = saver.SaveSingle(dir.Path(), row, edited);
+    ASSERT_TRUE(result.Id3v2Saved)
+        << std::hex << (result.Failures.empty() ? 0 : result.Failures[0].Status);
     const LoadedId3v2 loaded = LoadId3v2(dir.File("bad.mp3"));
-    EXPECT_EQ(loaded.Major, 3);
-    EXPECT_EQ(loaded.FrameCount, 6u) << Describe(loaded);
-    const TagFields fromFile{loaded.Title, loaded.Artist, loaded.Album,
-                             loaded.Year,  loaded.Genre,  loaded.Comment};
-    EXPECT_EQ(fromFile, edited) << Describe(loaded);
-    EXPECT_FALSE(ContainsBytes(ReadFile(dir.File("bad.mp3")), ToBytes("T!T2")));
+    EXPECT_EQ(loaded.Title, "Broken") << Describe(loaded);
+    EXPECT_EQ(loaded.Album, "New Album");
+    const Bytes after = ReadFile(dir.File("bad.mp3"));
+    EXPECT_TRUE(ContainsBytes(after, FrameBytes(3, "APIC", picture)));
+    EXPECT_TRUE(ContainsBytes(after, MpegFrames(4)));
+    EXPECT_EQ(Id3v1Field(LastBlock(dir.File("bad.mp3")), 63, 30), "New Album");
 }
 
 TEST(TagSaver, SuccessfulSingleSaveSetsTheId3v2Bit)
@@ -486,6 +506,127 @@ TEST(TagSaver, VersionTwoPointTwoTagIsSavedAsVersionThreeOrLeftAsItWas)
     ASSERT_EQ(refused.Failures.size(), 1u);
     EXPECT_EQ(refused.Failures[0].Status, status::kUnconvertibleFrame);
     EXPECT_EQ(ReadFile(dir.File("crm.mp3")), before);
+}
+
+// A file whose ID3v1 tag holds more than its ID3v2 tag shows: the ID3v2 tag
+// has no year and no comment, and the genre as a reference.
+void WriteRicherId3v1(const std::string& path)
+{
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "T").TextFrame("TCON", "(17)").Build())
+        .Audio(4)
+        .Id3v1(MakeId3v1("T", "A", "L", "1999", "Hi", 17, 5))
+        .WriteTo(path);
+}
+
+TEST(TagSaver, OnlyTheWrittenFieldsChangeInId3v1)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    WriteRicherId3v1(path);
+    const Bytes before = LastBlock(path);
+    FileRow row = ReadRow(dir, "a.mp3");
+    TagFields edited = row.Fields;
+    edited.Title = "New";
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    Bytes expected = before;
+    std::fill(expected.begin() + 3, expected.begin() + 33, 0);
+    std::copy_n("New", 3, expected.begin() + 3);
+    EXPECT_EQ(Hex(LastBlock(path), 128), Hex(expected, 128)) << "year, comment, genre, track kept";
+
+    // A multi-file save with only the album and the year ticked.
+    WriteRicherId3v1(path);
+    row = ReadRow(dir, "a.mp3");
+    std::vector<FileRow*> rows{&row};
+    EXPECT_TRUE(saver
+                    .SaveMultiple(dir.Path(), rows, {"", "", "Album", "2000", "", ""},
+                                  fieldmask::kAlbum | fieldmask::kYear)
+                    .empty());
+    const Bytes v1 = LastBlock(path);
+    EXPECT_EQ(Id3v1Field(v1, 63, 30), "Album");
+    EXPECT_EQ(Id3v1Field(v1, 93, 4), "2000");
+    EXPECT_EQ(Id3v1Field(v1, 97, 28), "Hi");
+    EXPECT_EQ(v1[126], 5);
+    EXPECT_EQ(v1[127], 17);
+}
+
+TEST(TagSaver, GenreReferencesMapToTheirId3v1Number)
+{
+    const std::pair<const char*, int> cases[] = {{"(17)", 17}, {"(17)Rock", 17}, {"17", 17},
+                                                 {"Rock", 17}, {"(9)", 9},       {"Nothing", 255}};
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    TagSaver saver;
+    for (const auto& [genre, number] : cases) {
+        Mp3Builder().Audio(4).Id3v1(MakeId3v1("T", "", "", "", "", 0)).WriteTo(path);
+        FileRow row = ReadRow(dir, "a.mp3");
+        std::vector<FileRow*> rows{&row};
+        TagFields edited;
+        edited.Genre = genre;
+        EXPECT_TRUE(saver.SaveMultiple(dir.Path(), rows, edited, fieldmask::kGenre).empty());
+        EXPECT_EQ(LastBlock(path)[127], number) << genre;
+    }
+}
+
+TEST(TagSaver, ValuesATagCannotKeepAreRefusedBeforeAnythingIsWritten)
+{
+    struct Case
+    {
+        unsigned Mask;
+        TagFields Values;
+        bool Stored;
+    };
+    const Case cases[] = {
+        {fieldmask::kComment, {"", "", "", "", "", "a\tb"}, false},
+        {fieldmask::kTitle, {"one\ntwo", "", "", "", "", ""}, false},
+        {fieldmask::kArtist, {"", "\x1B[31m", "", "", "", ""}, false},
+        {fieldmask::kAlbum, {"", "", "bad \xFF byte", "", "", ""}, false},
+        {fieldmask::kComment, {"", "", "", "", "", "line\r\nbreak"}, true},
+        {fieldmask::kTitle, {"caf\xC3\xA9", "", "", "", "", ""}, true},
+    };
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    TagSaver saver;
+    for (const Case& c : cases) {
+        Mp3Builder()
+            .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "T").Build())
+            .Audio(4)
+            .Id3v1(kV1)
+            .WriteTo(path);
+        const Bytes before = ReadFile(path);
+        FileRow row = ReadRow(dir, "a.mp3");
+        std::vector<FileRow*> rows{&row};
+        const auto failures = saver.SaveMultiple(dir.Path(), rows, c.Values, c.Mask);
+        const std::string shown = Describe(c.Values);
+        if (c.Stored) {
+            EXPECT_TRUE(failures.empty()) << shown;
+            continue;
+        }
+        ASSERT_EQ(failures.size(), 1u) << shown;
+        EXPECT_EQ(failures[0].Status & 0xFF00u, status::kInvalidValue) << shown;
+        EXPECT_EQ(ReadFile(path), before) << shown;
+    }
+}
+
+TEST(TagSaver, RemovingTheLastFieldRemovesTheTag)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "Only").Padding(300).Build())
+        .Audio(4)
+        .Id3v1(MakeId3v1("Only", "A"))
+        .WriteTo(path);
+    FileRow row = ReadRow(dir, "a.mp3");
+    std::vector<FileRow*> rows{&row};
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveMultiple(dir.Path(), rows, {}, fieldmask::kTitle).empty());
+    Bytes expected = MpegFrames(4);
+    Append(expected, Id3v1Block(MakeId3v1("", "A")));
+    EXPECT_EQ(ReadFile(path), expected)
+        << "no ID3v2 tag is left; the ID3v1 title goes in the same step";
+    EXPECT_EQ(LoadId3v2(path).Status & 0xFF00u, status::kNoTag);
 }
 
 } // namespace

@@ -247,6 +247,55 @@ TEST_F(TagTool, ShowNamesAVersion22TagAndTheFramesASaveWouldLose)
     }
 }
 
+// A name with a byte that is not UTF-8 and a newline, and its bytes in hex.
+const std::string kForeignName = "bad\xFF\nname.mp3";
+const std::string kForeignHex = "626164ff0a6e616d652e6d7033";
+
+TEST_F(TagTool, ForeignNameRoundTripsFromListJsonThroughSetToShow)
+{
+    if (!HavePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "Old").Build())
+        .Audio(4)
+        .WriteTo(m_dir.File(kForeignName));
+    const std::string listed = ListJson();
+    const std::string hexField = R"("fileNameHex":")";
+    const std::size_t at = listed.find(hexField);
+    ASSERT_NE(at, std::string::npos) << listed;
+    const std::string hex = listed.substr(at + hexField.size(), kForeignHex.size() + 1);
+    ASSERT_EQ(hex, kForeignHex + "\"") << listed;
+    EXPECT_EQ(listed.find(hexField, at + 1), std::string::npos) << "only the foreign name has one";
+
+    ToolRun run = Run({"set", "--title", "New", "--hex-path", kForeignHex});
+    ASSERT_EQ(run.ExitStatus, 0) << run.Err;
+    run = Run({"show", "--json", "--hex-path", kForeignHex});
+    ASSERT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_NE(Canonical(run.Out).find(R"("text":"New")"), std::string::npos) << run.Out;
+    EXPECT_TRUE(fs::exists(m_dir.File(kForeignName))) << "saved under its own bytes";
+}
+
+TEST_F(TagTool, NamesInErrorLinesAndTheTableAreEscaped)
+{
+    ToolRun run = Run({"set", "--title", "T", "--hex-path", kForeignHex, "forged\nline.mp3"});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(run.Err, "varnello-tag: bad\\xFF\\nname.mp3: no such file\n"
+                       "varnello-tag: forged\\nline.mp3: no such file\n");
+
+    Mp3Builder().Audio(4).WriteTo(m_dir.File(kForeignName));
+    Mp3Builder().Audio(4).WriteTo(m_dir.File("\x1B[2Jclear.mp3"));
+    run = Run({"list"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(CountLines(run.Out), 8u) << "caption, rule and six rows:\n" << run.Out;
+    EXPECT_NE(run.Out.find(R"(bad\xFF\nname.mp3)"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find(R"(\x1B[2Jclear.mp3)"), std::string::npos) << run.Out;
+    for (const char c : run.Out) {
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20)
+            << "control character " << int{c} << " in the table";
+    }
+}
+
 TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)
 {
     WriteFile(m_dir.File("text.mp3"), ToBytes("ID3\x03"));
@@ -257,6 +306,48 @@ TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)
         EXPECT_NE(run.Out.find("ID3v1: none"), std::string::npos) << run.Out;
     }
     EXPECT_EQ(Run({"list"}).ExitStatus, 0);
+}
+
+TEST_F(TagTool, SetRefusesWhatItCannotKeepAndLeavesTheFileAsItWas)
+{
+    WriteFile(m_dir.File("notes.txt"), ToBytes("not music\n"));
+    // The third frame runs past the tag's end, so the tag does not load.
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "Old")
+                 .TextFrame("TRCK", "3")
+                 .Frame("TALB", Latin1Text("x"), 0, 0, {}, 4000)
+                 .Build())
+        .Audio(4)
+        .WriteTo(m_dir.File("bad.mp3"));
+    struct Case
+    {
+        std::vector<std::string> Args;
+        std::string File;
+        std::string Reason;
+    };
+    const Case cases[] = {
+        {{"set", "--title", "X", "notes.txt"}, "notes.txt", "notes.txt: not an MP3 file"},
+        {{"set", "--title", "X", "bad.mp3"}, "bad.mp3", "could not be read; not saved"},
+        {{"set", "--comment", "a\tb", "b.mp3"}, "b.mp3", "control characters"},
+        {{"set", "--title", "one\ntwo", "b.mp3"}, "b.mp3", "control characters"},
+    };
+    for (const Case& c : cases) {
+        const Bytes before = ReadFile(m_dir.File(c.File));
+        const ToolRun run = Run(c.Args);
+        EXPECT_EQ(run.ExitStatus, 1) << c.Args[1] << " " << c.File;
+        EXPECT_EQ(CountLines(run.Err), 1u) << run.Err;
+        EXPECT_NE(run.Err.find(c.Reason), std::string::npos) << run.Err;
+        EXPECT_EQ(ReadFile(m_dir.File(c.File)), before) << c.Args[1] << " " << c.File;
+    }
+
+    const ToolRun repaired = Run({"set", "--title", "X", "--replace-unreadable", "bad.mp3"});
+    EXPECT_EQ(repaired.ExitStatus, 0) << repaired.Err;
+    const ToolRun shown = Run({"show", "bad.mp3"});
+    EXPECT_NE(shown.Out.find("TRCK"), std::string::npos) << "the readable frames are kept\n"
+                                                         << shown.Out;
+    EXPECT_NE(shown.Out.find("X"), std::string::npos) << shown.Out;
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 // Reads the input as the only file of a folder into a table row, then saves
 // an edited title and comment as the tag editor does for one file. The file
-// must load again after a successful ID3v2 save with its audio unchanged;
-// after a failed one only an ID3v1 tag may have changed.
+// must load again after a successful save with its audio unchanged; a failed
+// or refused save leaves it byte for byte as it was. Every other input's
+// texts are cleaned to what a tag can keep, so that most saves get past the
+// module's check of the values.
 
 #include "FolderReader.h"
 #include "FuzzSupport.h"
 #include "TagSaver.h"
+#include "TextCodec.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
@@ -43,6 +46,14 @@ void CheckSaved(const std::string& path, const Bytes& before, bool id3v1)
     }
     Tid3v2tag again;
     Require(status::IsSuccess(again.LoadFromFile(path, 0)), "the saved tag does not load");
+    if (id3v1 && before.size() >= 128 && after.size() >= 128) {
+        // Only the title (3..32) and the comment (97..124) are written.
+        const auto block = [](const Bytes& file) { return file.end() - 128; };
+        const auto same = [&](std::ptrdiff_t from, std::ptrdiff_t to) {
+            return std::equal(block(before) + from, block(before) + to, block(after) + from);
+        };
+        Require(same(0, 3) && same(33, 97) && same(125, 128), "an unwritten ID3v1 byte changed");
+    }
 }
 
 } // namespace
@@ -59,6 +70,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TagFields edited = row.Fields;
     edited.Title = "t" + fuzz::Text(data, size, 0);
     edited.Comment = "c\r\n" + fuzz::Text(data, size, 20);
+    if (size > 0 && data[0] % 2 == 0) {
+        edited.Title = Latin1ToUtf8(StorableFieldText(edited.Title, false));
+        edited.Comment = Latin1ToUtf8(StorableFieldText(edited.Comment, true));
+    }
     const SaveResult saved = TagSaver().SaveSingle(folder, row, edited);
     fuzz::RequireOnlyInput();
 
@@ -67,10 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (saved.Id3v2Saved) {
         fuzz::CheckSaved(path, before, id3v1);
     } else {
-        const fuzz::Bytes after = testsupport::ReadFile(path);
-        const std::size_t kept = id3v1 && size >= 128 ? size - 128 : size;
-        fuzz::Require(after.size() == size && std::equal(data, data + kept, after.begin()),
-                      "a failed save changed the file");
+        fuzz::Require(testsupport::ReadFile(path) == before, "a failed save changed the file");
         fuzz::Require(saved.Failures.size() == 1, "a failed save is not listed");
     }
     return 0;

@@ -340,8 +340,8 @@ void EditorsTest::FailedContentSaveIsLoggedAndTheRowKeepsItsCells()
     QCOMPARE(m_window->LogView()->Rows().RowCount(), 1);
     QCOMPARE(Cell(1, filetable::kTitle), QStringLiteral("b title"));
     QCOMPARE(Id3v2Text(path, "TIT2"), std::string("b title"));
-    // The ID3v1 tag of the same file still takes the new values.
-    QCOMPARE(Id3v1Title(path), std::string("Locked"));
+    // A refused file keeps its ID3v1 tag as well.
+    QCOMPARE(Id3v1Title(path), std::string("b title"));
 }
 
 void EditorsTest::SingleFileDialogSaveUpdatesRowAndPropertiesView()

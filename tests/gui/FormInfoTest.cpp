@@ -180,9 +180,11 @@ private slots:
     void GenreWithBlanksGoesAsTypedToTconAndTrimmedToId3v1();
     void EmptyGenreWritesId3v1Genre255();
     void TwoLineCommentReachesBothTags();
-    void ReadOnlyFileIsListedKeepsItsRowAndStillGetsId3v1();
+    void ReadOnlyFileIsListedAndKeepsItsRowAndBothTags();
     void CloseAfterAnEarlierSaveTouchesNothing();
     void MultiFileFailureKeepsThatRowAndListsLastFirst();
+    void PastedControlCharactersNeverReachTheTag();
+    void UnreadableTagIsReplacedOnlyWhenTheUserAgrees();
 
 private:
     template <typename T> T* Find(const char* name)
@@ -495,7 +497,7 @@ void FormInfoTest::TwoLineCommentReachesBothTags()
     QVERIFY2(stored == expected.substr(0, 28), Hex(tail, 128).c_str());
 }
 
-void FormInfoTest::ReadOnlyFileIsListedKeepsItsRowAndStillGetsId3v1()
+void FormInfoTest::ReadOnlyFileIsListedAndKeepsItsRowAndBothTags()
 {
     const FileRow row = MakeFile(*m_dir, {"ro.mp3", true, true, Fields("ro")}, 4);
     const std::string path = m_dir->File("ro.mp3");
@@ -516,13 +518,13 @@ void FormInfoTest::ReadOnlyFileIsListedKeepsItsRowAndStillGetsId3v1()
     QCOMPARE(failures[0].Status & 0xFF00u, std::uint32_t(status::kReadOnly));
     QVERIFY(m_dialog->GetFailures().empty()); // handed over once
 
-    // The row keeps its cells and TagKind; the disk keeps the old ID3v2 tag
-    // but the ID3v1 tag has the new title.
+    // The row keeps its cells and TagKind; the file is refused whole, so both
+    // of its tags keep the old title.
     QVERIFY(m_dialog->GetRows().at(0).Fields == row.Fields);
     QCOMPARE(m_dialog->GetRows().at(0).TagKind, tagkind::kBoth);
     QCOMPARE(m_dialog->GetTagKind(), tagkind::kBoth);
     QCOMPARE(LoadId3v2(path).Fields.Title, std::string("ro title"));
-    QCOMPARE(LoadId3v1(path).Title, std::string("new title"));
+    QCOMPARE(LoadId3v1(path).Title, std::string("ro title"));
 }
 
 void FormInfoTest::CloseAfterAnEarlierSaveTouchesNothing()
@@ -586,6 +588,81 @@ void FormInfoTest::MultiFileFailureKeepsThatRowAndListsLastFirst()
     QCOMPARE(LoadId3v2(m_dir->File("ro1.mp3")).Fields.Album, std::string("ro1 album"));
     // The ID3v1 step runs after the failed ID3v2 save, from the row's old cells.
     QVERIFY(LoadId3v1(m_dir->File("ro1.mp3")).Present);
+}
+
+void FormInfoTest::PastedControlCharactersNeverReachTheTag()
+{
+    const FileRow row = MakeFile(*m_dir, {"p.mp3", true, true, Fields("p")}, 0);
+    SetUpSingle(row);
+    RunModal([&] {
+        auto* title = Find<QLineEdit>("edTitle");
+        title->clear();
+        title->insert(QStringLiteral("a\tb\x1B"));
+        QCOMPARE(title->text(), QStringLiteral("a b"));
+        auto* genre = Find<QComboBox>("cbGenre");
+        genre->clearEditText();
+        genre->lineEdit()->insert(QStringLiteral("x\ty"));
+        QCOMPARE(genre->currentText(), QStringLiteral("x y"));
+        auto* comment = Find<QPlainTextEdit>("edComment");
+        comment->clear();
+        comment->insertPlainText(QStringLiteral("one\ttwo\nthree"));
+        QCOMPARE(comment->toPlainText(), QStringLiteral("one two\nthree"));
+        QTest::mouseClick(Find<QPushButton>("btUpdate"), Qt::LeftButton);
+    });
+    QVERIFY(m_dialog->GetFailures().empty());
+    const Id3v2OnDisk saved = LoadId3v2(m_dir->File("p.mp3"));
+    QCOMPARE(saved.Fields.Title, std::string("a b"));
+    QCOMPARE(saved.Fields.Comment, std::string("one two\nthree"));
+}
+
+void FormInfoTest::UnreadableTagIsReplacedOnlyWhenTheUserAgrees()
+{
+    // The third frame runs past the tag's end: the title and the track number
+    // before it can be read.
+    const std::string path = m_dir->File("bad.mp3");
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(3)
+                 .TextFrame("TIT2", "Old")
+                 .TextFrame("TRCK", "7")
+                 .Frame("TALB", Latin1Text("x"), 0, 0, {}, 4000)
+                 .Build())
+        .Audio(kAudioFrames)
+        .WriteTo(path);
+    const Bytes before = ReadFile(path);
+    FileRow row;
+    row.FileName = "bad.mp3";
+    std::string asked;
+    bool agree = false;
+    m_dialog->SetRepairQuestion([&](QWidget*, const std::string& name, const UnreadableTag& tag) {
+        asked = RepairQuestionText(name, tag);
+        return agree;
+    });
+    const auto saveTitle = [&] {
+        SetUpSingle(row);
+        RunModal([&] {
+            Find<QLineEdit>("edTitle")->setText(QStringLiteral("New"));
+            QTest::mouseClick(Find<QPushButton>("btUpdate"), Qt::LeftButton);
+        });
+    };
+
+    saveTitle();
+    QVERIFY2(asked.find("2 frame(s) that could be read (TIT2, TRCK)") != std::string::npos,
+             asked.c_str());
+    const std::vector<SaveFailure> refused = m_dialog->GetFailures();
+    QCOMPARE(refused.size(), std::size_t(1));
+    QCOMPARE(refused[0].Status & 0xFF00u, std::uint32_t(status::kUnreadableTag));
+    QVERIFY(ReadFile(path) == before);
+
+    agree = true;
+    saveTitle();
+    QVERIFY(m_dialog->GetFailures().empty());
+    const Id3v2OnDisk repaired = LoadId3v2(path);
+    QCOMPARE(repaired.Status & 0xFF00u, 0u);
+    QCOMPARE(repaired.Fields.Title, std::string("New"));
+    QCOMPARE(repaired.Track, std::string("7"));
+    QVERIFY(EndsWithAudio(path, false));
+    QCOMPARE(m_dialog->GetRows().at(0).Fields.Title, std::string("New"));
 }
 
 QTEST_MAIN(FormInfoTest)

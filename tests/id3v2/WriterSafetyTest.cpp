@@ -115,7 +115,9 @@ TEST(SafeSave, EveryFailureBeforeTheRenameLeavesTheOriginal)
             EXPECT_EQ(ReadFile(path), saved) << "operation " << failAt;
         } else {
             EXPECT_EQ(result, ExpectedStatus(*failed)) << "operation " << failAt;
-            EXPECT_EQ(ReadFile(path), original) << "operation " << failAt << " damaged the file";
+            EXPECT_EQ(ReadFile(path), original)
+                << "operation " << failAt << " (" << static_cast<int>(*failed)
+                << ") damaged the file";
         }
         EXPECT_EQ(FolderEntries(dir.Path()), std::vector<std::string>{"a.mp3"})
             << "operation " << failAt << " left a temporary file";
