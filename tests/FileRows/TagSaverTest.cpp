@@ -629,5 +629,41 @@ TEST(TagSaver, RemovingTheLastFieldRemovesTheTag)
     EXPECT_EQ(LoadId3v2(path).Status & 0xFF00u, status::kNoTag);
 }
 
+// A version 2.2 tag that breaks off after some frames is replaced, when the
+// user asks for it, by a version 3 tag holding those frames converted.
+TEST(TagSaver, ReplacedVersionTwoPointTwoTagKeepsTheFramesReadConverted)
+{
+    TempDir dir;
+    const Bytes image{0xFF, 0xD8, 0xFF, 0xE0};
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(2)
+                 .FrameV22("TP1", Latin1Text("Artist"))
+                 .FrameV22("PIC", PicV22("PNG", 3, "", image))
+                 .FrameV22("T 2", Latin1Text("broken"))
+                 .Build())
+        .Audio(4)
+        .WriteTo(dir.File("broken.mp3"));
+    const Bytes before = ReadFile(dir.File("broken.mp3"));
+    const FileRow row = ReadRow(dir, "broken.mp3");
+    TagFields edited = row.Fields;
+    edited.Title = "New Title";
+    TagSaver saver;
+    EXPECT_FALSE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    EXPECT_EQ(ReadFile(dir.File("broken.mp3")), before);
+
+    saver.SetReplaceUnreadable(true);
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    const LoadedId3v2 loaded = LoadId3v2(dir.File("broken.mp3"));
+    EXPECT_EQ(loaded.Major, 3);
+    EXPECT_EQ(loaded.Title, "New Title") << Describe(loaded);
+    EXPECT_EQ(loaded.Artist, "Artist") << Describe(loaded);
+    Bytes apic{0x00};
+    Append(apic, ToBytes("image/png"));
+    apic.insert(apic.end(), {0x00, 0x03, 0x00});
+    Append(apic, image);
+    EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("broken.mp3")), FrameBytes(3, "APIC", apic)));
+}
+
 } // namespace
 } // namespace varnello
