@@ -92,6 +92,13 @@ std::string Id3v2AsText(const Id3v2Report& tag)
     for (const FrameReport& frame : tag.Frames) {
         AppendFrameLine(out, frame);
     }
+    if (!tag.UnconvertibleFrames.empty()) {
+        out += "  Frames without a version 2.3 form:";
+        for (const std::string& id : tag.UnconvertibleFrames) {
+            out += " " + id;
+        }
+        out += '\n';
+    }
     return out;
 }
 
@@ -163,6 +170,14 @@ void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
             FrameAsJson(json, frame);
         }
         json.EndArray();
+        if (!tag.UnconvertibleFrames.empty()) {
+            json.Key("unconvertibleFrames");
+            json.BeginArray();
+            for (const std::string& id : tag.UnconvertibleFrames) {
+                json.String(id);
+            }
+            json.EndArray();
+        }
     }
     json.EndObject();
 }

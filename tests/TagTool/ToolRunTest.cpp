@@ -229,6 +229,24 @@ TEST_F(TagTool, ShowDescribesBothTagsAndEveryFrame)
     EXPECT_NE(run.Out.find("TDRC"), std::string::npos) << run.Out;
 }
 
+TEST_F(TagTool, ShowNamesAVersion22TagAndTheFramesASaveWouldLose)
+{
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(2)
+                 .FrameV22("TT2", Latin1Text("Old title"))
+                 .FrameV22("CRM", ToBytes(std::string_view("owner\0xyz", 9)))
+                 .Build())
+        .Audio(4)
+        .WriteTo(m_dir.File("v22.mp3"));
+    const ToolRun run = Run({"show", "v22.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    for (const char* part :
+         {"Version: 2.2.0", "TIT2", "\"Old title\"", "Frames without a version 2.3 form: CRM\n"}) {
+        EXPECT_NE(run.Out.find(part), std::string::npos) << part << " in " << run.Out;
+    }
+}
+
 // A name with a byte that is not UTF-8 and a newline, and its bytes in hex.
 const std::string kForeignName = "bad\xFF\nname.mp3";
 const std::string kForeignHex = "626164ff0a6e616d652e6d7033";
