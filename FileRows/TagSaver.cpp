@@ -118,6 +118,10 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned chang
     Tid3v2tag tag;
     const StatusWord loaded = LoadTagFromTarget(tag, target, 0);
     if (status::IsSuccess(loaded)) {
+        if (replaceUnreadable) {
+            // Frames of an ID3v2.2 tag without a counterpart go, as agreed.
+            tag.DropUnconvertibleFrames();
+        }
         if (!SetFields(tag, values, changed)) {
             return status::kFieldNotSet;
         }
@@ -369,6 +373,17 @@ UnreadableTag TagSaver::InspectUnreadable(const std::string& path)
     Tid3v2tag tag;
     const StatusWord loaded = tag.LoadFromFile(path, 0);
     report.Status = loaded;
+    if (status::IsSuccess(loaded) && !tag.UnconvertibleFrames.empty()) {
+        // It loads, but a save would refuse to drop the frames it cannot
+        // convert: those are what a replacement loses.
+        report.Status = status::kUnconvertibleFrame;
+        report.Replaceable = true;
+        report.LostFrames = tag.UnconvertibleFrames;
+        for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
+            report.ReadableFrames.push_back(std::string(tag.Frames.ID(i)));
+        }
+        return report;
+    }
     if (status::IsSuccess(loaded) || IsNoTag(loaded) || IsAccessFailure(loaded)) {
         return report;
     }

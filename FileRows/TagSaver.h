@@ -35,6 +35,7 @@ struct UnreadableTag
     bool Replaceable = false;                // the tag is there and does not load
     std::vector<std::string> ReadableFrames; // the IDs of the frames a repair keeps
     std::uint64_t UnreadableBytes = 0;       // the rest of the tag, which a repair drops
+    std::vector<std::string> LostFrames;     // ID3v2.2 frames without a version 3 form
 };
 
 // True when a tag keeps the text as given and reads it back the same: valid
@@ -68,8 +69,9 @@ public:
                                           const TagFields& edited, unsigned mask);
 
     // A file whose ID3v2 tag is there but does not load is refused (status
-    // kUnreadableTag) unless this is set: then its tag is replaced by one that
-    // keeps every frame that could be read.
+    // kUnreadableTag), and so is an ID3v2.2 tag with frames that have no
+    // version 3 form (kUnconvertibleFrame), unless this is set: then the tag
+    // is replaced by one that keeps every frame that could be read.
     void SetReplaceUnreadable(bool replace) { m_replaceUnreadable = replace; }
 
     // What replacing the file's unreadable tag would keep and drop.

@@ -8,22 +8,29 @@ namespace varnello {
 
 std::string RepairQuestionText(const std::string& fileName, const UnreadableTag& tag)
 {
-    std::string frames;
-    for (const std::string& id : tag.ReadableFrames) {
-        frames += frames.empty() ? id : ", " + id;
-    }
-    std::string text = "The ID3v2 tag of \"" + fileName +
-                       "\" could not be read, so it was not saved.\n\n"
-                       "Replace the tag with a new one? ";
+    const auto list = [](const std::vector<std::string>& ids) {
+        std::string text;
+        for (const std::string& id : ids) {
+            text += text.empty() ? id : ", " + id;
+        }
+        return text;
+    };
+    std::string text = "The ID3v2 tag of \"" + fileName + "\" could not be " +
+                       (tag.LostFrames.empty() ? "read" : "kept whole") +
+                       ", so it was not saved.\n\nReplace the tag with a new one? ";
     if (tag.ReadableFrames.empty()) {
         text += "No frame of the old tag could be read: all of it is lost";
     } else {
         text += "It keeps the " + std::to_string(tag.ReadableFrames.size()) +
-                " frame(s) that could be read (" + frames + ")";
+                " frame(s) that could be read (" + list(tag.ReadableFrames) + ")";
     }
-    text += "; the " + std::to_string(tag.UnreadableBytes) +
-            " bytes that could not be read are lost. The audio is not touched.";
-    return text;
+    if (!tag.LostFrames.empty()) {
+        text += "; the frame(s) " + list(tag.LostFrames) + ", which have no ID3v2.3 form, are lost";
+    } else {
+        text += "; the " + std::to_string(tag.UnreadableBytes) +
+                " bytes that could not be read are lost";
+    }
+    return text + ". The audio is not touched.";
 }
 
 bool AskToReplaceUnreadableTag(QWidget* parent, const std::string& fileName,
@@ -42,7 +49,8 @@ OfferRepairs(QWidget* parent, const std::string& folder, const std::vector<SaveF
 {
     std::vector<SaveFailure> left;
     for (const SaveFailure& failure : failures) {
-        if ((failure.Status & 0xFF00u) != status::kUnreadableTag) {
+        const unsigned code = failure.Status & 0xFF00u;
+        if (code != status::kUnreadableTag && code != status::kUnconvertibleFrame) {
             left.push_back(failure);
             continue;
         }

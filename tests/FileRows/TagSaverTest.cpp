@@ -506,6 +506,17 @@ TEST(TagSaver, VersionTwoPointTwoTagIsSavedAsVersionThreeOrLeftAsItWas)
     ASSERT_EQ(refused.Failures.size(), 1u);
     EXPECT_EQ(refused.Failures[0].Status, status::kUnconvertibleFrame);
     EXPECT_EQ(ReadFile(dir.File("crm.mp3")), before);
+
+    // Asked for, the repair drops only the frame that has no version 3 form.
+    const UnreadableTag repair = TagSaver::InspectUnreadable(dir.File("crm.mp3"));
+    EXPECT_TRUE(repair.Replaceable);
+    EXPECT_EQ(repair.LostFrames, std::vector<std::string>{"CRM"});
+    saver.SetReplaceUnreadable(true);
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), crm, edited).Id3v2Saved);
+    const LoadedId3v2 repaired = LoadId3v2(dir.File("crm.mp3"));
+    EXPECT_EQ(repaired.Title, "New Title") << Describe(repaired);
+    EXPECT_EQ(repaired.Artist, "Artist") << Describe(repaired);
+    EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("crm.mp3")), FrameBytes(3, "APIC", apic)));
 }
 
 // A file whose ID3v1 tag holds more than its ID3v2 tag shows: the ID3v2 tag
