@@ -254,6 +254,17 @@ std::string JoinedPath(const Header& header)
     return platform::JoinPath(header.Folder, header.Name);
 }
 
+// True when no save holds the named file: a save keeps its unfinished
+// journal and its temporary file locked, so one that nobody holds is the
+// leftover of a save that ended without finishing.
+bool Unheld(const platform::Handle& folder, const std::string& name)
+{
+    platform::Handle file;
+    return !platform::OpenAt(folder, name, platform::Access::ReadWrite, platform::Follow::NoLinks,
+                             file) &&
+           !platform::LockExclusive(file, std::chrono::milliseconds(0));
+}
+
 // Recovers the save of one journal, found in `folder` under `name`.
 // `locked` is the file when the caller holds its lock already.
 RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& name,
@@ -273,7 +284,7 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         const bool abandoned =
             !platform::Query(journal, info) &&
             platform::NowNanoseconds() - info.ModifiedNanoseconds > kAbandonedAfterNanoseconds;
-        if (abandoned || locked != nullptr) {
+        if (abandoned || locked != nullptr || Unheld(folder, name)) {
             static_cast<void>(platform::RemoveAt(folder, name));
             result.Note = "an unfinished journal was removed; the file was not changed";
         } else {
@@ -407,6 +418,19 @@ void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t
             throw EFileOpenError("cannot create the save's journal: " + error.message());
         }
     }
+    // Held until it is complete, so that a recovery can tell it from the
+    // leftover of a killed save. A recovery that removed it before the lock
+    // was taken leaves the name to nobody or to another file: then this
+    // save stops before it changes anything.
+    platform::FileInfo created;
+    platform::FileInfo named;
+    if (platform::LockExclusive(journal, std::chrono::milliseconds(0)) ||
+        platform::Query(journal, created) ||
+        platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, named) ||
+        !named.SameFile(created)) {
+        m_name.clear(); // the recovery removes it, or the name is not ours
+        throw EFileOpenError("the save's journal was removed while it was made");
+    }
     FileStream stream(std::move(journal));
     std::vector<std::uint8_t> bytes = EncodeHeader(header);
     if (durability == Durability::AgainstKills) {
@@ -471,6 +495,8 @@ void SaveJournal::Remove()
 std::vector<RecoveredSave> RecoverFolder(const std::string& folder)
 {
     std::vector<RecoveredSave> found;
+    // Temporary files of killed saves hold nothing the original lacks.
+    RemoveLeftoverTemporaries(folder);
     std::vector<platform::FolderEntry> entries;
     platform::Handle handle;
     if (!platform::ListFolder(folder, entries) && !platform::OpenFolder(folder, handle)) {
