@@ -520,10 +520,18 @@ std::vector<RecoveredSave> RecoverFolder(const std::string& folder)
         }
         platform::Handle journal;
         Header header;
-        if (!platform::OpenAt(stateHandle, entry.Name, platform::Access::Read,
-                              platform::Follow::NoLinks, journal) &&
-            DecodeHeader(journal, header) && header.Folder == absolute) {
-            found.push_back(RecoverJournal(stateHandle, entry.Name, nullptr));
+        if (platform::OpenAt(stateHandle, entry.Name, platform::Access::Read,
+                             platform::Follow::NoLinks, journal)) {
+            continue;
+        }
+        if (DecodeHeader(journal, header)) {
+            if (header.Folder == absolute) {
+                found.push_back(RecoverJournal(stateHandle, entry.Name, nullptr));
+            }
+        } else if (Unheld(stateHandle, entry.Name)) {
+            // Killed before it had a header, so it names no folder: it is
+            // nobody's, and its save changed nothing.
+            static_cast<void>(platform::RemoveAt(stateHandle, entry.Name));
         }
     }
     return found;
