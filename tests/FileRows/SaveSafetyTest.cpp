@@ -26,6 +26,9 @@
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <map>
+#include <memory>
+#include <optional>
 #include <random>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -38,7 +41,7 @@ namespace {
 
 using namespace testsupport;
 
-constexpr std::size_t kAudioSize = 100000;
+constexpr std::size_t kAudioSize = 40000; // audio that moves in several pieces
 
 bool Stress()
 {
@@ -120,6 +123,7 @@ enum class SavePath
     Temporary,           // the tag grows: a new file replaces the old one
     MoveUpHardLinked,    // the tag grows in a file with two names
     MoveDownHardLinked,  // the tag shrinks in a file with two names
+    MoveUpStateJournal,  // the tag grows, and the folder takes no file of the user
     InPlaceWithId3v1,    // the tag fits, and the ID3v1 block changes too
     InPlaceWithoutId3v1, // the tag fits, nothing else changes
 };
@@ -131,6 +135,7 @@ struct PathCase
     bool HardLinked;
     bool Id3v1;
     SaveOperation MustSee; // the operation that shows the path was taken
+    bool AsOtherUser;      // saved by a user who may write the file but not its folder
 };
 
 std::ostream& operator<<(std::ostream& out, const PathCase& c)
@@ -138,7 +143,23 @@ std::ostream& operator<<(std::ostream& out, const PathCase& c)
     return out << c.Name;
 }
 
-const Bytes kOldTitle = Latin1Text("Old title");
+constexpr uid_t kOtherUser = 12346;
+
+bool IsRoot()
+{
+    return ::geteuid() == 0;
+}
+
+bool BecomeOtherUser()
+{
+    return ::setgroups(0, nullptr) == 0 && ::setgid(kOtherUser) == 0 && ::setuid(kOtherUser) == 0;
+}
+
+bool Grows(SavePath path)
+{
+    return path == SavePath::Temporary || path == SavePath::MoveUpHardLinked ||
+           path == SavePath::MoveUpStateJournal;
+}
 
 Bytes OldFile(const PathCase& c)
 {
@@ -147,7 +168,7 @@ Bytes OldFile(const PathCase& c)
     if (c.Path == SavePath::MoveDownHardLinked) {
         tag.Frame("PRIV", Pattern(20000, 7));
     }
-    tag.Padding(c.Path == SavePath::Temporary || c.Path == SavePath::MoveUpHardLinked ? 10 : 500);
+    tag.Padding(Grows(c.Path) ? 10 : 500);
     Mp3Builder file;
     file.Tag(tag.Build()).Raw(Pattern(kAudioSize));
     if (c.Id3v1) {
@@ -176,23 +197,17 @@ StatusWord SaveCase(const PathCase& c, const std::string& path, const SaveOption
     if (const StatusWord loaded = LoadTagFromTarget(tag, target, 0); !status::IsSuccess(loaded)) {
         return loaded;
     }
-    switch (c.Path) {
-    case SavePath::Temporary:
-    case SavePath::MoveUpHardLinked:
+    if (Grows(c.Path)) {
         tag.SetTextFrame("TIT2", "A new title");
         tag.SetTextFrame("TALB", std::string(3000, 'a'));
         tag.PaddingMode = 0;
-        break;
-    case SavePath::MoveDownHardLinked:
+    } else if (c.Path == SavePath::MoveDownHardLinked) {
         tag.Frames.DeleteFrame(tag.Frames.Find("PRIV"));
         tag.PaddingMode = 0;
-        break;
-    case SavePath::InPlaceWithId3v1:
-    case SavePath::InPlaceWithoutId3v1:
+    } else {
         tag.SetTextFrame("TIT2", "New title");
         tag.PaddingMode = 1;
         tag.PaddingLimit = tag.PaddingBlock - 1;
-        break;
     }
     std::optional<std::array<std::uint8_t, 128>> tail;
     if (c.Id3v1) {
@@ -201,9 +216,69 @@ StatusWord SaveCase(const PathCase& c, const std::string& path, const SaveOption
     return SaveTagToTarget(tag, target, 255, 255, 0, options, tail);
 }
 
+void InjectFailure(SaveOperation op)
+{
+    switch (op) {
+    case SaveOperation::Read:
+        throw EReadError("injected read failure");
+    case SaveOperation::Truncate:
+    case SaveOperation::Journal:
+        throw EInOutError("injected failure");
+    case SaveOperation::CreateTemporary:
+        throw EFileOpenError("injected: folder not writable");
+    default:
+        throw EWriteError("injected write failure");
+    }
+}
+
+enum class Fault
+{
+    None,
+    Throw, // the step fails
+    Kill,  // the process dies before the step
+};
+
+struct Outcome
+{
+    bool Saved = false;    // the save reported success
+    bool Reached = false;  // the faulty step came
+    bool Killed = false;   // the process died
+    bool TookPath = false; // the path under test was taken
+    bool Exited = true;    // false when the child could not become the other user
+};
+
 class SaveSweep : public testing::TestWithParam<PathCase>
 {
 protected:
+    void SetUp() override
+    {
+        if (!GetParam().AsOtherUser) {
+            return;
+        }
+        if (!IsRoot()) {
+            GTEST_SKIP() << "needs root to act as another user";
+        }
+        // The user's state folder takes the journal that the folder refuses.
+        m_state = std::make_unique<TempDir>();
+        ASSERT_EQ(::chown(m_state->Path().c_str(), kOtherUser, kOtherUser), 0);
+        if (const char* old = std::getenv("XDG_STATE_HOME")) {
+            m_oldState = old;
+        }
+        ::setenv("XDG_STATE_HOME", m_state->Path().c_str(), 1);
+    }
+
+    void TearDown() override
+    {
+        if (!m_state) {
+            return;
+        }
+        if (m_oldState) {
+            ::setenv("XDG_STATE_HOME", m_oldState->c_str(), 1);
+        } else {
+            ::unsetenv("XDG_STATE_HOME");
+        }
+    }
+
     // A folder with the case's old file as a.mp3 (and b.mp3, a second name).
     std::string Prepare(const TempDir& dir) const
     {
@@ -211,6 +286,10 @@ protected:
         WriteFile(path, OldFile(GetParam()));
         if (GetParam().HardLinked) {
             EXPECT_EQ(::link(path.c_str(), dir.File("b.mp3").c_str()), 0);
+        }
+        if (GetParam().AsOtherUser) {
+            EXPECT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+            EXPECT_EQ(::chown(path.c_str(), kOtherUser, kOtherUser), 0);
         }
         return path;
     }
@@ -221,18 +300,69 @@ protected:
                                      : std::vector<std::string>{"a.mp3"};
     }
 
+    std::vector<std::string> StateJournals() const
+    {
+        const std::string folder = m_state ? m_state->File("varnello") : std::string();
+        return folder.empty() || !std::filesystem::exists(folder) ? std::vector<std::string>{}
+                                                                  : FolderEntries(folder);
+    }
+
+    // The save, with the fault at step `at`; in a child process when it is
+    // killed or made by the other user.
+    Outcome Run(const std::string& path, Fault fault, int at = -1) const
+    {
+        const PathCase c = GetParam();
+        const auto save = [&] {
+            Outcome outcome;
+            int seen = 0;
+            SaveOptions options;
+            options.BeforeOperation = [&](SaveOperation op) {
+                outcome.TookPath = outcome.TookPath || op == c.MustSee;
+                if (seen++ == at && fault != Fault::None) {
+                    outcome.Reached = true;
+                    if (fault == Fault::Kill) {
+                        ::raise(SIGKILL);
+                    }
+                    InjectFailure(op);
+                }
+            };
+            outcome.Saved = status::IsSuccess(SaveCase(c, path, options));
+            return outcome;
+        };
+        if (fault != Fault::Kill && !c.AsOtherUser) {
+            return save();
+        }
+        const int code = InChild([&] {
+            if (c.AsOtherUser && !BecomeOtherUser()) {
+                return 99;
+            }
+            const Outcome outcome = save();
+            return (outcome.Saved ? 1 : 0) | (outcome.Reached ? 2 : 0) | (outcome.TookPath ? 4 : 0);
+        });
+        Outcome outcome;
+        outcome.Exited = code != 99;
+        outcome.Killed = code == 128 + SIGKILL;
+        outcome.Reached = outcome.Killed || (code & 2) != 0;
+        outcome.Saved = !outcome.Killed && (code & 1) != 0;
+        outcome.TookPath = !outcome.Killed && (code & 4) != 0;
+        return outcome;
+    }
+
     // The new file: the result of the save left alone.
     Bytes Saved() const
     {
         TempDir dir;
         const std::string path = Prepare(dir);
-        std::vector<SaveOperation> seen;
-        SaveOptions options;
-        options.BeforeOperation = [&seen](SaveOperation op) { seen.push_back(op); };
-        EXPECT_EQ(SaveCase(GetParam(), path, options), 0);
-        EXPECT_NE(std::find(seen.begin(), seen.end(), GetParam().MustSee), seen.end())
-            << "the save did not take the path under test";
+        const Outcome outcome = Run(path, Fault::None);
+        EXPECT_TRUE(outcome.Exited) << "could not become another user";
+        EXPECT_TRUE(outcome.Saved);
+        EXPECT_TRUE(outcome.TookPath) << "the save did not take the path under test";
         if (GetParam().Path == SavePath::InPlaceWithoutId3v1) {
+            std::vector<SaveOperation> seen;
+            SaveOptions options;
+            options.BeforeOperation = [&seen](SaveOperation op) { seen.push_back(op); };
+            WriteFile(dir.File("c.mp3"), OldFile(GetParam()));
+            EXPECT_EQ(SaveCase(GetParam(), dir.File("c.mp3"), options), 0);
             EXPECT_EQ(std::count(seen.begin(), seen.end(), SaveOperation::Journal), 0);
             EXPECT_EQ(std::count(seen.begin(), seen.end(), SaveOperation::CreateTemporary), 0);
         }
@@ -251,23 +381,12 @@ protected:
             EXPECT_EQ(Stat(dir.File("a.mp3")).st_ino, Stat(dir.File("b.mp3")).st_ino) << where;
         }
         EXPECT_EQ(FolderEntries(dir.Path()), Names()) << where << " left a file behind";
+        EXPECT_EQ(StateJournals(), std::vector<std::string>{}) << where << " left a journal";
     }
-};
 
-void InjectFailure(SaveOperation op)
-{
-    switch (op) {
-    case SaveOperation::Read:
-        throw EReadError("injected read failure");
-    case SaveOperation::Truncate:
-    case SaveOperation::Journal:
-        throw EInOutError("injected failure");
-    case SaveOperation::CreateTemporary:
-        throw EFileOpenError("injected: folder not writable");
-    default:
-        throw EWriteError("injected write failure");
-    }
-}
+    std::unique_ptr<TempDir> m_state;
+    std::optional<std::string> m_oldState;
+};
 
 TEST_P(SaveSweep, AFailureAtAnyStepLeavesTheOldOrTheNewFile)
 {
@@ -278,24 +397,15 @@ TEST_P(SaveSweep, AFailureAtAnyStepLeavesTheOldOrTheNewFile)
     for (int failAt = 0; !completed && failAt < 2000; ++failAt) {
         TempDir dir;
         const std::string path = Prepare(dir);
-        int seen = 0;
-        std::optional<SaveOperation> failed;
-        SaveOptions options;
-        options.BeforeOperation = [&](SaveOperation op) {
-            if (seen++ == failAt) {
-                failed = op;
-                InjectFailure(op);
-            }
-        };
-        const StatusWord result = SaveCase(GetParam(), path, options);
-        completed = !failed;
-        const std::string where = "failure at step " + std::to_string(failAt) + " (operation " +
-                                  std::to_string(failed ? static_cast<int>(*failed) : -1) + ")";
+        const Outcome outcome = Run(path, Fault::Throw, failAt);
+        ASSERT_TRUE(outcome.Exited) << "could not become another user";
+        completed = !outcome.Reached;
+        const std::string where = "failure at step " + std::to_string(failAt);
         const Bytes now = ReadFile(path);
-        if (status::IsSuccess(result)) {
+        if (outcome.Saved) {
             EXPECT_EQ(now, saved) << where << ": reported success";
         } else {
-            EXPECT_EQ(now, old) << where << ": reported status " << result;
+            EXPECT_EQ(now, old) << where << ": reported failure";
         }
         CheckAfter(dir, old, saved, where);
     }
@@ -308,46 +418,45 @@ TEST_P(SaveSweep, AKillAtAnyStepLeavesTheOldOrTheNewFile)
     const Bytes saved = Saved();
     bool completed = false;
     int oldSeen = 0;
+    int journalsLeft = 0;
     for (int killAt = 0; !completed && killAt < 2000; ++killAt) {
         TempDir dir;
         const std::string path = Prepare(dir);
-        const int code = InChild([&] {
-            int seen = 0;
-            SaveOptions options;
-            options.BeforeOperation = [&](SaveOperation) {
-                if (seen++ == killAt) {
-                    ::raise(SIGKILL);
-                }
-            };
-            return status::IsSuccess(SaveCase(GetParam(), path, options)) ? 0 : 1;
-        });
-        completed = code != 128 + SIGKILL;
+        const Outcome outcome = Run(path, Fault::Kill, killAt);
+        ASSERT_TRUE(outcome.Exited) << "could not become another user";
+        completed = !outcome.Killed;
         const std::string where = "kill at step " + std::to_string(killAt);
         if (completed) {
-            EXPECT_EQ(code, 0) << where;
+            EXPECT_TRUE(outcome.Saved) << where;
         }
         oldSeen += ReadFile(path) == old ? 1 : 0;
+        journalsLeft += StateJournals().empty() ? 0 : 1;
         CheckAfter(dir, old, saved, where);
         // The next save of the file finishes any recovery and works.
-        EXPECT_EQ(SaveCase(GetParam(), path, {}), 0) << where;
+        EXPECT_TRUE(Run(path, Fault::None).Saved) << where;
         EXPECT_EQ(ReadFile(path), saved) << where << ": the save after the kill";
     }
     EXPECT_TRUE(completed);
     EXPECT_GT(oldSeen, 0);
+    if (GetParam().Path == SavePath::MoveUpStateJournal) {
+        EXPECT_GT(journalsLeft, 0) << "no kill left a journal in the state folder";
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(
     EveryPath, SaveSweep,
     testing::Values(PathCase{SavePath::Temporary, "Temporary", false, false,
-                             SaveOperation::CreateTemporary},
+                             SaveOperation::CreateTemporary, false},
                     PathCase{SavePath::MoveUpHardLinked, "MoveUpHardLinked", true, false,
-                             SaveOperation::Journal},
+                             SaveOperation::Journal, false},
                     PathCase{SavePath::MoveDownHardLinked, "MoveDownHardLinked", true, false,
-                             SaveOperation::Journal},
+                             SaveOperation::Journal, false},
+                    PathCase{SavePath::MoveUpStateJournal, "MoveUpStateJournal", false, false,
+                             SaveOperation::Journal, true},
                     PathCase{SavePath::InPlaceWithId3v1, "InPlaceWithId3v1", false, true,
-                             SaveOperation::Journal},
+                             SaveOperation::Journal, false},
                     PathCase{SavePath::InPlaceWithoutId3v1, "InPlaceWithoutId3v1", false, false,
-                             SaveOperation::Write}),
+                             SaveOperation::Write, false}),
     [](const testing::TestParamInfo<PathCase>& param) { return std::string(param.param.Name); });
 
 // ---------------------------------------------------------------------------
@@ -396,6 +505,7 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
     std::uniform_int_distribution<long> linearDelay(0, window);
     int oldSeen = 0;
     int newSeen = 0;
+    int rolledBack = 0; // killed while the audio moved
     for (int round = 0; round < kills; ++round) {
         const std::size_t grow = growth(random);
         WriteFile(reference, old);
@@ -412,7 +522,9 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
         ::usleep(static_cast<useconds_t>(delay));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
-        RecoverFolder(dir.Path());
+        for (const RecoveredSave& recovered : RecoverFolder(dir.Path())) {
+            rolledBack += recovered.Restored ? 1 : 0;
+        }
         const Bytes now = ReadFile(path);
         ASSERT_TRUE(now == old || now == saved)
             << "round " << round << ": " << Describe(now, old, saved);
@@ -420,7 +532,7 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
         ASSERT_EQ(Leftovers(dir.Path()), std::vector<std::string>{}) << "round " << round;
     }
     std::cout << "[          ] " << kills << " kills: " << oldSeen << " left the old file, "
-              << newSeen << " the new one\n";
+              << newSeen << " the new one, " << rolledBack << " rolled back from the journal\n";
     EXPECT_GT(oldSeen, 0);
 
     // One more save and a listing leave only the two names.
@@ -502,11 +614,6 @@ TEST(SaveRivals, TwoProcessesSavingOneFileLoseNoChange)
 // ---------------------------------------------------------------------------
 // Root only: tricks with links and identities.
 
-bool IsRoot()
-{
-    return ::geteuid() == 0;
-}
-
 Bytes SmallFile()
 {
     return Mp3Builder()
@@ -566,6 +673,7 @@ TEST(SaveRace, ASymbolicLinkSwappedInNeverLeadsTheSaveToAnotherFile)
     ino_t secretInode = Stat(secret).st_ino;
     int throughLink = 0;
     int intoSong = 0;
+    std::map<StatusWord, int> refused;
     for (int attempt = 0; attempt < tries; ++attempt) {
         Tid3v2tag tag;
         FillGrowingTag(tag);
@@ -583,6 +691,9 @@ TEST(SaveRace, ASymbolicLinkSwappedInNeverLeadsTheSaveToAnotherFile)
             secretInode = Stat(secret).st_ino;
         } else {
             intoSong += status::IsSuccess(result) ? 1 : 0;
+            if (!status::IsSuccess(result)) {
+                ++refused[result];
+            }
             ASSERT_EQ(ReadFile(secret), old)
                 << "attempt " << attempt << ": saved " << tag.FileName << ", status " << result;
             ASSERT_EQ(info.st_ino, secretInode) << "attempt " << attempt << ": replaced";
@@ -596,8 +707,11 @@ TEST(SaveRace, ASymbolicLinkSwappedInNeverLeadsTheSaveToAnotherFile)
     swapper.join();
     EXPECT_EQ(FolderEntries(elsewhere.Path()), std::vector<std::string>{"secret.mp3"});
     std::cout << "[          ] " << tries << " saves during swaps: " << throughLink
-              << " saved the link's target as reported, " << intoSong
-              << " the regular file, the rest refused\n";
+              << " saved the link's target as reported, " << intoSong << " the regular file;";
+    for (const auto& [code, count] : refused) {
+        std::cout << " status " << std::hex << code << std::dec << ": " << count;
+    }
+    std::cout << "\n";
 }
 
 // A POSIX access ACL as the kernel stores it: version 2, then entries of
