@@ -1,5 +1,6 @@
 #include "SaveIo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -211,6 +212,18 @@ bool SaveIo::CopyIdentity(const FileStream& from, const platform::FileInfo& info
     for (const std::string& attribute : names) {
         if (platform::GetAttribute(from.Handle(), attribute, value) ||
             platform::SetAttribute(to.Handle(), attribute, value)) {
+            return false;
+        }
+    }
+    // The new file may have inherited an ACL from its folder that the old one
+    // lacks: it would give others access that the old file denied.
+    std::vector<std::string> inherited;
+    if (platform::ListAttributes(to.Handle(), inherited)) {
+        return false;
+    }
+    for (const std::string& attribute : inherited) {
+        if (std::find(names.begin(), names.end(), attribute) == names.end() &&
+            platform::RemoveAttribute(to.Handle(), attribute)) {
             return false;
         }
     }

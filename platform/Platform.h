@@ -146,6 +146,7 @@ std::error_code GetAttribute(const Handle& file, const std::string& name,
                              std::vector<std::uint8_t>& value);
 std::error_code SetAttribute(const Handle& file, const std::string& name,
                              std::span<const std::uint8_t> value);
+std::error_code RemoveAttribute(const Handle& file, const std::string& name);
 
 // The entries of a folder, without "." and "..".
 struct FolderEntry

@@ -453,6 +453,14 @@ std::error_code SetAttribute(const Handle& file, const std::string& name,
     return {};
 }
 
+std::error_code RemoveAttribute(const Handle& file, const std::string& name)
+{
+    if (::fremovexattr(Fd(file), name.c_str()) != 0) {
+        return LastError();
+    }
+    return {};
+}
+
 std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries)
 {
     entries.clear();

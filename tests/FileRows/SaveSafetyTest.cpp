@@ -782,6 +782,36 @@ TEST(SaveIdentity, AReplacedFileKeepsOwnerModeSetuidAttributesAndAcl)
     EXPECT_EQ(LoadId3v2(path).Title, "Grown title");
 }
 
+TEST(SaveIdentity, AReplacedFileTakesNoAclFromItsFolder)
+{
+    if (!IsRoot()) {
+        GTEST_SKIP() << "needs root for the ACL of a folder";
+    }
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    WriteFile(path, SmallFile());
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    // New files in the folder would let another user write them; this one
+    // was made before and does not.
+    const Bytes acl = AccessAcl(12347);
+    if (::setxattr(dir.Path().c_str(), "system.posix_acl_default", acl.data(), acl.size(), 0) !=
+        0) {
+        GTEST_SKIP() << "the file system takes no ACLs: " << std::strerror(errno);
+    }
+    const struct stat before = Stat(path);
+    ASSERT_TRUE(Attribute(path, "system.posix_acl_access").empty());
+
+    Tid3v2tag tag;
+    FillGrowingTag(tag);
+    ASSERT_EQ(SaveTagToFile(tag, path, 255, 255, 0, {}), 0);
+    const struct stat after = Stat(path);
+    EXPECT_NE(after.st_ino, before.st_ino) << "expected a replaced file";
+    EXPECT_EQ(after.st_mode & 07777, 0640u) << std::oct << after.st_mode;
+    EXPECT_EQ(Attribute(path, "system.posix_acl_access"), Bytes{})
+        << "the new file grants what the old one did not: "
+        << Hex(Attribute(path, "system.posix_acl_access"));
+}
+
 TEST(SaveIdentity, AGroupMemberSavesAnotherUsersFileInPlace)
 {
     if (!IsRoot()) {
