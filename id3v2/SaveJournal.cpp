@@ -254,15 +254,19 @@ std::string JoinedPath(const Header& header)
     return platform::JoinPath(header.Folder, header.Name);
 }
 
-// True when no save holds the named file: a save keeps its unfinished
-// journal and its temporary file locked, so one that nobody holds is the
-// leftover of a save that ended without finishing.
-bool Unheld(const platform::Handle& folder, const std::string& name)
+// True for an unfinished journal that no save holds: a save keeps its
+// journal locked until the journal is complete, so one that is unlocked and
+// still unfinished is the leftover of a save that ended without changing
+// the file. Read again under the lock: the save may have completed it
+// since it was first read.
+bool Abandoned(const platform::Handle& folder, const std::string& name)
 {
-    platform::Handle file;
+    platform::Handle journal;
+    Header header;
     return !platform::OpenAt(folder, name, platform::Access::ReadWrite, platform::Follow::NoLinks,
-                             file) &&
-           !platform::LockExclusive(file, std::chrono::milliseconds(0));
+                             journal) &&
+           !platform::LockExclusive(journal, std::chrono::milliseconds(0)) &&
+           !(DecodeHeader(journal, header) && IsComplete(journal, header));
 }
 
 // Recovers the save of one journal, found in `folder` under `name`.
@@ -284,7 +288,7 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         const bool abandoned =
             !platform::Query(journal, info) &&
             platform::NowNanoseconds() - info.ModifiedNanoseconds > kAbandonedAfterNanoseconds;
-        if (abandoned || locked != nullptr || Unheld(folder, name)) {
+        if (abandoned || locked != nullptr || Abandoned(folder, name)) {
             static_cast<void>(platform::RemoveAt(folder, name));
             result.Note = "an unfinished journal was removed; the file was not changed";
         } else {
@@ -315,9 +319,22 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         result.Note = "another file has the name now; its journal was not applied";
         return result;
     }
-    if (locked == nullptr && platform::LockExclusive(*file, std::chrono::milliseconds(0))) {
-        result.Note = "a save of the file is still running";
-        return result;
+    if (locked == nullptr) {
+        if (platform::LockExclusive(*file, std::chrono::milliseconds(0))) {
+            result.Note = "a save of the file is still running";
+            return result;
+        }
+        // The save may have ended since the journal was read: a save removes
+        // its journal before it lets the file go, so only a journal still
+        // there now is one of an interrupted save.
+        platform::FileInfo read;
+        platform::FileInfo named;
+        if (platform::Query(journal, read) ||
+            platform::QueryAt(folder, name, platform::Follow::NoLinks, named) ||
+            !named.SameFile(read) || platform::Query(*file, info)) {
+            result.Note = "the save ended meanwhile";
+            return result;
+        }
     }
     const std::uint64_t low = std::min(header.OldSize, header.NewSize);
     const std::uint64_t high = std::max(header.OldSize, header.NewSize);
@@ -528,7 +545,7 @@ std::vector<RecoveredSave> RecoverFolder(const std::string& folder)
             if (header.Folder == absolute) {
                 found.push_back(RecoverJournal(stateHandle, entry.Name, nullptr));
             }
-        } else if (Unheld(stateHandle, entry.Name)) {
+        } else if (Abandoned(stateHandle, entry.Name)) {
             // Killed before it had a header, so it names no folder: it is
             // nobody's, and its save changed nothing.
             static_cast<void>(platform::RemoveAt(stateHandle, entry.Name));
