@@ -109,6 +109,14 @@ int InChild(const std::function<int()>& body)
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 
+std::size_t FirstDifference(const Bytes& a, const Bytes& b)
+{
+    const std::size_t common = std::min(a.size(), b.size());
+    return static_cast<std::size_t>(
+        std::mismatch(a.begin(), a.begin() + static_cast<std::ptrdiff_t>(common), b.begin()).first -
+        a.begin());
+}
+
 std::string Describe(const Bytes& now, const Bytes& old, const Bytes& saved)
 {
     return "file of " + std::to_string(now.size()) + " bytes (old " + std::to_string(old.size()) +
@@ -543,6 +551,55 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
     EXPECT_EQ(FolderReader::ListMp3Names(dir.Path()), (std::vector<std::string>{"a.mp3", "b.mp3"}));
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.mp3", "b.mp3"}));
     EXPECT_EQ(LoadId3v2(path).Title, "After the kills");
+}
+
+TEST(SaveKills, ARecoveryBesideRunningSavesTakesNothingFromThem)
+{
+    // A listing in another window recovers the folder while saves run: it
+    // must tell their journals and temporary files from leftovers.
+    const int saves = Rounds(60, 400);
+    TempDir dir;
+    TempDir scratch;
+    const Bytes old = Mp3Builder()
+                          .Tag(Id3v2Builder().TextFrame("TIT2", "Old title").Padding(10).Build())
+                          .Raw(Pattern(200000))
+                          .Build();
+    WriteFile(scratch.File("a.mp3"), old);
+    ASSERT_TRUE(GrowingSave(scratch.File("a.mp3"), 8000));
+    const Bytes saved = ReadFile(scratch.File("a.mp3"));
+    const std::string linked = dir.File("linked.mp3"); // moved inside, under a journal
+    const std::string single = dir.File("single.mp3"); // replaced by a temporary file
+    WriteFile(linked, old);
+    ASSERT_EQ(::link(linked.c_str(), dir.File("other.mp3").c_str()), 0);
+
+    std::atomic<bool> stop{false};
+    std::atomic<int> recoveries{0};
+    std::thread recovering([&] {
+        while (!stop) {
+            RecoverFolder(dir.Path());
+            ++recoveries;
+        }
+    });
+    int failed = 0;
+    for (int i = 0; i < saves; ++i) {
+        const std::string& path = i % 2 == 0 ? linked : single;
+        WriteFile(path, old);
+        const bool ok = GrowingSave(path, 8000);
+        failed += ok ? 0 : 1;
+        const Bytes now = ReadFile(path);
+        if (now != (ok ? saved : old)) {
+            ADD_FAILURE() << "save " << i << (ok ? " succeeded" : " failed") << " and left a "
+                          << Describe(now, old, saved) << ", first difference at "
+                          << FirstDifference(now, ok ? saved : old);
+            break;
+        }
+    }
+    stop = true;
+    recovering.join();
+    EXPECT_EQ(failed, 0) << "saves refused because a recovery ran beside them";
+    EXPECT_EQ(Leftovers(dir.Path()), std::vector<std::string>{});
+    std::cout << "[          ] " << saves << " saves beside " << recoveries << " recoveries, "
+              << failed << " failed\n";
 }
 
 // ---------------------------------------------------------------------------
