@@ -498,35 +498,33 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
     WriteFile(reference, old);
     ASSERT_EQ(::link(reference.c_str(), scratch.File("b.mp3").c_str()), 0);
 
-    const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(GrowingSave(reference, 40000));
-    const long window = std::max<long>(2000, std::chrono::duration_cast<std::chrono::microseconds>(
-                                                 std::chrono::steady_clock::now() - started)
-                                                     .count() *
-                                                 3 / 2);
-
     std::mt19937 random(20261208);
     std::uniform_int_distribution<std::size_t> growth(5000, 40000);
-    // Half the delays spread evenly over their logarithm (microseconds up),
-    // half evenly over the whole save, so that every phase gets its kills.
-    std::uniform_real_distribution<double> logDelay(0.0, std::log(static_cast<double>(window)));
-    std::uniform_int_distribution<long> linearDelay(0, window);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
     int oldSeen = 0;
     int newSeen = 0;
     int rolledBack = 0; // killed while the audio moved
     for (int round = 0; round < kills; ++round) {
         const std::size_t grow = growth(random);
         WriteFile(reference, old);
+        const auto started = std::chrono::steady_clock::now();
         ASSERT_TRUE(GrowingSave(reference, grow));
+        const double took =
+            static_cast<double>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                    std::chrono::steady_clock::now() - started)
+                                    .count());
         const Bytes saved = ReadFile(reference);
+        // Half the delays spread evenly over their logarithm (microseconds
+        // up), half evenly over the save, so that every phase gets its kills.
+        const double window = std::max(2000.0, took * 2);
+        const double delay =
+            round % 2 == 0 ? std::pow(window, unit(random)) : window * unit(random);
 
         WriteFile(path, old);
         const pid_t pid = ::fork();
         if (pid == 0) {
             ::_exit(GrowingSave(path, grow) ? 0 : 1);
         }
-        const double delay =
-            round % 2 == 0 ? std::exp(logDelay(random)) : static_cast<double>(linearDelay(random));
         ::usleep(static_cast<useconds_t>(delay));
         ::kill(pid, SIGKILL);
         ::waitpid(pid, nullptr, 0);
