@@ -402,6 +402,7 @@ TEST_P(SaveSweep, AFailureAtAnyStepLeavesTheOldOrTheNewFile)
     const Bytes saved = Saved();
     ASSERT_NE(old, saved);
     bool completed = false;
+    int steps = 0;
     for (int failAt = 0; !completed && failAt < 2000; ++failAt) {
         TempDir dir;
         const std::string path = Prepare(dir);
@@ -416,8 +417,10 @@ TEST_P(SaveSweep, AFailureAtAnyStepLeavesTheOldOrTheNewFile)
             EXPECT_EQ(now, old) << where << ": reported failure";
         }
         CheckAfter(dir, old, saved, where);
+        steps = failAt;
     }
     EXPECT_TRUE(completed);
+    std::cout << "[          ] a failure at each of " << steps << " steps\n";
 }
 
 TEST_P(SaveSweep, AKillAtAnyStepLeavesTheOldOrTheNewFile)
@@ -427,6 +430,7 @@ TEST_P(SaveSweep, AKillAtAnyStepLeavesTheOldOrTheNewFile)
     bool completed = false;
     int oldSeen = 0;
     int journalsLeft = 0;
+    int steps = 0;
     for (int killAt = 0; !completed && killAt < 2000; ++killAt) {
         TempDir dir;
         const std::string path = Prepare(dir);
@@ -443,7 +447,10 @@ TEST_P(SaveSweep, AKillAtAnyStepLeavesTheOldOrTheNewFile)
         // The next save of the file finishes any recovery and works.
         EXPECT_TRUE(Run(path, Fault::None).Saved) << where;
         EXPECT_EQ(ReadFile(path), saved) << where << ": the save after the kill";
+        steps = killAt;
     }
+    std::cout << "[          ] a kill at each of " << steps << " steps, " << oldSeen
+              << " left the old file\n";
     EXPECT_TRUE(completed);
     EXPECT_GT(oldSeen, 0);
     if (GetParam().Path == SavePath::MoveUpStateJournal) {
