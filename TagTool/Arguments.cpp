@@ -1,5 +1,7 @@
 #include "Arguments.h"
 
+#include "Utf8.h"
+
 namespace varnello::tagtool {
 
 std::optional<std::string> ParsedArguments::Value(const std::string& name) const
@@ -38,7 +40,23 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
         const std::size_t equals = arg.find('=');
         const std::string name =
             arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-        if (valueOptions.count(name) != 0) {
+        if (name == "hex-path") {
+            std::string hex;
+            if (equals != std::string::npos) {
+                hex = arg.substr(equals + 1);
+            } else if (i + 1 < args.size()) {
+                hex = args[++i];
+            } else {
+                parsed.Error = "option '--hex-path' needs a value";
+                return parsed;
+            }
+            std::string path;
+            if (!ParseHex(hex, path) || path.empty()) {
+                parsed.Error = "option '--hex-path' needs the hex digits of a name, two per byte";
+                return parsed;
+            }
+            parsed.Operands.push_back(std::move(path));
+        } else if (valueOptions.count(name) != 0) {
             if (equals != std::string::npos) {
                 parsed.Values[name] = arg.substr(equals + 1);
             } else if (i + 1 < args.size()) {

@@ -1,7 +1,9 @@
 #pragma once
 // Splits a command's arguments into options and operands. Options are
 // "--name" switches or "--name VALUE" / "--name=VALUE" values; "--" ends the
-// options, so that a file named "-x.mp3" can be given.
+// options, so that a file named "-x.mp3" can be given. "--hex-path HEX" is an
+// operand given as the hex digits of its bytes, for a name that is not valid
+// UTF-8 (as "list --json" gives it in "fileNameHex").
 
 #include <map>
 #include <optional>
@@ -23,7 +25,8 @@ struct ParsedArguments
 };
 
 // `switches` and `valueOptions` name the options the command knows; "help"
-// is always known as a switch (also as "-h").
+// is always known as a switch (also as "-h"), and "hex-path" adds its decoded
+// bytes to the operands in their place.
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
                                const std::set<std::string>& switches,
                                const std::set<std::string>& valueOptions);

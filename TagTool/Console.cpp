@@ -1,5 +1,7 @@
 #include "Console.h"
 
+#include "Utf8.h"
+
 #include <cstdio>
 
 namespace varnello::tagtool {
@@ -13,7 +15,7 @@ void PrintError(std::string_view message)
 {
     std::string line(kProgramName);
     line += ": ";
-    line += message;
+    line += EscapedText(message);
     line += '\n';
     std::fflush(stdout);
     std::fwrite(line.data(), 1, line.size(), stderr);

@@ -16,6 +16,8 @@ inline constexpr int kUsage = 2;   // the command line was wrong
 inline constexpr std::string_view kProgramName = "varnello-tag";
 
 void WriteOut(std::string_view text);
+// The message goes out as exactly one line: control characters and invalid
+// UTF-8 in it (from a file name) are escaped, see EscapedText.
 void PrintError(std::string_view message);
 
 // Prints the error and a hint to use --help; returns exitcode::kUsage.

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace varnello::tagtool {
@@ -33,6 +34,9 @@ public:
     void BoolField(std::string_view key, bool value);
 
     const std::string& Text() const { return m_text; }
+    // The text written since the last call, for output that is printed as it
+    // is made; the writer keeps its place in the structure.
+    std::string TakeText() { return std::exchange(m_text, {}); }
 
 private:
     void BeforeValue();

@@ -5,65 +5,95 @@
 #include "Console.h"
 #include "FolderReader.h"
 #include "JsonWriter.h"
+#include "Platform.h"
 #include "ProgressLine.h"
 #include "TextTable.h"
+#include "Utf8.h"
 
+#include <algorithm>
 #include <cstdio>
 
 namespace varnello::tagtool {
 
 namespace {
 
+const std::vector<TableColumn> kColumns{{"No.", 10, true}, {"Tags", 4, true}, {"File Name", 40},
+                                        {"Title", 30},     {"Artist", 24},    {"Album", 24},
+                                        {"Year", 10},      {"Genre", 16},     {"Comment", 40}};
+constexpr std::size_t kNoColumn = 0;
+constexpr std::size_t kFileNameColumn = 2;
+
 constexpr const char* kListUsage =
     "Usage: varnello-tag list [--json] [DIR]\n"
+    "       varnello-tag list [--json] --hex-path HEX\n"
     "\n"
     "Lists the MP3 files of DIR (default: the working folder) in the order of\n"
     "the Varnello file table, with their tag fields: the ID3v2 values when that\n"
-    "tag loads, otherwise the ID3v1 values.\n"
+    "tag loads, otherwise the ID3v1 values. Rows are printed as they are read.\n"
+    "In the table, control characters and bytes that are not UTF-8 in a file\n"
+    "name are shown escaped (\\n, \\xFF, a backslash as \\\\).\n"
     "\n"
-    "  --json    print a JSON array of objects with the keys \"no\", \"tagKind\",\n"
-    "            \"fileName\", \"title\", \"artist\", \"album\", \"year\", \"genre\" and\n"
-    "            \"comment\"; tagKind: 1 ID3v2 loaded, 2 ID3v1 present, 3 both, 0 none\n"
-    "  --help    show this help\n";
+    "  --json           print a JSON array of objects with the keys \"no\", \"tagKind\",\n"
+    "                   \"fileName\", \"title\", \"artist\", \"album\", \"year\", \"genre\"\n"
+    "                   and \"comment\"; tagKind: 1 ID3v2 loaded, 2 ID3v1 present,\n"
+    "                   3 both, 0 none. A file name that is not valid UTF-8 also\n"
+    "                   gets \"fileNameHex\", its bytes in hex: give it back to any\n"
+    "                   command as --hex-path HEX\n"
+    "  --hex-path HEX   the folder given as the hex digits of its name's bytes\n"
+    "  --help           show this help\n";
 
-std::string RowsAsJson(const std::vector<FileRow>& rows)
+// Column widths known before any row is read: "No." as wide as the last
+// number, the file name as wide as the widest name (up to its limit), every
+// other column at its limit. The output does not depend on how rows are
+// buffered, and no row needs to be held.
+std::vector<std::size_t> ColumnWidths(const std::vector<TableColumn>& columns,
+                                      const std::vector<std::string>& names)
 {
-    JsonWriter json;
-    json.BeginArray();
-    for (const FileRow& row : rows) {
-        json.BeginObject();
-        json.StringField("no", std::to_string(row.No));
-        json.NumberField("tagKind", row.TagKind);
-        json.StringField("fileName", row.FileName);
-        json.StringField("title", row.Fields.Title);
-        json.StringField("artist", row.Fields.Artist);
-        json.StringField("album", row.Fields.Album);
-        json.StringField("year", row.Fields.Year);
-        json.StringField("genre", row.Fields.Genre);
-        json.StringField("comment", row.Fields.Comment);
-        json.EndObject();
+    std::vector<std::size_t> widths;
+    for (const TableColumn& column : columns) {
+        widths.push_back(std::max(column.MaxWidth, DisplayWidth(column.Caption)));
     }
-    json.EndArray();
-    return json.Text() + "\n";
+    widths[kNoColumn] = std::max(DisplayWidth(columns[kNoColumn].Caption),
+                                 std::to_string(names.empty() ? 0 : names.size() - 1).size());
+    std::size_t nameWidth = DisplayWidth(columns[kFileNameColumn].Caption);
+    for (const std::string& name : names) {
+        nameWidth = std::max(
+            nameWidth, DisplayWidth(FitCell(EscapedText(name), columns[kFileNameColumn].MaxWidth)));
+    }
+    widths[kFileNameColumn] = nameWidth;
+    return widths;
 }
 
-std::string RowsAsTable(const std::vector<FileRow>& rows)
+void RowAsJson(JsonWriter& json, const FileRow& row)
 {
-    TextTable table({{"No.", 6, true},
-                     {"Tags", 4, true},
-                     {"File Name", 40},
-                     {"Title", 30},
-                     {"Artist", 24},
-                     {"Album", 24},
-                     {"Year", 10},
-                     {"Genre", 16},
-                     {"Comment", 40}});
-    for (const FileRow& row : rows) {
-        const TagFields& f = row.Fields;
-        table.AddRow({std::to_string(row.No), std::to_string(row.TagKind), row.FileName, f.Title,
-                      f.Artist, f.Album, f.Year, f.Genre, f.Comment});
+    json.BeginObject();
+    json.StringField("no", std::to_string(row.No));
+    json.NumberField("tagKind", row.TagKind);
+    json.StringField("fileName", row.FileName);
+    if (!IsValidUtf8(row.FileName)) {
+        json.StringField("fileNameHex", HexBytes(row.FileName));
     }
-    return table.Render();
+    json.StringField("title", row.Fields.Title);
+    json.StringField("artist", row.Fields.Artist);
+    json.StringField("album", row.Fields.Album);
+    json.StringField("year", row.Fields.Year);
+    json.StringField("genre", row.Fields.Genre);
+    json.StringField("comment", row.Fields.Comment);
+    json.EndObject();
+}
+
+std::vector<std::string> RowCells(const FileRow& row)
+{
+    const TagFields& f = row.Fields;
+    return {std::to_string(row.No),
+            std::to_string(row.TagKind),
+            EscapedText(row.FileName),
+            f.Title,
+            f.Artist,
+            f.Album,
+            f.Year,
+            f.Genre,
+            f.Comment};
 }
 
 } // namespace
@@ -89,17 +119,42 @@ int RunList(const std::vector<std::string>& args)
         PrintError("cannot read folder '" + folder + "': " + error.message());
         return exitcode::kFailure;
     }
-    std::vector<FileRow> rows;
-    rows.reserve(names.size());
-    {
-        const FolderReader reader;
-        ProgressLine progress("Reading", stderr);
-        for (const std::string& name : names) {
-            rows.push_back(reader.ReadRow(folder, name, static_cast<int>(rows.size())));
-            progress.Update(rows.size(), names.size());
-        }
+    const bool asJson = parsed.Has("json");
+    const TextTable table(kColumns);
+    const std::vector<std::size_t> widths =
+        asJson ? std::vector<std::size_t>{} : ColumnWidths(kColumns, names);
+    JsonWriter json;
+    if (asJson) {
+        json.BeginArray();
+        WriteOut(json.TakeText());
+    } else {
+        WriteOut(table.HeaderLines(widths));
     }
-    WriteOut(parsed.Has("json") ? RowsAsJson(rows) : RowsAsTable(rows));
+    {
+        // Rows go to stdout as they are read; a progress line on the same
+        // terminal would tear them.
+        // The files are read by a few readers at once and handed on in
+        // table order, a batch at a time.
+        ProgressLine progress("Reading", platform::IsTerminal(1) ? nullptr : stderr);
+        std::size_t done = 0;
+        FolderReader().ReadRows(folder, names, [&](std::vector<FileRow>&& batch) {
+            for (const FileRow& row : batch) {
+                if (asJson) {
+                    RowAsJson(json, row);
+                    WriteOut(json.TakeText());
+                } else {
+                    WriteOut(table.RowLine(RowCells(row), widths));
+                }
+            }
+            done += batch.size();
+            progress.Update(done, names.size());
+            return std::ferror(stdout) == 0;
+        });
+    }
+    if (asJson) {
+        json.EndArray();
+        WriteOut(json.TakeText() + "\n");
+    }
     return exitcode::kOk;
 }
 

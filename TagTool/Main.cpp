@@ -24,6 +24,10 @@ constexpr const char* kUsage =
     "  show [--json] FILE      every detail of a file's ID3v2 and ID3v1 tags\n"
     "  recover [DIR|FILE]      roll back saves that were interrupted\n"
     "\n"
+    "A FILE or DIR whose name is not valid UTF-8 can be given as --hex-path HEX,\n"
+    "the hex digits of its bytes (\"fileNameHex\" of 'list --json').\n"
+    "Error lines escape control characters and invalid UTF-8 in names (\\n, \\xFF).\n"
+    "\n"
     "Run 'varnello-tag COMMAND --help' for the options of a command.\n"
     "Exit status: 0 success, 1 a file or folder failed, 2 wrong command line.\n";
 

@@ -1,12 +1,14 @@
 #include "ProgressLine.h"
 
-#include <unistd.h>
+#include "Platform.h"
+
+#include <cstdio>
 
 namespace varnello::tagtool {
 
 ProgressLine::ProgressLine(std::string label, std::FILE* stream)
     : m_label(std::move(label)), m_stream(stream),
-      m_enabled(stream != nullptr && ::isatty(::fileno(stream)) != 0), m_start(Clock::now())
+      m_enabled(stream != nullptr && platform::IsTerminal(::fileno(stream))), m_start(Clock::now())
 {
 }
 

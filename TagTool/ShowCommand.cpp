@@ -24,6 +24,7 @@ constexpr const char* kShowUsage =
     "fields with the genre number.\n"
     "\n"
     "  --json    print the same as one JSON object\n"
+    "  --hex-path HEX  the FILE given as the hex digits of its name\n"
     "  --help    show this help\n";
 
 std::string HexText(std::uint32_t value, int digits)
@@ -90,6 +91,13 @@ std::string Id3v2AsText(const Id3v2Report& tag)
     out += "  Frames: " + std::to_string(tag.Frames.size()) + "\n";
     for (const FrameReport& frame : tag.Frames) {
         AppendFrameLine(out, frame);
+    }
+    if (!tag.UnconvertibleFrames.empty()) {
+        out += "  Frames without a version 2.3 form:";
+        for (const std::string& id : tag.UnconvertibleFrames) {
+            out += " " + id;
+        }
+        out += '\n';
     }
     return out;
 }
@@ -162,6 +170,14 @@ void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
             FrameAsJson(json, frame);
         }
         json.EndArray();
+        if (!tag.UnconvertibleFrames.empty()) {
+            json.Key("unconvertibleFrames");
+            json.BeginArray();
+            for (const std::string& id : tag.UnconvertibleFrames) {
+                json.String(id);
+            }
+            json.EndArray();
+        }
     }
     json.EndObject();
 }

@@ -129,6 +129,7 @@ Id3v2Report ReadId3v2Report(const std::string& path)
     report.ExtFlags = tag.ExtFlags;
     report.Crc32 = tag.CRC32;
     report.Restrictions = tag.Restrictions;
+    report.UnconvertibleFrames = tag.UnconvertibleFrames;
     std::size_t budget = kShownInflation;
     for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
         report.Frames.push_back(DescribeFrame(tag.Frames, i, budget));

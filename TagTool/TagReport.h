@@ -42,6 +42,8 @@ struct Id3v2Report
     std::uint32_t Crc32 = 0;
     std::uint8_t Restrictions = 0;
     std::vector<FrameReport> Frames;
+    // A version 2.2 tag's frames without a version 3 form, which a save refuses to drop.
+    std::vector<std::string> UnconvertibleFrames;
 };
 
 struct Id3v1Report

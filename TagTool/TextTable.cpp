@@ -51,7 +51,8 @@ std::string TextTable::RenderLine(const std::vector<std::string>& cells,
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        const std::size_t pad = widths[i] - DisplayWidth(cells[i]);
+        const std::size_t cellWidth = DisplayWidth(cells[i]);
+        const std::size_t pad = widths[i] > cellWidth ? widths[i] - cellWidth : 0;
         const bool lastColumn = i + 1 == cells.size();
         if (m_columns[i].AlignRight) {
             line.append(pad, ' ');
@@ -72,25 +73,39 @@ std::string TextTable::RenderLine(const std::vector<std::string>& cells,
     return line;
 }
 
-std::string TextTable::Render() const
+std::string TextTable::HeaderLines(const std::vector<std::size_t>& widths) const
 {
     std::vector<std::string> captions;
+    std::vector<std::string> rule;
+    for (std::size_t i = 0; i < m_columns.size(); ++i) {
+        captions.push_back(FitCell(m_columns[i].Caption, m_columns[i].MaxWidth));
+        rule.emplace_back(widths[i], '-');
+    }
+    return RenderLine(captions, widths) + RenderLine(rule, widths);
+}
+
+std::string TextTable::RowLine(std::vector<std::string> cells,
+                               const std::vector<std::size_t>& widths) const
+{
+    cells.resize(m_columns.size());
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        cells[i] = FitCell(cells[i], m_columns[i].MaxWidth);
+    }
+    return RenderLine(cells, widths);
+}
+
+std::string TextTable::Render() const
+{
     std::vector<std::size_t> widths;
     for (const TableColumn& column : m_columns) {
-        captions.push_back(FitCell(column.Caption, column.MaxWidth));
-        widths.push_back(DisplayWidth(captions.back()));
+        widths.push_back(DisplayWidth(FitCell(column.Caption, column.MaxWidth)));
     }
     for (const auto& row : m_rows) {
         for (std::size_t i = 0; i < row.size(); ++i) {
             widths[i] = std::max(widths[i], DisplayWidth(row[i]));
         }
     }
-    std::string out = RenderLine(captions, widths);
-    std::vector<std::string> rule;
-    for (std::size_t width : widths) {
-        rule.emplace_back(width, '-');
-    }
-    out += RenderLine(rule, widths);
+    std::string out = HeaderLines(widths);
     for (const auto& row : m_rows) {
         out += RenderLine(row, widths);
     }

@@ -23,8 +23,16 @@ public:
 
     // A row with one cell per column (missing cells are empty).
     void AddRow(std::vector<std::string> cells);
-    // The caption line, a rule and the rows, each line ending in '\n'.
+    // The caption line, a rule and the rows, each line ending in '\n'; the
+    // columns are as wide as their widest cell.
     std::string Render() const;
+
+    // For rows printed as they come, without holding them: the caption line
+    // and the rule, then one row at a time, with the given column widths (a
+    // wider cell is not padded).
+    std::string HeaderLines(const std::vector<std::size_t>& widths) const;
+    std::string RowLine(std::vector<std::string> cells,
+                        const std::vector<std::size_t>& widths) const;
 
 private:
     std::string RenderLine(const std::vector<std::string>& cells,

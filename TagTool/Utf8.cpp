@@ -1,5 +1,7 @@
 #include "Utf8.h"
 
+#include "TextCodec.h"
+
 #include <array>
 #include <utility>
 
@@ -105,6 +107,92 @@ std::string ValidUtf8(std::string_view text)
         AppendUtf8(out, NextCodePoint(text, pos));
     }
     return out;
+}
+
+bool IsValidUtf8(std::string_view text)
+{
+    return varnello::IsValidUtf8(text);
+}
+
+std::string EscapedText(std::string_view text)
+{
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(text.size());
+    const auto putByte = [&out](unsigned char byte) {
+        out += "\\x";
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    };
+    for (std::size_t pos = 0; pos < text.size();) {
+        const std::size_t start = pos;
+        const char32_t c = NextCodePoint(text, pos);
+        if (c == kReplacementCharacter && pos - start != 3) {
+            putByte(static_cast<unsigned char>(text[start]));
+        } else if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\t') {
+            out += "\\t";
+        } else if (c < 0x20 || c == 0x7F) {
+            putByte(static_cast<unsigned char>(c));
+        } else if ((c >= 0x80 && c < 0xA0) || c == 0x2028 || c == 0x2029) {
+            // C1 controls and the Unicode line breaks: their UTF-8 bytes.
+            for (std::size_t i = start; i < pos; ++i) {
+                putByte(static_cast<unsigned char>(text[i]));
+            }
+        } else {
+            out.append(text, start, pos - start);
+        }
+    }
+    return out;
+}
+
+std::string HexBytes(std::string_view bytes)
+{
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size() * 2);
+    for (const char c : bytes) {
+        const auto byte = static_cast<unsigned char>(c);
+        out += kHex[byte >> 4];
+        out += kHex[byte & 0xF];
+    }
+    return out;
+}
+
+bool ParseHex(std::string_view hex, std::string& bytes)
+{
+    const auto digit = [](char c) {
+        if (c >= '0' && c <= '9') {
+            return c - '0';
+        }
+        if (c >= 'a' && c <= 'f') {
+            return c - 'a' + 10;
+        }
+        if (c >= 'A' && c <= 'F') {
+            return c - 'A' + 10;
+        }
+        return -1;
+    };
+    if (hex.size() % 2 != 0) {
+        return false;
+    }
+    std::string out;
+    out.reserve(hex.size() / 2);
+    for (std::size_t i = 0; i < hex.size(); i += 2) {
+        const int high = digit(hex[i]);
+        const int low = digit(hex[i + 1]);
+        if (high < 0 || low < 0) {
+            return false;
+        }
+        out += static_cast<char>(high * 16 + low);
+    }
+    bytes = std::move(out);
+    return true;
 }
 
 int CharacterWidth(char32_t c)

@@ -19,6 +19,19 @@ void AppendUtf8(std::string& out, char32_t codePoint);
 // The text with every invalid sequence replaced by U+FFFD.
 std::string ValidUtf8(std::string_view text);
 
+bool IsValidUtf8(std::string_view text);
+
+// The text for a one-line message or a table cell: control characters become
+// "\n", "\t", "\r" or "\xHH", a byte that is not valid UTF-8 becomes "\xHH",
+// and a backslash is doubled, so that different names never look alike and a
+// name can never start a line of its own.
+std::string EscapedText(std::string_view text);
+
+// The bytes as lower-case hex digits, two per byte; and back. ParseHex
+// returns false for an odd count or a character that is not a hex digit.
+std::string HexBytes(std::string_view bytes);
+bool ParseHex(std::string_view hex, std::string& bytes);
+
 // Terminal columns of one character: 0 for combining marks, 2 for wide East
 // Asian characters and emoji, 1 otherwise.
 int CharacterWidth(char32_t codePoint);

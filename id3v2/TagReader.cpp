@@ -17,6 +17,7 @@ constexpr std::size_t kHeaderSize = 10;
 constexpr std::uint64_t kLargestTag = 0x10000000;
 const char* const kLoadingText = "Loading tag";
 constexpr std::uint64_t kFramesReserved = 32;
+constexpr std::uint8_t kCompressionV22 = 0x40;
 
 bool IsPadding(std::span<const std::uint8_t> bytes)
 {
@@ -69,8 +70,11 @@ StatusWord TagReader::ReadTag()
     m_tag.MajorVersion = header[3];
     m_tag.Revision = header[4];
     m_tag.TagOffset = m_tagOffset;
-    const bool supported = m_tag.MajorVersion == 3 || m_tag.MajorVersion == 4;
-    if (!supported) {
+    const bool supported = m_tag.MajorVersion >= 2 && m_tag.MajorVersion <= 4;
+    // No compression scheme was ever defined for a version 2.2 tag with its
+    // compression flag; established readers ignore such a tag, and so does this one.
+    const bool compressedV22 = m_tag.MajorVersion == 2 && (header[5] & kCompressionV22) != 0;
+    if (!supported || compressedV22) {
         return status::kMajorVersion;
     }
     if (m_tag.Revision != 0 && !m_tag.AcceptRevision) {
@@ -80,7 +84,13 @@ StatusWord TagReader::ReadTag()
         m_status |= status::kWarnRevision;
     }
     m_headerAccepted = true;
-    const StatusWord result = m_tag.MajorVersion == 3 ? ReadTagV23() : ReadTagV24();
+    m_tag.UnconvertibleFrames.clear();
+    StatusWord result = status::kOk;
+    if (m_tag.MajorVersion == 2) {
+        result = ReadTagV22();
+    } else {
+        result = m_tag.MajorVersion == 3 ? ReadTagV23() : ReadTagV24();
+    }
     m_tag.LoadStatus = result;
     m_tag.Modified = false;
     m_tag.LoadComplete = true;

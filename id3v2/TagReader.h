@@ -1,5 +1,5 @@
 #pragma once
-// Reads the ID3v2 tag (major version 3 or 4) at the current position of an
+// Reads the ID3v2 tag (major version 2, 3 or 4) at the current position of an
 // open file into a Tid3v2tag. One reader serves one load: it owns the read
 // ring, the work buffer and the counters, so loads of different tags may run
 // on different threads at once.
@@ -33,6 +33,10 @@ public:
 private:
     StatusWord ReadTagV23();
     StatusWord ReadTagV24();
+    // In TagReaderV22.cpp.
+    StatusWord ReadTagV22();
+    StatusWord ReadFramesV22();
+    StatusWord ReadFrameV22();
     bool StartBody(std::uint8_t definedFlags);
     StatusWord ReadExtendedHeaderV23();
     StatusWord ReadExtendedHeaderV24();

@@ -80,13 +80,21 @@ StatusWord TagWriter::RemoveTag()
 
 StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
 {
-    m_plan.Version = majorVersion == kDefaultArgument ? m_tag.MajorVersion : majorVersion;
-    const std::uint8_t written = revision == kDefaultArgument ? m_tag.Revision : revision;
+    // A version 2.2 tag holds its frames converted to version 3 since the
+    // load, and its own version and revision are those of version 3.0.
+    const bool fromV22 = m_tag.MajorVersion == 2;
+    const std::uint8_t ownVersion = fromV22 ? 3 : m_tag.MajorVersion;
+    const std::uint8_t ownRevision = fromV22 ? 0 : m_tag.Revision;
+    m_plan.Version = majorVersion == kDefaultArgument ? ownVersion : majorVersion;
+    const std::uint8_t written = revision == kDefaultArgument ? ownRevision : revision;
     if (m_plan.Version != 3 && m_plan.Version != 4) {
         return status::kMajorVersion;
     }
     if (written != 0) {
         return status::kRevision;
+    }
+    if (!m_tag.UnconvertibleFrames.empty()) {
+        return status::kUnconvertibleFrame;
     }
     if (m_tag.Frames.Count() == 0) {
         return status::kNoFrames;

@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace varnello {
 
@@ -77,6 +78,12 @@ public:
     std::uint8_t PaddingMode = 1;
     std::uint32_t PaddingBlock = 4096;
     std::uint32_t PaddingLimit = 4096;
+    // The IDs of the frames of a loaded version 2.2 tag that have no version 3
+    // form (CRM, experimental and unknown IDs, a link to such a frame), in tag
+    // order. The frame list holds the others, converted. A save refuses with
+    // status::kUnconvertibleFrame while any is listed, since the tag written
+    // would lack them.
+    std::vector<std::string> UnconvertibleFrames;
 
     // Called whenever Progress or ProgressText changes during a load or save,
     // so that a caller can show it. Empty by default.
@@ -124,7 +131,13 @@ public:
     std::uint8_t GetYear(std::string& text);
     std::uint8_t SetYear(std::string_view text);
 
-    void DropUnconvertibleFrames() {}
+    // Accepts the loss of the frames in UnconvertibleFrames: the next save
+    // writes the tag without them.
+    void DropUnconvertibleFrames()
+    {
+        UnconvertibleFrames.clear();
+        Modified = true;
+    }
 
     // Used by the reader and writer to publish progress.
     void ReportProgress(std::uint8_t percent, std::string_view text);

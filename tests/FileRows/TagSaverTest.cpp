@@ -461,6 +461,53 @@ TEST(TagSaver, RowClaimingAnId3v1TagThatIsGoneCreatesNone)
     EXPECT_EQ(LastBlock(dir.File("a.mp3")), lastBefore) << "the audio's last 128 bytes";
 }
 
+// A version 2.2 tag is listed with its fields and saved as a version 3 tag
+// that keeps its picture; one with a frame that has no version 3 form is
+// left byte for byte as it was, and the failure names the reason.
+TEST(TagSaver, VersionTwoPointTwoTagIsSavedAsVersionThreeOrLeftAsItWas)
+{
+    TempDir dir;
+    const Bytes image{0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10};
+    const auto v22 = [&](bool withCrm) {
+        Id3v2Builder tag;
+        tag.Version(2)
+            .FrameV22("TT2", Latin1Text("Old Title"))
+            .FrameV22("TP1", Latin1Text("Artist"))
+            .FrameV22("PIC", PicV22("JPG", 3, "", image));
+        if (withCrm) {
+            tag.FrameV22("CRM", ToBytes(std::string_view("owner\0xyz", 9)));
+        }
+        return tag.Build();
+    };
+    Mp3Builder().Tag(v22(false)).Audio(4).WriteTo(dir.File("plain.mp3"));
+    Mp3Builder().Tag(v22(true)).Audio(4).WriteTo(dir.File("crm.mp3"));
+
+    const FileRow plain = ReadRow(dir, "plain.mp3");
+    ASSERT_EQ(plain.TagKind, tagkind::kId3v2);
+    EXPECT_EQ(plain.Fields.Title, "Old Title");
+    TagFields edited = plain.Fields;
+    edited.Title = "New Title";
+    TagSaver saver;
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), plain, edited).Id3v2Saved);
+    const LoadedId3v2 loaded = LoadId3v2(dir.File("plain.mp3"));
+    EXPECT_EQ(loaded.Major, 3);
+    EXPECT_EQ(loaded.Title, "New Title") << Describe(loaded);
+    EXPECT_EQ(loaded.Artist, "Artist") << Describe(loaded);
+    Bytes apic{0x00};
+    Append(apic, ToBytes("image/jpeg"));
+    apic.insert(apic.end(), {0x00, 0x03, 0x00});
+    Append(apic, image);
+    EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("plain.mp3")), FrameBytes(3, "APIC", apic)));
+
+    const Bytes before = ReadFile(dir.File("crm.mp3"));
+    const FileRow crm = ReadRow(dir, "crm.mp3");
+    const SaveResult refused = saver.SaveSingle(dir.Path(), crm, edited);
+    EXPECT_FALSE(refused.Id3v2Saved);
+    ASSERT_EQ(refused.Failures.size(), 1u);
+    EXPECT_EQ(refused.Failures[0].Status, status::kUnconvertibleFrame);
+    EXPECT_EQ(ReadFile(dir.File("crm.mp3")), before);
+}
+
 // A file whose ID3v1 tag holds more than its ID3v2 tag shows: the ID3v2 tag
 // has no year and no comment, and the genre as a reference.
 void WriteRicherId3v1(const std::string& path)
@@ -580,6 +627,42 @@ TEST(TagSaver, RemovingTheLastFieldRemovesTheTag)
     EXPECT_EQ(ReadFile(path), expected)
         << "no ID3v2 tag is left; the ID3v1 title goes in the same step";
     EXPECT_EQ(LoadId3v2(path).Status & 0xFF00u, status::kNoTag);
+}
+
+// A version 2.2 tag that breaks off after some frames is replaced, when the
+// user asks for it, by a version 3 tag holding those frames converted.
+TEST(TagSaver, ReplacedVersionTwoPointTwoTagKeepsTheFramesReadConverted)
+{
+    TempDir dir;
+    const Bytes image{0xFF, 0xD8, 0xFF, 0xE0};
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(2)
+                 .FrameV22("TP1", Latin1Text("Artist"))
+                 .FrameV22("PIC", PicV22("PNG", 3, "", image))
+                 .FrameV22("T 2", Latin1Text("broken"))
+                 .Build())
+        .Audio(4)
+        .WriteTo(dir.File("broken.mp3"));
+    const Bytes before = ReadFile(dir.File("broken.mp3"));
+    const FileRow row = ReadRow(dir, "broken.mp3");
+    TagFields edited = row.Fields;
+    edited.Title = "New Title";
+    TagSaver saver;
+    EXPECT_FALSE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    EXPECT_EQ(ReadFile(dir.File("broken.mp3")), before);
+
+    saver.SetReplaceUnreadable(true);
+    ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+    const LoadedId3v2 loaded = LoadId3v2(dir.File("broken.mp3"));
+    EXPECT_EQ(loaded.Major, 3);
+    EXPECT_EQ(loaded.Title, "New Title") << Describe(loaded);
+    EXPECT_EQ(loaded.Artist, "Artist") << Describe(loaded);
+    Bytes apic{0x00};
+    Append(apic, ToBytes("image/png"));
+    apic.insert(apic.end(), {0x00, 0x03, 0x00});
+    Append(apic, image);
+    EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("broken.mp3")), FrameBytes(3, "APIC", apic)));
 }
 
 } // namespace

@@ -64,6 +64,83 @@ TEST(TextTable, CutsCellsByDisplayWidthAndAlignsColumns)
                               " 10  Café  y\n");
 }
 
+struct EscapeCase
+{
+    std::string Text;
+    std::string Escaped;
+};
+
+class EscapedTextTest : public testing::TestWithParam<EscapeCase>
+{
+};
+
+TEST_P(EscapedTextTest, GivesOneUnambiguousLine)
+{
+    EXPECT_EQ(EscapedText(GetParam().Text), GetParam().Escaped);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Names, EscapedTextTest,
+    testing::Values(EscapeCase{"plain ça 夜.mp3", "plain ça 夜.mp3"},
+                    EscapeCase{"a\nb\r\tc", R"(a\nb\r\tc)"},
+                    EscapeCase{"\x1B[31mred", R"(\x1B[31mred)"},
+                    EscapeCase{std::string("nul\0del\x7F", 8), R"(nul\x00del\x7F)"},
+                    EscapeCase{"caf\xE9 \xFF", R"(caf\xE9 \xFF)"},
+                    EscapeCase{"C1 \xC2\x85 LS \xE2\x80\xA8", R"(C1 \xC2\x85 LS \xE2\x80\xA8)"},
+                    // A literal backslash is doubled, so "\n" in a name is not a newline.
+                    EscapeCase{R"(a\nb)", R"(a\\nb)"},
+                    EscapeCase{"\uFFFD itself", "\uFFFD itself"}));
+
+TEST(HexBytes, RoundTripsEveryByteAndRejectsMalformedHex)
+{
+    std::string all;
+    for (int byte = 0; byte < 256; ++byte) {
+        all += static_cast<char>(byte);
+    }
+    std::string back;
+    ASSERT_TRUE(ParseHex(HexBytes(all), back));
+    EXPECT_EQ(back, all);
+    EXPECT_EQ(HexBytes("a\xFF\n"), "61ff0a");
+    ASSERT_TRUE(ParseHex("61FF0a", back));
+    EXPECT_EQ(back, "a\xFF\n");
+    for (const char* wrong : {"6", "6g", "0x61", "61 62"}) {
+        EXPECT_FALSE(ParseHex(wrong, back)) << wrong;
+    }
+}
+
+TEST(IsValidUtf8, TellsNamesThatNeedTheirBytesInHex)
+{
+    EXPECT_TRUE(IsValidUtf8("ça va 夜 𝄞 \uFFFD"));
+    EXPECT_TRUE(IsValidUtf8("line\nbreak")) << "JSON carries control characters exactly";
+    for (const char* invalid : {"caf\xE9", "\xE6\x97", "\xC0\xAF", "\xED\xA0\x80", "\xFF"}) {
+        EXPECT_FALSE(IsValidUtf8(invalid)) << EscapedText(invalid);
+    }
+}
+
+TEST(TextTable, StreamedRowsUseTheGivenWidths)
+{
+    const TextTable table({{"No.", 6, true}, {"Name", 6}, {"Note", 10}});
+    const std::vector<std::size_t> widths{3, 6, 10};
+    EXPECT_EQ(table.HeaderLines(widths), "No.  Name    Note\n"
+                                         "---  ------  ----------\n");
+    EXPECT_EQ(table.RowLine({"7", "a\x1B\n", "x"}, widths), "  7  a       x\n");
+    EXPECT_EQ(table.RowLine({"12345", "toolongname"}, widths), "12345  toolo\u2026\n")
+        << "a cell wider than its column is not padded";
+}
+
+TEST(Arguments, HexPathBecomesAnOperandInItsPlace)
+{
+    auto parsed =
+        ParseArguments({"a.mp3", "--hex-path", "ff0a2e6d7033", "--hex-path=62", "c"}, {}, {});
+    EXPECT_EQ(parsed.Error, "");
+    const std::vector<std::string> operands{"a.mp3", "\xFF\n.mp3", "b", "c"};
+    EXPECT_EQ(parsed.Operands, operands);
+    for (const std::vector<std::string>& wrong : std::vector<std::vector<std::string>>{
+             {"--hex-path"}, {"--hex-path", "f"}, {"--hex-path", "zz"}, {"--hex-path="}}) {
+        EXPECT_NE(ParseArguments(wrong, {}, {}).Error, "") << wrong.back();
+    }
+}
+
 TEST(Arguments, SplitsSwitchesValuesAndOperands)
 {
     const auto parsed = ParseArguments(

@@ -229,6 +229,73 @@ TEST_F(TagTool, ShowDescribesBothTagsAndEveryFrame)
     EXPECT_NE(run.Out.find("TDRC"), std::string::npos) << run.Out;
 }
 
+TEST_F(TagTool, ShowNamesAVersion22TagAndTheFramesASaveWouldLose)
+{
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(2)
+                 .FrameV22("TT2", Latin1Text("Old title"))
+                 .FrameV22("CRM", ToBytes(std::string_view("owner\0xyz", 9)))
+                 .Build())
+        .Audio(4)
+        .WriteTo(m_dir.File("v22.mp3"));
+    const ToolRun run = Run({"show", "v22.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    for (const char* part :
+         {"Version: 2.2.0", "TIT2", "\"Old title\"", "Frames without a version 2.3 form: CRM\n"}) {
+        EXPECT_NE(run.Out.find(part), std::string::npos) << part << " in " << run.Out;
+    }
+}
+
+// A name with a byte that is not UTF-8 and a newline, and its bytes in hex.
+const std::string kForeignName = "bad\xFF\nname.mp3";
+const std::string kForeignHex = "626164ff0a6e616d652e6d7033";
+
+TEST_F(TagTool, ForeignNameRoundTripsFromListJsonThroughSetToShow)
+{
+    if (!HavePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "Old").Build())
+        .Audio(4)
+        .WriteTo(m_dir.File(kForeignName));
+    const std::string listed = ListJson();
+    const std::string hexField = R"("fileNameHex":")";
+    const std::size_t at = listed.find(hexField);
+    ASSERT_NE(at, std::string::npos) << listed;
+    const std::string hex = listed.substr(at + hexField.size(), kForeignHex.size() + 1);
+    ASSERT_EQ(hex, kForeignHex + "\"") << listed;
+    EXPECT_EQ(listed.find(hexField, at + 1), std::string::npos) << "only the foreign name has one";
+
+    ToolRun run = Run({"set", "--title", "New", "--hex-path", kForeignHex});
+    ASSERT_EQ(run.ExitStatus, 0) << run.Err;
+    run = Run({"show", "--json", "--hex-path", kForeignHex});
+    ASSERT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_NE(Canonical(run.Out).find(R"("text":"New")"), std::string::npos) << run.Out;
+    EXPECT_TRUE(fs::exists(m_dir.File(kForeignName))) << "saved under its own bytes";
+}
+
+TEST_F(TagTool, NamesInErrorLinesAndTheTableAreEscaped)
+{
+    ToolRun run = Run({"set", "--title", "T", "--hex-path", kForeignHex, "forged\nline.mp3"});
+    EXPECT_EQ(run.ExitStatus, 1);
+    EXPECT_EQ(run.Err, "varnello-tag: bad\\xFF\\nname.mp3: no such file\n"
+                       "varnello-tag: forged\\nline.mp3: no such file\n");
+
+    Mp3Builder().Audio(4).WriteTo(m_dir.File(kForeignName));
+    Mp3Builder().Audio(4).WriteTo(m_dir.File("\x1B[2Jclear.mp3"));
+    run = Run({"list"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(CountLines(run.Out), 8u) << "caption, rule and six rows:\n" << run.Out;
+    EXPECT_NE(run.Out.find(R"(bad\xFF\nname.mp3)"), std::string::npos) << run.Out;
+    EXPECT_NE(run.Out.find(R"(\x1B[2Jclear.mp3)"), std::string::npos) << run.Out;
+    for (const char c : run.Out) {
+        EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20)
+            << "control character " << int{c} << " in the table";
+    }
+}
+
 TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)
 {
     WriteFile(m_dir.File("text.mp3"), ToBytes("ID3\x03"));

@@ -98,6 +98,34 @@ std::vector<std::pair<std::string, Bytes>> Seeds()
     seeds.emplace_back("v3-large-unsync",
                        File(Id3v2Builder().Version(3).Frame("APIC", large).Unsync(), true));
     seeds.emplace_back("v4-large", File(CommonFrames(4).Frame("PRIV", large).Padding(100)));
+    // Version 2.2: three-character IDs, a picture and a link to convert, a
+    // frame without a version 3 form, and a whole-tag unsynchronisation.
+    seeds.emplace_back("v22-plain",
+                       File(Id3v2Builder()
+                                .Version(2)
+                                .FrameV22("TT2", Latin1Text("Title"))
+                                .FrameV22("TP1", Latin1Text("Artist"))
+                                .FrameV22("TAL", Latin1Text("Album"))
+                                .FrameV22("TYE", Latin1Text("1999"))
+                                .FrameV22("TCO", Latin1Text("(17)"))
+                                .FrameV22("COM", Latin1Comment("eng", "", "Comment"))
+                                .FrameV22("TRK", Latin1Text("3/12"))
+                                .FrameV22("PIC", PicV22("JPG", 3, "Cover", Bytes{0xFF, 0xD8, 0xFF}))
+                                .FrameV22("LNK", ToBytes(std::string_view("TT2http://x\0id", 14)))
+                                .Padding(32),
+                            true));
+    seeds.emplace_back("v22-unconvertible",
+                       File(Id3v2Builder()
+                                .Version(2)
+                                .FrameV22("TT2", Latin1Text("Title"))
+                                .FrameV22("CRM", ToBytes(std::string_view("owner\0xyz", 9)))
+                                .FrameV22("XYZ", Bytes{1, 2, 3})));
+    seeds.emplace_back("v22-unsync",
+                       File(Id3v2Builder()
+                                .Version(2)
+                                .FrameV22("TT2", Bytes{0x00, 'a', 0xFF, 0xE0, 0xFF, 0x00, 'b'})
+                                .FrameV22("PIC", PicV22("PNG", 0, "", Bytes{0xFF, 0xE0, 0xFF}))
+                                .Unsync()));
     return seeds;
 }
 

@@ -151,3 +151,42 @@ INSTANTIATE_TEST_SUITE_P(AllFlags, MutagenInterop,
                          testing::Combine(testing::Values(3, 4), testing::Bool(), testing::Bool(),
                                           testing::Bool()),
                          CombinationName);
+
+// A version 2.2 tag saved with its own version becomes a version 3 tag that
+// mutagen reads with the converted frames: the picture with a MIME type.
+TEST(MutagenInteropV22, ReadsTheConvertedTag)
+{
+    if (!MutagenAvailable()) {
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    }
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    const testsupport::Bytes image{0x89, 'P', 'N', 'G', 0xFF, 0x00, 0xE0, 0x01};
+    testsupport::Mp3Builder()
+        .Tag(testsupport::Id3v2Builder()
+                 .Version(2)
+                 .FrameV22("TT2", testsupport::Latin1Text("Title"))
+                 .FrameV22("TP1", testsupport::Latin1Text("Artist"))
+                 .FrameV22("TRK", testsupport::Latin1Text("3/12"))
+                 .FrameV22("PIC", testsupport::PicV22("PNG", 3, "", image))
+                 .Build())
+        .Raw(testsupport::Bytes(32, 0x00))
+        .Audio(40)
+        .WriteTo(path);
+    Tid3v2tag tag;
+    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), 0);
+
+    const std::optional<std::string> output =
+        RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
+    ASSERT_TRUE(output.has_value()) << "mutagen could not read the file";
+    std::vector<std::string> expected{
+        "version 3",
+        "frame TIT2 " + Hexed("Title"),
+        "frame TPE1 " + Hexed("Artist"),
+        "frame TRCK " + Hexed("3/12"),
+        "frame APIC " + Hexed("image/png") + " 89504e47ff00e001",
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(SortedLines(*output), expected) << "mutagen printed:\n" << *output;
+}

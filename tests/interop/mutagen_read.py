@@ -5,6 +5,7 @@ survives the trip:
     version 3
     frame TIT2 <text hex>
     frame COMM <language> <description hex> <text hex>
+    frame APIC <MIME type hex> <picture data hex>
     frame <ID> -        (any other frame)
 """
 import sys
@@ -23,6 +24,8 @@ def main(path):
         if frame.FrameID == "COMM":
             print("frame COMM %s %s %s" % (frame.lang, hexed(frame.desc),
                                            hexed("/".join(frame.text))))
+        elif frame.FrameID == "APIC":
+            print("frame APIC %s %s" % (hexed(frame.mime), frame.data.hex() or "-"))
         elif frame.FrameID.startswith("T") and hasattr(frame, "text"):
             print("frame %s %s" % (frame.FrameID, hexed("/".join(str(t) for t in frame.text))))
         else:

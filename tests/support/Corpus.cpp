@@ -10,6 +10,7 @@
 #include <fstream>
 #include <optional>
 #include <random>
+#include <vector>
 
 namespace varnello::testsupport {
 
@@ -309,6 +310,44 @@ std::size_t WriteDemoFolder(const std::string& folder)
     return written;
 }
 
+namespace {
+
+constexpr const char* kCorpusMarker = ".varnello-benchmark-corpus";
+constexpr const char* kCorpusStamp = ".corpus-complete";
+
+// The names WriteRealisticCorpus gives: "track-" six digits ".mp3".
+bool IsCorpusFileName(const std::string& name)
+{
+    return name.size() == 16 && name.rfind("track-", 0) == 0 && name.compare(12, 4, ".mp3") == 0 &&
+           std::all_of(name.begin() + 6, name.begin() + 12,
+                       [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool MadeByBenchmark(const std::filesystem::path& folder)
+{
+    std::error_code error;
+    return std::filesystem::exists(folder / kCorpusMarker, error) ||
+           std::filesystem::exists(folder / kCorpusStamp, error);
+}
+
+// Removes the generated files and the stamp; the marker stays.
+void RemoveCorpusFiles(const std::filesystem::path& folder)
+{
+    namespace fs = std::filesystem;
+    std::vector<fs::path> generated;
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder)) {
+        if (entry.is_regular_file() && IsCorpusFileName(entry.path().filename().string())) {
+            generated.push_back(entry.path());
+        }
+    }
+    for (const fs::path& path : generated) {
+        fs::remove(path);
+    }
+    fs::remove(folder / kCorpusStamp);
+}
+
+} // namespace
+
 std::string PrepareBenchmarkCorpus(std::string folder, std::size_t count)
 {
     namespace fs = std::filesystem;
@@ -316,14 +355,28 @@ std::string PrepareBenchmarkCorpus(std::string folder, std::size_t count)
         folder =
             (fs::temp_directory_path() / ("varnello-listbench-" + std::to_string(count))).string();
     }
-    const fs::path stamp = fs::path(folder) / ".corpus-complete";
+    std::error_code error;
+    if (fs::exists(folder, error)) {
+        if (!fs::is_directory(folder, error)) {
+            std::fprintf(stderr, "%s is not a folder\n", folder.c_str());
+            return {};
+        }
+        if (!MadeByBenchmark(folder) && !fs::is_empty(folder, error)) {
+            std::fprintf(stderr,
+                         "%s holds files that no benchmark wrote; give a new or empty folder\n",
+                         folder.c_str());
+            return {};
+        }
+    }
+    const fs::path stamp = fs::path(folder) / kCorpusStamp;
     std::size_t stamped = 0;
     if (std::ifstream in(stamp); in >> stamped && stamped == count) {
         std::printf("Reusing %s\n", folder.c_str());
         return folder;
     }
-    fs::remove_all(folder);
     fs::create_directories(folder);
+    RemoveCorpusFiles(folder);
+    std::ofstream(fs::path(folder) / kCorpusMarker) << "Files written by a Varnello benchmark\n";
     std::printf("Generating %zu files in %s ...\n", count, folder.c_str());
     std::fflush(stdout);
     const CorpusStats stats = WriteRealisticCorpus(folder, count);
@@ -332,6 +385,18 @@ std::string PrepareBenchmarkCorpus(std::string folder, std::size_t count)
                 static_cast<double>(stats.Bytes) / (1 << 30), stats.WithPicture, stats.WithId3v1,
                 static_cast<double>(stats.TagBytes) / 1024.0 / static_cast<double>(stats.Files));
     return folder;
+}
+
+void RemoveBenchmarkCorpus(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    if (!MadeByBenchmark(folder)) {
+        return;
+    }
+    RemoveCorpusFiles(folder);
+    fs::remove(fs::path(folder) / kCorpusMarker);
+    std::error_code error;
+    fs::remove(folder, error); // only when nothing else was put there
 }
 
 } // namespace varnello::testsupport

@@ -31,9 +31,15 @@ CorpusStats WriteRealisticFile(const std::string& path, std::size_t index, std::
 // The benchmark collection of `count` files in `folder` (empty: a folder under
 // the temporary folder named after the count). A folder stamped complete by
 // an earlier run with the same count is reused, so the listing and window
-// benchmarks share one collection; otherwise it is generated afresh. Returns
-// the folder.
+// benchmarks share one collection; otherwise it is generated afresh. Only a
+// missing or empty folder, or one a benchmark marked as its own, is used: for
+// any other the reason goes to stderr and the result is empty. Regenerating
+// removes only the files a benchmark wrote. Returns the folder.
 std::string PrepareBenchmarkCorpus(std::string folder, std::size_t count);
+
+// Removes the files PrepareBenchmarkCorpus wrote, and the folder when nothing
+// else is left in it; a folder without the benchmark's mark is left alone.
+void RemoveBenchmarkCorpus(const std::string& folder);
 
 // Fills the folder (created when missing) with a dozen small files covering
 // version 3 and version 4 tags, Unicode text (Japanese, accented), ID3v1 only,

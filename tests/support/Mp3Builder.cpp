@@ -204,6 +204,18 @@ Bytes Latin1Comment(std::string_view language, std::string_view description, std
     return out;
 }
 
+Bytes PicV22(std::string_view format, std::uint8_t pictureType, std::string_view description,
+             const Bytes& image)
+{
+    Bytes out{0x00};
+    Append(out, ToBytes(format));
+    out.push_back(pictureType);
+    Append(out, ToBytes(description));
+    out.push_back(0x00);
+    Append(out, image);
+    return out;
+}
+
 Id3v2Builder& Id3v2Builder::Version(std::uint8_t major, std::uint8_t revision)
 {
     m_major = major;
@@ -300,6 +312,18 @@ Id3v2Builder& Id3v2Builder::Frame(std::string_view id, const Bytes& data, std::u
 Id3v2Builder& Id3v2Builder::TextFrame(std::string_view id, std::string_view latin1)
 {
     return Frame(id, Latin1Text(latin1));
+}
+
+Id3v2Builder& Id3v2Builder::FrameV22(std::string_view id, const Bytes& data,
+                                     std::optional<std::uint32_t> sizeOverride)
+{
+    Append(m_frames, ToBytes(id));
+    const auto size = sizeOverride.value_or(static_cast<std::uint32_t>(data.size()));
+    m_frames.push_back(static_cast<std::uint8_t>(size >> 16));
+    m_frames.push_back(static_cast<std::uint8_t>(size >> 8));
+    m_frames.push_back(static_cast<std::uint8_t>(size));
+    Append(m_frames, data);
+    return *this;
 }
 
 Id3v2Builder& Id3v2Builder::CompressedFrameV3(std::string_view id, const Bytes& plain)

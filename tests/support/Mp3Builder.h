@@ -34,6 +34,10 @@ Bytes Utf16BomText(std::u16string_view text, bool littleEndian = true); // 01 + 
 Bytes Utf16BEText(std::u16string_view text);                            // 02 + units
 // COMM payload: encoding 0, language, description, 00, text.
 Bytes Latin1Comment(std::string_view language, std::string_view description, std::string_view text);
+// Version 2.2 PIC payload: encoding 0, three-character image format, picture
+// type, Latin-1 description, 00, image bytes.
+Bytes PicV22(std::string_view format, std::uint8_t pictureType, std::string_view description,
+             const Bytes& image);
 
 class Id3v2Builder
 {
@@ -61,6 +65,9 @@ public:
                         std::uint8_t formatFlags = 0, const Bytes& added = {},
                         std::optional<std::uint32_t> sizeOverride = {});
     Id3v2Builder& TextFrame(std::string_view id, std::string_view latin1);
+    // Version 2.2 frame: three-character ID, 24-bit big-endian size, no flags.
+    Id3v2Builder& FrameV22(std::string_view id, const Bytes& data,
+                           std::optional<std::uint32_t> sizeOverride = {});
     // Version 3 compressed frame (format 0x80): 4-byte plain size, then zlib data.
     Id3v2Builder& CompressedFrameV3(std::string_view id, const Bytes& plain);
     // Bytes placed in the body as they are (after the frames added so far).
