@@ -35,6 +35,8 @@ constexpr std::uint32_t kCompleteChecked = 2;
 // yet; once it is this old, its save has surely ended.
 constexpr std::int64_t kAbandonedAfterNanoseconds = 60'000'000'000;
 constexpr std::size_t kCopyChunk = 1 << 20;
+// How often a save makes its journal anew when a recovery took it away.
+constexpr int kCreateAttempts = 4;
 constexpr std::string_view kBesidePrefix = ".varnello-";
 constexpr std::string_view kJournalSuffix = ".journal";
 // A header larger than this is not one of ours.
@@ -383,6 +385,45 @@ SaveJournal::~SaveJournal()
     }
 }
 
+// Creates the journal, beside the file where its folder takes one, else in
+// the state folder, and locks it: held until it is complete, so that a
+// recovery can tell it from the leftover of a killed save. Returns no
+// handle when a recovery removed it before the lock was taken.
+platform::Handle SaveJournal::Create(const platform::FileInfo& info)
+{
+    platform::Handle journal;
+    std::error_code error;
+    if (!platform::OpenFolder(m_target.FolderPath(), m_folder)) {
+        m_name = BesideName(info);
+        static_cast<void>(platform::RemoveAt(m_folder, m_name)); // a leftover of ours
+        error = platform::CreateExclusiveAt(m_folder, m_name, journal);
+    }
+    if (!journal.IsOpen()) {
+        const std::string state = StateFolder();
+        m_name = StateName(info);
+        if (state.empty() || platform::MakeFolders(state) ||
+            platform::OpenFolder(state, m_folder)) {
+            m_name.clear();
+            throw EFileOpenError("no folder takes the save's journal: " + error.message());
+        }
+        static_cast<void>(platform::RemoveAt(m_folder, m_name));
+        if ((error = platform::CreateExclusiveAt(m_folder, m_name, journal))) {
+            m_name.clear();
+            throw EFileOpenError("cannot create the save's journal: " + error.message());
+        }
+    }
+    platform::FileInfo created;
+    platform::FileInfo named;
+    if (platform::LockExclusive(journal, std::chrono::milliseconds(0)) ||
+        platform::Query(journal, created) ||
+        platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, named) ||
+        !named.SameFile(created)) {
+        m_name.clear(); // the recovery removes it, or the name is not ours
+        return {};
+    }
+    return journal;
+}
+
 void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t newSize,
                         Durability durability)
 {
@@ -413,40 +454,14 @@ void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t
     }
 
     m_io.JournalStep();
+    // A recovery that came between the creation and the lock has taken the
+    // journal for a leftover: it is made again.
     platform::Handle journal;
-    std::error_code error;
-    // Beside the file, where its folder takes one; else in the state folder.
-    if (!platform::OpenFolder(m_target.FolderPath(), m_folder)) {
-        m_name = BesideName(info);
-        static_cast<void>(platform::RemoveAt(m_folder, m_name)); // a leftover of ours
-        error = platform::CreateExclusiveAt(m_folder, m_name, journal);
-    }
-    if (!journal.IsOpen()) {
-        const std::string state = StateFolder();
-        m_name = StateName(info);
-        if (state.empty() || platform::MakeFolders(state) ||
-            platform::OpenFolder(state, m_folder)) {
-            m_name.clear();
-            throw EFileOpenError("no folder takes the save's journal: " + error.message());
+    for (int attempt = 0; !journal.IsOpen(); ++attempt) {
+        if (attempt == kCreateAttempts) {
+            throw EFileOpenError("the save's journal was removed while it was made");
         }
-        static_cast<void>(platform::RemoveAt(m_folder, m_name));
-        if ((error = platform::CreateExclusiveAt(m_folder, m_name, journal))) {
-            m_name.clear();
-            throw EFileOpenError("cannot create the save's journal: " + error.message());
-        }
-    }
-    // Held until it is complete, so that a recovery can tell it from the
-    // leftover of a killed save. A recovery that removed it before the lock
-    // was taken leaves the name to nobody or to another file: then this
-    // save stops before it changes anything.
-    platform::FileInfo created;
-    platform::FileInfo named;
-    if (platform::LockExclusive(journal, std::chrono::milliseconds(0)) ||
-        platform::Query(journal, created) ||
-        platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, named) ||
-        !named.SameFile(created)) {
-        m_name.clear(); // the recovery removes it, or the name is not ours
-        throw EFileOpenError("the save's journal was removed while it was made");
+        journal = Create(info);
     }
     FileStream stream(std::move(journal));
     std::vector<std::uint8_t> bytes = EncodeHeader(header);

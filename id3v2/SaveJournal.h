@@ -62,6 +62,8 @@ public:
     void Remove();
 
 private:
+    platform::Handle Create(const platform::FileInfo& info);
+
     SaveTarget& m_target;
     const SaveIo& m_io;
     platform::Handle m_folder;
