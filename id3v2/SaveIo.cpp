@@ -1,5 +1,6 @@
 #include "SaveIo.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <vector>
 
@@ -33,9 +34,6 @@ bool IsTemporaryName(const std::string& name)
 
 int RemoveLeftoverTemporaries(const std::string& folder)
 {
-    // A temporary file younger than this may belong to a save that has just
-    // created it and not yet locked it.
-    constexpr std::int64_t kLeftoverAfterNanoseconds = 60'000'000'000;
     std::vector<platform::FolderEntry> entries;
     platform::Handle handle;
     if (platform::ListFolder(folder, entries) || platform::OpenFolder(folder, handle)) {
@@ -51,7 +49,6 @@ int RemoveLeftoverTemporaries(const std::string& folder)
         if (platform::OpenAt(handle, entry.Name, platform::Access::ReadWrite,
                              platform::Follow::NoLinks, file) ||
             platform::Query(file, info) || !info.Regular ||
-            platform::NowNanoseconds() - info.ModifiedNanoseconds < kLeftoverAfterNanoseconds ||
             platform::LockExclusive(file, std::chrono::milliseconds(0))) {
             continue;
         }
@@ -149,6 +146,9 @@ FileStream SaveIo::CreateTemporary(const platform::Handle& folder, std::string& 
     name.clear();
     platform::Handle handle;
     if (!platform::CreateUnnamedIn(folder, handle)) {
+        // Locked before it gets a name, so that a clean-up of leftovers
+        // never takes it for one.
+        static_cast<void>(platform::LockExclusive(handle, std::chrono::milliseconds(0)));
         return FileStream(std::move(handle));
     }
     // A named file: a name taken by chance is tried again; anything else
@@ -159,9 +159,18 @@ FileStream SaveIo::CreateTemporary(const platform::Handle& folder, std::string& 
         error = platform::CreateExclusiveAt(folder, name, handle);
         if (!error) {
             // Locked while it is in use, so that a clean-up of leftovers by
-            // another process passes it over.
-            static_cast<void>(platform::LockExclusive(handle, std::chrono::milliseconds(0)));
-            return FileStream(std::move(handle));
+            // another process passes it over. A clean-up that came between
+            // the creation and the lock has removed the name: another is
+            // taken.
+            platform::FileInfo created;
+            platform::FileInfo named;
+            if (!platform::LockExclusive(handle, std::chrono::milliseconds(0)) &&
+                !platform::Query(handle, created) &&
+                !platform::QueryAt(folder, name, platform::Follow::NoLinks, named) &&
+                named.SameFile(created)) {
+                return FileStream(std::move(handle));
+            }
+            continue;
         }
         if (error != std::errc::file_exists) {
             break;
@@ -203,6 +212,18 @@ bool SaveIo::CopyIdentity(const FileStream& from, const platform::FileInfo& info
     for (const std::string& attribute : names) {
         if (platform::GetAttribute(from.Handle(), attribute, value) ||
             platform::SetAttribute(to.Handle(), attribute, value)) {
+            return false;
+        }
+    }
+    // The new file may have inherited an ACL from its folder that the old one
+    // lacks: it would give others access that the old file denied.
+    std::vector<std::string> inherited;
+    if (platform::ListAttributes(to.Handle(), inherited)) {
+        return false;
+    }
+    for (const std::string& attribute : inherited) {
+        if (std::find(names.begin(), names.end(), attribute) == names.end() &&
+            platform::RemoveAttribute(to.Handle(), attribute)) {
             return false;
         }
     }

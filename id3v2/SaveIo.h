@@ -67,8 +67,8 @@ private:
 std::string TemporaryName();
 bool IsTemporaryName(const std::string& name);
 // Removes the temporary files that saves killed before their end left in the
-// folder: named like ours, not locked by a running save, and older than a
-// minute. Returns how many went.
+// folder: named like ours and not locked by a running save (a save holds its
+// temporary file locked from before it has a name). Returns how many went.
 int RemoveLeftoverTemporaries(const std::string& folder);
 
 } // namespace varnello

@@ -35,6 +35,8 @@ constexpr std::uint32_t kCompleteChecked = 2;
 // yet; once it is this old, its save has surely ended.
 constexpr std::int64_t kAbandonedAfterNanoseconds = 60'000'000'000;
 constexpr std::size_t kCopyChunk = 1 << 20;
+// How often a save makes its journal anew when a recovery took it away.
+constexpr int kCreateAttempts = 4;
 constexpr std::string_view kBesidePrefix = ".varnello-";
 constexpr std::string_view kJournalSuffix = ".journal";
 // A header larger than this is not one of ours.
@@ -254,6 +256,21 @@ std::string JoinedPath(const Header& header)
     return platform::JoinPath(header.Folder, header.Name);
 }
 
+// True for an unfinished journal that no save holds: a save keeps its
+// journal locked until the journal is complete, so one that is unlocked and
+// still unfinished is the leftover of a save that ended without changing
+// the file. Read again under the lock: the save may have completed it
+// since it was first read.
+bool Abandoned(const platform::Handle& folder, const std::string& name)
+{
+    platform::Handle journal;
+    Header header;
+    return !platform::OpenAt(folder, name, platform::Access::ReadWrite, platform::Follow::NoLinks,
+                             journal) &&
+           !platform::LockExclusive(journal, std::chrono::milliseconds(0)) &&
+           !(DecodeHeader(journal, header) && IsComplete(journal, header));
+}
+
 // Recovers the save of one journal, found in `folder` under `name`.
 // `locked` is the file when the caller holds its lock already.
 RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& name,
@@ -273,7 +290,7 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         const bool abandoned =
             !platform::Query(journal, info) &&
             platform::NowNanoseconds() - info.ModifiedNanoseconds > kAbandonedAfterNanoseconds;
-        if (abandoned || locked != nullptr) {
+        if (abandoned || locked != nullptr || Abandoned(folder, name)) {
             static_cast<void>(platform::RemoveAt(folder, name));
             result.Note = "an unfinished journal was removed; the file was not changed";
         } else {
@@ -304,9 +321,22 @@ RecoveredSave RecoverJournal(const platform::Handle& folder, const std::string& 
         result.Note = "another file has the name now; its journal was not applied";
         return result;
     }
-    if (locked == nullptr && platform::LockExclusive(*file, std::chrono::milliseconds(0))) {
-        result.Note = "a save of the file is still running";
-        return result;
+    if (locked == nullptr) {
+        if (platform::LockExclusive(*file, std::chrono::milliseconds(0))) {
+            result.Note = "a save of the file is still running";
+            return result;
+        }
+        // The save may have ended since the journal was read: a save removes
+        // its journal before it lets the file go, so only a journal still
+        // there now is one of an interrupted save.
+        platform::FileInfo read;
+        platform::FileInfo named;
+        if (platform::Query(journal, read) ||
+            platform::QueryAt(folder, name, platform::Follow::NoLinks, named) ||
+            !named.SameFile(read) || platform::Query(*file, info)) {
+            result.Note = "the save ended meanwhile";
+            return result;
+        }
     }
     const std::uint64_t low = std::min(header.OldSize, header.NewSize);
     const std::uint64_t high = std::max(header.OldSize, header.NewSize);
@@ -355,6 +385,45 @@ SaveJournal::~SaveJournal()
     }
 }
 
+// Creates the journal, beside the file where its folder takes one, else in
+// the state folder, and locks it: held until it is complete, so that a
+// recovery can tell it from the leftover of a killed save. Returns no
+// handle when a recovery removed it before the lock was taken.
+platform::Handle SaveJournal::Create(const platform::FileInfo& info)
+{
+    platform::Handle journal;
+    std::error_code error;
+    if (!platform::OpenFolder(m_target.FolderPath(), m_folder)) {
+        m_name = BesideName(info);
+        static_cast<void>(platform::RemoveAt(m_folder, m_name)); // a leftover of ours
+        error = platform::CreateExclusiveAt(m_folder, m_name, journal);
+    }
+    if (!journal.IsOpen()) {
+        const std::string state = StateFolder();
+        m_name = StateName(info);
+        if (state.empty() || platform::MakeFolders(state) ||
+            platform::OpenFolder(state, m_folder)) {
+            m_name.clear();
+            throw EFileOpenError("no folder takes the save's journal: " + error.message());
+        }
+        static_cast<void>(platform::RemoveAt(m_folder, m_name));
+        if ((error = platform::CreateExclusiveAt(m_folder, m_name, journal))) {
+            m_name.clear();
+            throw EFileOpenError("cannot create the save's journal: " + error.message());
+        }
+    }
+    platform::FileInfo created;
+    platform::FileInfo named;
+    if (platform::LockExclusive(journal, std::chrono::milliseconds(0)) ||
+        platform::Query(journal, created) ||
+        platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, named) ||
+        !named.SameFile(created)) {
+        m_name.clear(); // the recovery removes it, or the name is not ours
+        return {};
+    }
+    return journal;
+}
+
 void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t newSize,
                         Durability durability)
 {
@@ -385,27 +454,14 @@ void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t
     }
 
     m_io.JournalStep();
+    // A recovery that came between the creation and the lock has taken the
+    // journal for a leftover: it is made again.
     platform::Handle journal;
-    std::error_code error;
-    // Beside the file, where its folder takes one; else in the state folder.
-    if (!platform::OpenFolder(m_target.FolderPath(), m_folder)) {
-        m_name = BesideName(info);
-        static_cast<void>(platform::RemoveAt(m_folder, m_name)); // a leftover of ours
-        error = platform::CreateExclusiveAt(m_folder, m_name, journal);
-    }
-    if (!journal.IsOpen()) {
-        const std::string state = StateFolder();
-        m_name = StateName(info);
-        if (state.empty() || platform::MakeFolders(state) ||
-            platform::OpenFolder(state, m_folder)) {
-            m_name.clear();
-            throw EFileOpenError("no folder takes the save's journal: " + error.message());
+    for (int attempt = 0; !journal.IsOpen(); ++attempt) {
+        if (attempt == kCreateAttempts) {
+            throw EFileOpenError("the save's journal was removed while it was made");
         }
-        static_cast<void>(platform::RemoveAt(m_folder, m_name));
-        if ((error = platform::CreateExclusiveAt(m_folder, m_name, journal))) {
-            m_name.clear();
-            throw EFileOpenError("cannot create the save's journal: " + error.message());
-        }
+        journal = Create(info);
     }
     FileStream stream(std::move(journal));
     std::vector<std::uint8_t> bytes = EncodeHeader(header);
@@ -471,6 +527,8 @@ void SaveJournal::Remove()
 std::vector<RecoveredSave> RecoverFolder(const std::string& folder)
 {
     std::vector<RecoveredSave> found;
+    // Temporary files of killed saves hold nothing the original lacks.
+    RemoveLeftoverTemporaries(folder);
     std::vector<platform::FolderEntry> entries;
     platform::Handle handle;
     if (!platform::ListFolder(folder, entries) && !platform::OpenFolder(folder, handle)) {
@@ -494,10 +552,18 @@ std::vector<RecoveredSave> RecoverFolder(const std::string& folder)
         }
         platform::Handle journal;
         Header header;
-        if (!platform::OpenAt(stateHandle, entry.Name, platform::Access::Read,
-                              platform::Follow::NoLinks, journal) &&
-            DecodeHeader(journal, header) && header.Folder == absolute) {
-            found.push_back(RecoverJournal(stateHandle, entry.Name, nullptr));
+        if (platform::OpenAt(stateHandle, entry.Name, platform::Access::Read,
+                             platform::Follow::NoLinks, journal)) {
+            continue;
+        }
+        if (DecodeHeader(journal, header)) {
+            if (header.Folder == absolute) {
+                found.push_back(RecoverJournal(stateHandle, entry.Name, nullptr));
+            }
+        } else if (Abandoned(stateHandle, entry.Name)) {
+            // Killed before it had a header, so it names no folder: it is
+            // nobody's, and its save changed nothing.
+            static_cast<void>(platform::RemoveAt(stateHandle, entry.Name));
         }
     }
     return found;

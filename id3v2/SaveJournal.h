@@ -62,6 +62,8 @@ public:
     void Remove();
 
 private:
+    platform::Handle Create(const platform::FileInfo& info);
+
     SaveTarget& m_target;
     const SaveIo& m_io;
     platform::Handle m_folder;
@@ -82,6 +84,7 @@ struct RecoveredSave
 // Rolls back every interrupted save of files in the folder: the journals
 // beside them and those in the user's state folder that name a file there.
 // Journals of saves still running (their file is locked) are left alone.
+// Unfinished journals and temporary files that no save holds any more go.
 std::vector<RecoveredSave> RecoverFolder(const std::string& folder);
 // The same for one file; a file that is locked by a running save is left.
 std::vector<RecoveredSave> RecoverFile(const std::string& path);

@@ -151,6 +151,10 @@ bool TagPlacer::ThroughTemporary(SaveTarget& target)
         m_io.Link(temporary, target.Folder(), given);
         guard.Set(given);
     }
+    // The lock on the named file holds through a second handle until the
+    // rename, so that no clean-up of leftovers takes it away meanwhile.
+    platform::Handle held;
+    static_cast<void>(platform::Duplicate(temporary.Handle(), held));
     m_io.Close(temporary);
     RequireUnchanged(target);
     if (!m_io.Rename(target.Folder(), guard.Name(), target.Name())) {

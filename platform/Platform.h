@@ -88,6 +88,9 @@ std::error_code CreateExclusiveAt(const Handle& folder, const std::string& name,
 // A new file in the folder without a name, which vanishes with its handle
 // unless it is given one with LinkAt. Fails where the file system cannot.
 std::error_code CreateUnnamedIn(const Handle& folder, Handle& file);
+// A second handle on the same open file: a lock taken through one holds
+// until both are closed.
+std::error_code Duplicate(const Handle& file, Handle& copy);
 // Gives an unnamed file (or any open file) a name in the folder.
 std::error_code LinkAt(const Handle& file, const Handle& folder, const std::string& name);
 // Replaces `to` by `from`, both names in the folder, in one step.
@@ -143,6 +146,7 @@ std::error_code GetAttribute(const Handle& file, const std::string& name,
                              std::vector<std::uint8_t>& value);
 std::error_code SetAttribute(const Handle& file, const std::string& name,
                              std::span<const std::uint8_t> value);
+std::error_code RemoveAttribute(const Handle& file, const std::string& name);
 
 // The entries of a folder, without "." and "..".
 struct FolderEntry

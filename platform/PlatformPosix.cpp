@@ -136,6 +136,16 @@ std::error_code CreateUnnamedIn(const Handle& folder, Handle& file)
     return OpenWith(Fd(folder), ".", O_RDWR | O_TMPFILE, file);
 }
 
+std::error_code Duplicate(const Handle& file, Handle& copy)
+{
+    const int fd = ::fcntl(Fd(file), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0) {
+        return LastError();
+    }
+    copy = Handle(fd);
+    return {};
+}
+
 std::error_code LinkAt(const Handle& file, const Handle& folder, const std::string& name)
 {
     // Linking an open file by its handle needs a privilege; its entry in
@@ -438,6 +448,14 @@ std::error_code SetAttribute(const Handle& file, const std::string& name,
                              std::span<const std::uint8_t> value)
 {
     if (::fsetxattr(Fd(file), name.c_str(), value.data(), value.size(), 0) != 0) {
+        return LastError();
+    }
+    return {};
+}
+
+std::error_code RemoveAttribute(const Handle& file, const std::string& name)
+{
+    if (::fremovexattr(Fd(file), name.c_str()) != 0) {
         return LastError();
     }
     return {};
