@@ -4,6 +4,7 @@
 #include "Genres.h"
 #include "Mp3Mng.h"
 #include "Platform.h"
+#include "SaveIo.h"
 #include "SaveJournal.h"
 #include "Tid3v2tag.h"
 
@@ -127,7 +128,7 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
     bool journals = false;
     for (platform::FolderEntry& entry : entries) {
         const std::string& name = entry.Name;
-        journals = journals || IsJournalName(name);
+        journals = journals || IsJournalName(name) || IsTemporaryName(name);
         if (name.empty() || name.front() == '.' || !IsMp3FileName(name)) {
             continue;
         }
@@ -139,8 +140,9 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
             names.push_back(std::move(entry.Name));
         }
     }
-    // Saves interrupted in this folder are rolled back before its files are
-    // read, so that the table never shows a half-saved file.
+    // Saves interrupted in this folder are rolled back, and what killed
+    // saves left is removed, before its files are read, so that the table
+    // never shows a half-saved file.
     if (journals || HasStateJournals()) {
         RecoverFolder(folder);
     }
