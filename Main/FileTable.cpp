@@ -38,6 +38,9 @@ void SetUp(TListViewSort& table)
     table.setObjectName(QStringLiteral("clsLVFile"));
     table.SetColumns({Columns().begin(), Columns().end()});
     table.Rows().SetRowColours(kEvenRowColour, kOddRowColour);
+    table.Rows().SetMarkerColumn(kFileName);
+    table.SetNaturalOrder(kNo, true);
+    table.SetNaturalOrder(kYear, true);
     // Below the last row the table shows the colour of the window's menu bar.
     QPalette palette = table.palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));

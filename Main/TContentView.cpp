@@ -36,14 +36,20 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name)
 }
 
 // The fields have the tooltip background, which sets them apart from the
-// table above them.
-void UseTooltipColours(QWidget* field)
+// table above them; a field whose save failed is tinted red.
+void UseTooltipColours(QWidget* field, bool unsaved = false)
 {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    palette.setColor(QPalette::Base,
+                     unsaved ? QColor(255, 205, 205) : palette.color(QPalette::ToolTipBase));
     palette.setColor(QPalette::Text, palette.color(QPalette::ToolTipText));
     field->setPalette(palette);
+    field->setProperty("unsaved", unsaved);
 }
+
+constexpr std::array<unsigned, 6> kFieldMasks{fieldmask::kTitle, fieldmask::kArtist,
+                                              fieldmask::kAlbum, fieldmask::kYear,
+                                              fieldmask::kGenre, fieldmask::kComment};
 
 } // namespace
 
@@ -83,6 +89,10 @@ void TContentView::CreateControls()
     LabelYear = MakeLabel(this, "LabelYear", "&Year", edYear);
     LabelGenre = MakeLabel(this, "LabelGenre", "&Genre", cbGenreContent);
     LabelComment = MakeLabel(this, "LabelComment", "Co&mment", edComment);
+    lbContentState = new QLabel(this);
+    lbContentState->setObjectName(QStringLiteral("lbContentState"));
+    lbContentState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lbContentState->hide();
 }
 
 void TContentView::CreateLayout()
@@ -102,6 +112,7 @@ void TContentView::CreateLayout()
     grid->addWidget(cbGenreContent, 1, 3);
     grid->addWidget(LabelComment, 2, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(edComment, 2, 1, 1, 5);
+    grid->addWidget(lbContentState, 3, 1, 1, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(5, 1);
@@ -140,9 +151,41 @@ TagFields TContentView::Fields() const
     fields.Artist = ToUtf8(EdArtist->text());
     fields.Album = ToUtf8(edAlbum->text());
     fields.Year = ToUtf8(edYear->text());
-    fields.Genre = ToUtf8(cbGenreContent->currentText());
+    fields.Genre = ToUtf8(cbGenreContent->currentText().trimmed());
     fields.Comment = ToUtf8(edComment->toPlainText());
     return fields;
+}
+
+void TContentView::ShowState(State state, const QString& detail)
+{
+    m_state = state;
+    switch (state) {
+    case State::Clean:
+        lbContentState->clear();
+        lbContentState->hide();
+        return;
+    case State::Pending:
+        lbContentState->setStyleSheet(QString());
+        lbContentState->setText(
+            tr("\u270E Edited, not saved yet: Ctrl+S saves, or choose another row."));
+        break;
+    case State::Failed:
+        lbContentState->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+        lbContentState->setText(
+            tr("\u26A0 Not saved: %1. Ctrl+S tries again; another row drops the edit.")
+                .arg(detail));
+        break;
+    }
+    lbContentState->show();
+}
+
+void TContentView::MarkUnsaved(unsigned mask)
+{
+    m_unsavedMask = mask;
+    const std::array<QWidget*, 6> fields = FieldWidgets();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        UseTooltipColours(fields[i], (mask & kFieldMasks[i]) != 0);
+    }
 }
 
 void TContentView::SetContentEnabled(bool enabled)

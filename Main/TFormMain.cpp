@@ -12,6 +12,7 @@
 #include "Ui.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
@@ -88,6 +89,13 @@ void TFormMain::ConnectHandlers()
 
     connect(ContentView, &TContentView::ContentEdited, this, &TFormMain::ContentFieldChanged);
     connect(clsSpbSaveContent, &QPushButton::clicked, this, &TFormMain::clsSpbSaveContentClick);
+    SaveContentAction = new QAction(tr("Save the edit"), this);
+    SaveContentAction->setObjectName(QStringLiteral("SaveContentAction"));
+    SaveContentAction->setShortcut(QKeySequence::Save);
+    SaveContentAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(SaveContentAction);
+    connect(SaveContentAction, &QAction::triggered, this, &TFormMain::SaveContentNow);
+    connect(PageControl, &QTabWidget::currentChanged, this, &TFormMain::UpdateLogTab);
 }
 
 void TFormMain::FormCreate()
@@ -138,20 +146,63 @@ QString TFormMain::CurrentFolder() const
     return ui::PathToQt(m_currentFolder);
 }
 
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    if (clsSpbSaveContent->isEnabled() && !SaveContent()) {
+        // The failure is on screen now; closing again drops the edit.
+        clsSpbSaveContent->setEnabled(false);
+        ShowStatus(tr("%1 Not closed: %2").arg(QChar(0x26A0), ClsStbStatusText->text()));
+        event->ignore();
+        return;
+    }
+    clsSpbSaveContent->setEnabled(false);
+    QMainWindow::closeEvent(event);
+}
+
+void TFormMain::SetCurrentFolder(const std::string& folder)
+{
+    m_currentFolder = folder;
+    setWindowTitle(folder.empty() ? tr("Varnello") : tr("%1 - Varnello").arg(ui::PathToQt(folder)));
+}
+
 void TFormMain::clsFileListBoxChange()
 {
     const TFileListBox& list = *ClsPnlLeft->FileList();
     if (list.RawNames().empty()) {
+        // The table keeps the folder it lists; the status bar says why.
+        ShowStatus(tr("%1: No MP3 files").arg(ui::PathToQt(list.Folder())));
         return;
     }
     // An edit still pending in the properties view belongs to a row of the
     // table that is about to go: it is saved to its file first.
     SavePendingContent();
-    m_currentFolder = list.Folder();
+    SetCurrentFolder(list.Folder());
     AddToHistory(*CbAddress, CurrentFolder());
     FillFileTable(list.RawNames());
+    ShowNewTable();
+}
+
+void TFormMain::ShowNewTable()
+{
+    clsLVFile->ForgetSort();
+    m_markedRow = QPersistentModelIndex();
+    ContentView->ShowFields({});
+    ContentView->MarkUnsaved(0);
+    ContentView->ShowState(TContentView::State::Clean);
+    SetContentEnabled(false);
+    clsSpbSaveContent->setEnabled(false);
+    clsSpbSaveContent->hide();
     UpdateModifyAction();
+    m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
+    const int count = clsLVFile->Rows().RowCount();
+    ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
+                          : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
     clsLVFileChange();
+}
+
+void TFormMain::ShowStatus(const QString& text)
+{
+    ClsStbStatusText->setText(text);
 }
 
 void TFormMain::FillFileTable(const std::vector<std::string>& names)
@@ -196,7 +247,26 @@ void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)
     for (const SaveFailure& failure : failures) {
         rows.push_back(logview::ToLogRow(failure, m_currentFolder, now));
     }
+    m_unseenLogRows += static_cast<int>(rows.size());
     clsLVLogView->Rows().AppendRows(std::move(rows));
+    UpdateLogTab();
+}
+
+void TFormMain::UpdateLogTab()
+{
+    const int tab = PageControl->indexOf(TsLogView);
+    if (PageControl->currentWidget() == TsLogView) {
+        m_unseenLogRows = 0;
+    }
+    PageControl->setTabText(tab, m_unseenLogRows == 0 ? tr("Log View")
+                                                      : tr("Log View (%1)").arg(m_unseenLogRows));
+}
+
+void TFormMain::ShowSaveFailure(const SaveFailure& failure)
+{
+    ShowStatus(tr("%1 Not saved: %2: %3")
+                   .arg(QChar(0x26A0), ui::PathToQt(JoinPath(m_currentFolder, failure.FileName)),
+                        logview::StatusMessageText(failure.Status)));
 }
 
 std::vector<int> TFormMain::SelectedFileRows() const
@@ -328,7 +398,25 @@ void TFormMain::ShowContentInContentView()
     } else {
         SetContentEnabled(false);
     }
+    // Moving on drops the marks of an edit whose save failed.
+    ContentView->MarkUnsaved(0);
+    ContentView->ShowState(TContentView::State::Clean);
+    if (m_markedRow.isValid()) {
+        clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
+    }
+    m_markedRow = QPersistentModelIndex();
     clsSpbSaveContent->setEnabled(false);
+    clsSpbSaveContent->hide();
+}
+
+void TFormMain::MarkEditedRow(int row, const QString& marker, const QString& tip)
+{
+    if (m_markedRow.isValid() && m_markedRow.row() != row) {
+        clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
+    }
+    clsLVFile->Rows().SetRowMarker(row, marker, tip);
+    m_markedRow = marker.isEmpty() ? QPersistentModelIndex()
+                                   : QPersistentModelIndex(clsLVFile->Rows().index(row, 0));
 }
 
 void TFormMain::SetContentEnabled(bool enabled)
@@ -338,36 +426,83 @@ void TFormMain::SetContentEnabled(bool enabled)
 
 void TFormMain::ContentFieldChanged()
 {
-    if (clsLVFile->SelectedRows().size() == 1) {
-        clsSpbSaveContent->setEnabled(true);
-    }
-}
-
-void TFormMain::SaveContent()
-{
     const std::vector<int> selected = clsLVFile->SelectedRows();
     if (selected.size() != 1) {
         return;
     }
+    clsSpbSaveContent->setEnabled(true);
+    clsSpbSaveContent->show();
+    if (ContentView->CurrentState() != TContentView::State::Failed) {
+        ContentView->ShowState(TContentView::State::Pending);
+        MarkEditedRow(selected.front(), QString(QChar(0x270E)), tr("Edited, not saved yet"));
+    }
+}
+
+void TFormMain::SaveContentNow()
+{
+    if (clsSpbSaveContent->isEnabled() ||
+        ContentView->CurrentState() == TContentView::State::Failed) {
+        SaveContent();
+        clsSpbSaveContent->setEnabled(false);
+    }
+}
+
+namespace {
+
+unsigned ChangedFields(const TagFields& row, const TagFields& edited)
+{
+    unsigned mask = 0;
+    mask |= row.Title != edited.Title ? fieldmask::kTitle : 0u;
+    mask |= row.Artist != edited.Artist ? fieldmask::kArtist : 0u;
+    mask |= row.Album != edited.Album ? fieldmask::kAlbum : 0u;
+    mask |= row.Year != edited.Year ? fieldmask::kYear : 0u;
+    mask |= row.Genre != edited.Genre ? fieldmask::kGenre : 0u;
+    mask |= row.Comment != edited.Comment ? fieldmask::kComment : 0u;
+    return mask;
+}
+
+} // namespace
+
+bool TFormMain::SaveContent()
+{
+    const std::vector<int> selected = clsLVFile->SelectedRows();
+    if (selected.size() != 1) {
+        return true;
+    }
     const int row = selected.front();
     const TagFields edited = ContentView->Fields();
-    const SaveResult result =
-        FormInfo->SharedSaver().SaveContent(m_currentFolder, FileRowAt(row), edited);
-    if (result.Id3v2Saved) {
-        SetFileRowFields(row, result.TagKind, result.Fields);
-        return;
+    const FileRow before = FileRowAt(row);
+    SaveResult result = FormInfo->SharedSaver().SaveContent(m_currentFolder, before, edited);
+    std::vector<SaveFailure> failures = result.Failures;
+    if (!result.Id3v2Saved) {
+        const auto repair = [&](const std::string&) {
+            TagSaver repairing = FormInfo->SharedSaver();
+            repairing.SetReplaceUnreadable(true);
+            result = repairing.SaveContent(m_currentFolder, before, edited);
+            return result.Failures;
+        };
+        failures =
+            OfferRepairs(this, m_currentFolder, result.Failures, FormInfo->RepairAsker(), repair);
     }
-    const auto repair = [&](const std::string&) {
-        TagSaver repairing = FormInfo->SharedSaver();
-        repairing.SetReplaceUnreadable(true);
-        const SaveResult repaired = repairing.SaveContent(m_currentFolder, FileRowAt(row), edited);
-        if (repaired.Id3v2Saved) {
-            SetFileRowFields(row, repaired.TagKind, repaired.Fields);
-        }
-        return repaired.Failures;
-    };
-    AppendLogEntries(
-        OfferRepairs(this, m_currentFolder, result.Failures, FormInfo->RepairAsker(), repair));
+    if (result.Id3v2Saved && failures.empty()) {
+        SetFileRowFields(row, result.TagKind, result.Fields);
+        MarkEditedRow(row, {}, {});
+        ContentView->MarkUnsaved(0);
+        ContentView->ShowState(TContentView::State::Clean);
+        ShowStatus(tr("Saved %1").arg(ui::PathToQt(JoinPath(m_currentFolder, before.FileName))));
+        return true;
+    }
+    // The file is as it was and the row keeps its cells; the typed text stays
+    // in the fields, marked, so that it can be saved again.
+    const SaveFailure failure =
+        failures.empty() ? SaveFailure{before.FileName, status::kUnreadableTag} : failures.front();
+    AppendLogEntries(std::move(failures));
+    ShowSaveFailure(failure);
+    const QString reason = logview::StatusMessageText(failure.Status);
+    ContentView->MarkUnsaved(ChangedFields(before.Fields, edited));
+    ContentView->ShowState(TContentView::State::Failed, reason);
+    MarkEditedRow(row, QString(QChar(0x26A0)), tr("Not saved: %1").arg(reason));
+    return false;
 }
 
 void TFormMain::clsSpbSaveContentClick()

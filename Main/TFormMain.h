@@ -8,10 +8,13 @@
 #include "MainMenus.h"
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QString>
 #include <string>
 #include <vector>
 
+class QAction;
+class QCloseEvent;
 class QComboBox;
 class QEvent;
 class QLabel;
@@ -76,7 +79,12 @@ public:
     // The properties view: enables or disables its six fields; writes them
     // into the one selected file (nothing with none or several selected).
     void SetContentEnabled(bool enabled);
-    void SaveContent();
+    // True when the file was saved; a failure is shown on the row, on the
+    // Content page and in the status bar, and logged.
+    bool SaveContent();
+    // Ctrl+S: saves an edit of the properties view that is still pending,
+    // or tries a failed one again.
+    void SaveContentNow();
     // After the table's selection changed: popup item, properties view and
     // status bar.
     void clsLVFileChange();
@@ -106,6 +114,9 @@ protected:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Closing saves a pending edit like a row change does; when that save
+    // fails the window stays open and says why.
+    void closeEvent(QCloseEvent* event) override;
 
     TListViewSort* FileTable() const { return clsLVFile; }
     TListViewSort* LogView() const { return clsLVLogView; }
@@ -131,7 +142,14 @@ private:
     void CreateNavigation();
     void FormCreate();
 
+    void SetCurrentFolder(const std::string& folder);
     void FillFileTable(const std::vector<std::string>& names);
+    // After a rebuild nothing of the old table stays on screen.
+    void ShowNewTable();
+    void ShowStatus(const QString& text);
+    void ShowSaveFailure(const SaveFailure& failure);
+    void MarkEditedRow(int row, const QString& marker, const QString& tip);
+    void UpdateLogTab();
     void ShowProgress(std::size_t done, std::size_t total);
     void UpdateModifyAction();
     void clsLVFileContextMenu(const QPoint& position);
@@ -156,6 +174,9 @@ private:
     HelpMenu* m_help = nullptr;
     std::string m_currentFolder;
     bool m_shownOnce = false;
+    int m_unseenLogRows = 0;           // log rows added since the Log View was last shown
+    QPersistentModelIndex m_markedRow; // the row carrying the edit marker
+    QAction* SaveContentAction = nullptr;
 
     QToolBar* CbToolBar = nullptr;
     QWidget* TbAddress = nullptr;
