@@ -2,6 +2,7 @@
 
 #include "AddressHistory.h"
 #include "FileTable.h"
+#include "FolderLoader.h"
 #include "FolderReader.h"
 #include "LogView.h"
 #include "TContentView.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -34,10 +36,10 @@ namespace varnello {
 
 namespace {
 
-// A rebuild that takes longer than this shows its progress and lets the
-// window repaint, at most every kRepaintIntervalMs.
-constexpr qint64 kProgressDelayMs = 300;
-constexpr qint64 kRepaintIntervalMs = 100;
+// The first rows of a folder are read on the GUI thread for at most this
+// long, so that a small folder is listed at once and a large one shows rows
+// before its first repaint; the rest is read by the folder loader.
+constexpr qint64 kFirstRowsBudgetMs = 25;
 
 } // namespace
 
@@ -53,7 +55,11 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
     FormCreate();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain()
+{
+    // The loader's worker reads through this window; it stops first.
+    m_loader->Cancel();
+}
 
 void TFormMain::ConnectHandlers()
 {
@@ -96,6 +102,20 @@ void TFormMain::ConnectHandlers()
     addAction(SaveContentAction);
     connect(SaveContentAction, &QAction::triggered, this, &TFormMain::SaveContentNow);
     connect(PageControl, &QTabWidget::currentChanged, this, &TFormMain::UpdateLogTab);
+
+    m_loader = new FolderLoader([this](const std::string& folder, const std::string& name,
+                                       int no) { return ReadFileRow(folder, name, no); },
+                                this);
+    connect(m_loader, &FolderLoader::RowsRead, this, &TFormMain::AppendFileRows);
+    connect(m_loader, &FolderLoader::Finished, this, &TFormMain::ListingFinished);
+    CancelAction = new QAction(tr("Cancel"), this);
+    CancelAction->setObjectName(QStringLiteral("CancelAction"));
+    CancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    CancelAction->setShortcutContext(Qt::WindowShortcut);
+    CancelAction->setEnabled(false); // only while there is long work to stop
+    addAction(CancelAction);
+    connect(CancelAction, &QAction::triggered, this, &TFormMain::CancelLongWork);
+    connect(ClsBtnCancel, &QPushButton::clicked, this, &TFormMain::CancelLongWork);
 }
 
 void TFormMain::FormCreate()
@@ -156,6 +176,7 @@ void TFormMain::closeEvent(QCloseEvent* event)
         return;
     }
     clsSpbSaveContent->setEnabled(false);
+    m_loader->Cancel();
     QMainWindow::closeEvent(event);
 }
 
@@ -194,9 +215,9 @@ void TFormMain::ShowNewTable()
     clsSpbSaveContent->hide();
     UpdateModifyAction();
     m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
-    const int count = clsLVFile->Rows().RowCount();
-    ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
-                          : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
+    if (!IsListing()) {
+        ListingFinished(false);
+    }
     clsLVFileChange();
 }
 
@@ -207,36 +228,83 @@ void TFormMain::ShowStatus(const QString& text)
 
 void TFormMain::FillFileTable(const std::vector<std::string>& names)
 {
+    m_loader->Cancel();
     TListModel& rows = clsLVFile->Rows();
     rows.Clear();
+    m_listingTotal = static_cast<int>(names.size());
     QElapsedTimer elapsed;
     elapsed.start();
-    qint64 lastRepaint = 0;
-    std::vector<TListRow> batch;
-    batch.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        batch.push_back(
-            filetable::ToListRow(ReadFileRow(m_currentFolder, names[i], static_cast<int>(i))));
-        const qint64 now = elapsed.elapsed();
-        if (now >= kProgressDelayMs && now - lastRepaint >= kRepaintIntervalMs) {
-            // A long folder: show what was read so far and let the window
-            // repaint, without taking mouse or keyboard input meanwhile.
-            rows.AppendRows(std::move(batch));
-            batch.clear();
-            ShowProgress(i + 1, names.size());
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            lastRepaint = elapsed.elapsed();
-        }
+    std::vector<TListRow> first;
+    std::size_t next = 0;
+    for (; next < names.size() && elapsed.elapsed() < kFirstRowsBudgetMs; ++next) {
+        first.push_back(filetable::ToListRow(
+            ReadFileRow(m_currentFolder, names[next], static_cast<int>(next))));
     }
-    rows.AppendRows(std::move(batch));
-    ClsPrbListing->hide();
+    rows.AppendRows(std::move(first));
+    if (next == names.size()) {
+        return;
+    }
+    // The rest comes in batches; meanwhile sorting would mix sorted and
+    // unsorted rows, so the header waits.
+    clsLVFile->horizontalHeader()->setSectionsClickable(false);
+    ShowProgress(static_cast<int>(next), m_listingTotal);
+    m_loader->Start(m_currentFolder, names, next);
 }
 
-void TFormMain::ShowProgress(std::size_t done, std::size_t total)
+bool TFormMain::IsListing() const
 {
-    ClsPrbListing->setRange(0, static_cast<int>(total));
-    ClsPrbListing->setValue(static_cast<int>(done));
+    return m_loader->Running();
+}
+
+void TFormMain::AppendFileRows(const std::vector<FileRow>& rows)
+{
+    std::vector<TListRow> listRows;
+    listRows.reserve(rows.size());
+    for (const FileRow& row : rows) {
+        listRows.push_back(filetable::ToListRow(row));
+    }
+    clsLVFile->Rows().AppendRows(std::move(listRows));
+    ShowProgress(clsLVFile->Rows().RowCount(), m_listingTotal);
+}
+
+void TFormMain::ListingFinished(bool cancelled)
+{
+    HideProgress();
+    clsLVFile->horizontalHeader()->setSectionsClickable(true);
+    const int count = clsLVFile->Rows().RowCount();
+    if (cancelled) {
+        ShowStatus(tr("%1: reading stopped, %2 of %3 files listed")
+                       .arg(CurrentFolder())
+                       .arg(count)
+                       .arg(m_listingTotal));
+    } else if (!clsLVFile->HasSelection()) {
+        ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
+                              : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
+    }
+}
+
+void TFormMain::CancelLongWork()
+{
+    m_loader->Cancel();
+}
+
+void TFormMain::ShowProgress(int done, int total)
+{
+    ClsPrbListing->setRange(0, total);
+    ClsPrbListing->setValue(done);
     ClsPrbListing->show();
+    ClsBtnCancel->show();
+    CancelAction->setEnabled(true);
+    if (!clsLVFile->HasSelection()) {
+        ShowStatus(tr("%1: reading %2 of %3 files...").arg(CurrentFolder()).arg(done).arg(total));
+    }
+}
+
+void TFormMain::HideProgress()
+{
+    ClsPrbListing->hide();
+    ClsBtnCancel->hide();
+    CancelAction->setEnabled(false);
 }
 
 void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)

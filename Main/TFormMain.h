@@ -29,6 +29,7 @@ class QWidget;
 
 namespace varnello {
 
+class FolderLoader;
 class FolderNavigator;
 class HelpMenu;
 class TDirectoryPanel;
@@ -44,6 +45,12 @@ class TFormMain : public QMainWindow
 public:
     explicit TFormMain(QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // True while the rows of the listed folder are still being read.
+    bool IsListing() const;
+    // Esc and the status bar's Cancel: stops a long read (the rows read so
+    // far stay) or a multi-file save (files saved so far stay saved).
+    void CancelLongWork();
 
     // The folder whose MP3 files the table shows; empty until a folder with
     // MP3 files was listed. A root keeps its separator.
@@ -143,14 +150,19 @@ private:
     void FormCreate();
 
     void SetCurrentFolder(const std::string& folder);
+    // Reads the first rows at once, within a few milliseconds, and leaves the
+    // rest to the folder loader.
     void FillFileTable(const std::vector<std::string>& names);
+    void AppendFileRows(const std::vector<FileRow>& rows);
+    void ListingFinished(bool cancelled);
     // After a rebuild nothing of the old table stays on screen.
     void ShowNewTable();
     void ShowStatus(const QString& text);
     void ShowSaveFailure(const SaveFailure& failure);
     void MarkEditedRow(int row, const QString& marker, const QString& tip);
     void UpdateLogTab();
-    void ShowProgress(std::size_t done, std::size_t total);
+    void ShowProgress(int done, int total);
+    void HideProgress();
     void UpdateModifyAction();
     void clsLVFileContextMenu(const QPoint& position);
 
@@ -184,6 +196,10 @@ private:
     QToolButton* TbGoAddress = nullptr;
     QLabel* ClsStbStatusText = nullptr;
     QProgressBar* ClsPrbListing = nullptr;
+    QPushButton* ClsBtnCancel = nullptr;
+    QAction* CancelAction = nullptr;
+    FolderLoader* m_loader = nullptr; // child of the window
+    int m_listingTotal = 0;
     QSplitter* ClsSplLeftRight = nullptr;
     TDirectoryPanel* ClsPnlLeft = nullptr;
     QSplitter* SplitterRightTopAndBottom = nullptr;

@@ -99,9 +99,14 @@ void TFormMain::CreateStatusBar()
     ClsPrbListing = new QProgressBar(bar);
     ClsPrbListing->setObjectName(QStringLiteral("ClsPrbListing"));
     ClsPrbListing->setFixedWidth(240);
-    ClsPrbListing->setFormat(QStringLiteral("%v of %m files"));
+    ClsPrbListing->setFormat(tr("%v of %m files"));
     bar->addPermanentWidget(ClsPrbListing);
     ClsPrbListing->hide();
+    ClsBtnCancel = new QPushButton(tr("Cancel"), bar);
+    ClsBtnCancel->setObjectName(QStringLiteral("ClsBtnCancel"));
+    ClsBtnCancel->setToolTip(tr("Stop (Esc)"));
+    bar->addPermanentWidget(ClsBtnCancel);
+    ClsBtnCancel->hide();
 }
 
 void TFormMain::CreateCentralArea()

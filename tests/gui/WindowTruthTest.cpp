@@ -11,7 +11,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QTabWidget>
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 using namespace varnello;
 using namespace varnello::testsupport;
@@ -51,6 +53,17 @@ void LeaveAddressBox(TFormMain& window)
     FileTableOf(window).setFocus(Qt::MouseFocusReason);
     QApplication::processEvents();
 }
+
+// A folder that takes its time: each row takes a millisecond to read.
+class SlowWindow : public TFormMain
+{
+protected:
+    FileRow ReadFileRow(const std::string& folder, const std::string& name, int no) const override
+    {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return TFormMain::ReadFileRow(folder, name, no);
+    }
+};
 
 constexpr int kFileName = 2;
 constexpr int kNo = 0;
@@ -269,6 +282,39 @@ private slots:
         QTest::keyClicks(genre, QStringLiteral(" rock "));
         QTest::keyClick(m_window.get(), Qt::Key_S, Qt::ControlModifier);
         QCOMPARE(ReadBack(*m_first, name).Fields.Genre, std::string("rock"));
+    }
+
+    void Issue13LongReadShowsRowsEarlyAndEscStopsIt()
+    {
+        for (int i = 0; i < 400; ++i) {
+            WriteTitled(*m_second, "n" + std::to_string(i) + ".mp3", "N");
+        }
+        m_window = std::make_unique<SlowWindow>();
+        m_window->show();
+        m_window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        m_window->ShowFolder(NativeFolder(*m_second));
+        TListViewSort& table = FileTableOf(*m_window);
+        QVERIFY2(m_window->IsListing(), "the rest is read in the background");
+        const int first = table.Rows().RowCount();
+        QVERIFY2(first > 0 && first < 401, qPrintable(QString::number(first)));
+        QVERIFY(Find<QWidget>(*m_window, "ClsBtnCancel")->isVisible());
+
+        // Rows arrive while the event loop runs; then Esc stops the read.
+        QTRY_VERIFY(table.Rows().RowCount() > first);
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        QVERIFY(!m_window->IsListing());
+        const int kept = table.Rows().RowCount();
+        QVERIFY2(kept < 401, "stopped before the end");
+        QTest::qWait(50); // nothing more arrives
+        QCOMPARE(table.Rows().RowCount(), kept);
+        QVERIFY(!Find<QWidget>(*m_window, "ClsBtnCancel")->isVisible());
+        QVERIFY2(StatusText(*m_window).contains(QStringLiteral("stopped")),
+                 qPrintable(StatusText(*m_window)));
+        // The rows read are in table order and numbered from 0.
+        for (int row = 0; row < kept; ++row) {
+            QCOMPARE(table.Rows().Cell(row, kNo), QString::number(row));
+        }
     }
 };
 
