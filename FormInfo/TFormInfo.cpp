@@ -1,5 +1,6 @@
 #include "TFormInfo.h"
 
+#include "EditSaving.h"
 #include "GenreBox.h"
 #include "Genres.h"
 #include "StorableText.h"
@@ -18,6 +19,7 @@
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <utility>
 
 namespace varnello {
@@ -331,61 +333,45 @@ unsigned TFormInfo::TickedMask() const
 
 void TFormInfo::SaveSingleFile()
 {
-    FileRow row = m_loadedRow;
-    const SaveResult result = m_saver.SaveSingle(m_folder, row, EditedFields());
-    row.TagKind = result.TagKind;
-    row.Fields = result.Fields;
-    m_rows.assign(1, row);
-    m_tagKind = result.TagKind;
-    m_failures = result.Failures;
+    EditOutcome outcome =
+        SaveSingleEdit(m_saver, this, m_folder, m_loadedRow, EditedFields(), m_askRepair);
+    m_rows = std::move(outcome.Rows);
+    m_tagKind = m_rows.front().TagKind;
+    m_failures = std::move(outcome.Failures);
     // The ID3v1 genre is looked up from the trimmed text; the box then shows
     // that text, as the row does.
-    if ((row.TagKind & tagkind::kId3v1) != 0) {
+    if ((m_tagKind & tagkind::kId3v1) != 0) {
         cbGenre->setEditText(ToQt(TrimControl(ToUtf8(cbGenre->currentText()))));
     }
 }
 
-// Saves the file once more, replacing the tag that could not be read.
-std::vector<SaveFailure> TFormInfo::Repair(const std::string& fileName)
-{
-    TagSaver repairing = m_saver;
-    repairing.SetReplaceUnreadable(true);
-    if (m_selectedCount == 1) {
-        const SaveResult result = repairing.SaveSingle(m_folder, m_loadedRow, EditedFields());
-        m_rows.front().TagKind = result.TagKind;
-        m_rows.front().Fields = result.Fields;
-        m_tagKind = result.TagKind;
-        return result.Failures;
-    }
-    std::vector<FileRow*> rows;
-    for (FileRow& row : m_rows) {
-        if (row.FileName == fileName) {
-            rows.push_back(&row);
-        }
-    }
-    return repairing.SaveMultiple(m_folder, rows, EditedFields(), TickedMask());
-}
-
 void TFormInfo::SaveMultipleFiles()
 {
-    std::vector<FileRow*> rows;
-    rows.reserve(m_rows.size());
+    const TagFields values = EditedFields();
+    const unsigned mask = TickedMask();
+    std::vector<SaveFailure> failures;
     for (FileRow& row : m_rows) {
-        rows.push_back(&row);
+        for (SaveFailure& failure : SaveOneOfMany(m_saver, m_folder, row, values, mask)) {
+            failures.push_back(std::move(failure));
+        }
     }
-    m_failures = m_saver.SaveMultiple(m_folder, rows, EditedFields(), TickedMask());
+    // The last processed file first, as the saver lists them.
+    std::reverse(failures.begin(), failures.end());
+    m_failures = RepairMany(m_saver, this, m_folder, m_rows, values, mask, failures, m_askRepair);
 }
 
 void TFormInfo::btUpdateClick()
 {
     m_failures.clear();
-    if (m_selectedCount == 1) {
-        SaveSingleFile();
-    } else {
-        SaveMultipleFiles();
+    // A window that owns the saving takes the values and the ticked fields
+    // from the closed dialog and saves them itself.
+    if (!m_ownerSaves) {
+        if (m_selectedCount == 1) {
+            SaveSingleFile();
+        } else {
+            SaveMultipleFiles();
+        }
     }
-    m_failures = OfferRepairs(this, m_folder, m_failures, m_askRepair,
-                              [this](const std::string& fileName) { return Repair(fileName); });
     m_saved = true;
     accept();
 }
