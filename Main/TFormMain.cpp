@@ -1,6 +1,7 @@
 #include "TFormMain.h"
 
 #include "AddressHistory.h"
+#include "EditSaving.h"
 #include "FileTable.h"
 #include "FolderLoader.h"
 #include "FolderReader.h"
@@ -23,6 +24,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -31,6 +33,8 @@
 #include <QTime>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
+#include <thread>
 
 namespace varnello {
 
@@ -122,6 +126,7 @@ void TFormMain::FormCreate()
 {
     // The tag editor is made once and kept hidden between showings.
     FormInfo = new TFormInfo(this);
+    FormInfo->SetOwnerSaves(true);
     resize(1007, 725);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
@@ -168,6 +173,11 @@ QString TFormMain::CurrentFolder() const
 
 void TFormMain::closeEvent(QCloseEvent* event)
 {
+    if (m_saving) {
+        ShowStatus(tr("Saving: press Esc or Cancel before closing"));
+        event->ignore();
+        return;
+    }
     if (clsSpbSaveContent->isEnabled() && !SaveContent()) {
         // The failure is on screen now; closing again drops the edit.
         clsSpbSaveContent->setEnabled(false);
@@ -285,6 +295,10 @@ void TFormMain::ListingFinished(bool cancelled)
 
 void TFormMain::CancelLongWork()
 {
+    if (m_saving) {
+        m_stopSaving.request_stop();
+        return;
+    }
     m_loader->Cancel();
 }
 
@@ -420,37 +434,97 @@ void TFormMain::OpenSingleFileEditor(int row, const FileRow& fileRow)
     FormInfo->SetSingleFile(ui::PathToQt(JoinPath(m_currentFolder, fileRow.FileName)));
     FormInfo->LoadFromRow(fileRow);
     FormInfo->exec();
-    if (FormInfo->WasSaved()) {
-        UpdateRowFromDialog(row);
-        ShowContentInContentView();
-        AppendLogEntries(FormInfo->GetFailures());
+    if (!FormInfo->WasSaved()) {
+        return;
     }
+    EditOutcome outcome = SaveSingleEdit(m_saver, this, m_currentFolder, fileRow,
+                                         FormInfo->EditedFields(), m_askRepair);
+    const FileRow& saved = outcome.Rows.front();
+    SetFileRowFields(row, saved.TagKind, saved.Fields);
+    ShowContentInContentView();
+    if (!outcome.Failures.empty()) {
+        ShowSaveFailure(outcome.Failures.front());
+    } else {
+        ShowStatus(tr("Saved %1").arg(ui::PathToQt(JoinPath(m_currentFolder, fileRow.FileName))));
+    }
+    AppendLogEntries(std::move(outcome.Failures));
 }
 
 void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows)
 {
     FormInfo->SetMultipleFiles();
     FormInfo->exec();
-    if (!FormInfo->WasSaved()) {
-        return;
+    if (FormInfo->WasSaved()) {
+        SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask());
     }
-    // The dialog hands back the rows as it saved them, in the order given.
-    const std::vector<FileRow>& saved = FormInfo->GetRows();
-    for (std::size_t i = 0; i < rows.size() && i < saved.size(); ++i) {
-        if (saved[i].Fields != fileRows[i].Fields || saved[i].TagKind != fileRows[i].TagKind) {
-            SetFileRowFields(rows[i], saved[i].TagKind, saved[i].Fields);
-        }
-    }
-    AppendLogEntries(FormInfo->GetFailures());
 }
 
-void TFormMain::UpdateRowFromDialog(int row)
+void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
+                         const TagFields& values, unsigned mask)
 {
-    const std::vector<FileRow>& saved = FormInfo->GetRows();
-    if (saved.empty()) {
-        return;
+    const std::vector<FileRow> before = fileRows;
+    const int total = static_cast<int>(fileRows.size());
+    std::vector<SaveFailure> failures;
+    std::size_t done = 0;
+    QEventLoop loop;
+    // Results come back as events for this context, in order; the worker's
+    // last event ends the loop, so none is left behind.
+    QObject context;
+    m_stopSaving = std::stop_source();
+    m_saving = true;
+    SetWindowBusy(true);
+    ShowProgress(0, total);
+    {
+        std::jthread worker([&, saver = m_saver, folder = m_currentFolder,
+                             stop = m_stopSaving.get_token()]() mutable {
+            for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
+                FileRow row = before[i];
+                std::vector<SaveFailure> failed = SaveOneOfMany(saver, folder, row, values, mask);
+                QMetaObject::invokeMethod(
+                    &context,
+                    [&, i, row, failed] {
+                        fileRows[i] = row;
+                        failures.insert(failures.end(), failed.begin(), failed.end());
+                        done = i + 1;
+                        ShowProgress(static_cast<int>(done), total);
+                    },
+                    Qt::QueuedConnection);
+            }
+            QMetaObject::invokeMethod(
+                &context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
     }
-    SetFileRowFields(row, FormInfo->GetTagKind(), saved.front().Fields);
+    m_saving = false;
+    HideProgress();
+    SetWindowBusy(false);
+    // The last processed file first, as a multi-file save lists them.
+    std::reverse(failures.begin(), failures.end());
+    fileRows.resize(done);
+    failures =
+        RepairMany(m_saver, this, m_currentFolder, fileRows, values, mask, failures, m_askRepair);
+    for (std::size_t i = 0; i < done; ++i) {
+        if (fileRows[i].Fields != before[i].Fields || fileRows[i].TagKind != before[i].TagKind) {
+            SetFileRowFields(rows[i], fileRows[i].TagKind, fileRows[i].Fields);
+        }
+    }
+    if (!failures.empty()) {
+        ShowSaveFailure(failures.front());
+    } else if (static_cast<int>(done) < total) {
+        ShowStatus(
+            tr("Saving stopped: %1 of %2 files saved, the rest untouched").arg(done).arg(total));
+    } else {
+        ShowStatus(tr("Saved %1 files").arg(done));
+    }
+    AppendLogEntries(std::move(failures));
+}
+
+void TFormMain::SetWindowBusy(bool busy)
+{
+    // Only the status bar's Cancel and Esc stay live while files are saved.
+    centralWidget()->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+    CbToolBar->setEnabled(!busy);
 }
 
 void TFormMain::ShowContentInContentView()
@@ -540,17 +614,16 @@ bool TFormMain::SaveContent()
     const int row = selected.front();
     const TagFields edited = ContentView->Fields();
     const FileRow before = FileRowAt(row);
-    SaveResult result = FormInfo->SharedSaver().SaveContent(m_currentFolder, before, edited);
+    SaveResult result = m_saver.SaveContent(m_currentFolder, before, edited);
     std::vector<SaveFailure> failures = result.Failures;
     if (!result.Id3v2Saved) {
         const auto repair = [&](const std::string&) {
-            TagSaver repairing = FormInfo->SharedSaver();
+            TagSaver repairing = m_saver;
             repairing.SetReplaceUnreadable(true);
             result = repairing.SaveContent(m_currentFolder, before, edited);
             return result.Failures;
         };
-        failures =
-            OfferRepairs(this, m_currentFolder, result.Failures, FormInfo->RepairAsker(), repair);
+        failures = OfferRepairs(this, m_currentFolder, result.Failures, m_askRepair, repair);
     }
     if (result.Id3v2Saved && failures.empty()) {
         SetFileRowFields(row, result.TagKind, result.Fields);

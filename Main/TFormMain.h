@@ -6,10 +6,13 @@
 
 #include "FileRow.h"
 #include "MainMenus.h"
+#include "RepairQuestion.h"
+#include "TagSaver.h"
 
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 #include <QString>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -69,6 +72,12 @@ public:
     // Rebuilds the table from the file list; a list without names changes
     // nothing.
     void clsFileListBoxChange();
+
+    // The question asked before a tag that could not be read is replaced;
+    // tests put their own answer in.
+    void SetRepairQuestion(RepairQuestion ask) { m_askRepair = std::move(ask); }
+    // True while a multi-file save runs.
+    bool IsSaving() const { return m_saving; }
 
     // One log row per failed save, in order.
     void AppendLogEntries(std::vector<SaveFailure> failures);
@@ -168,7 +177,12 @@ private:
 
     void OpenSingleFileEditor(int row, const FileRow& fileRow);
     void OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows);
-    void UpdateRowFromDialog(int row);
+    // Saves the fields of `mask` into the files of `rows` on a worker, one
+    // file at a time, with the status bar's progress bar and Cancel; returns
+    // when the worker is done. Files saved before a cancel stay saved.
+    void SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
+                  const TagFields& values, unsigned mask);
+    void SetWindowBusy(bool busy);
     void ContentFieldChanged();
     void clsSpbSaveContentClick();
     // Saves an edit of the properties view that is still pending.
@@ -200,6 +214,10 @@ private:
     QAction* CancelAction = nullptr;
     FolderLoader* m_loader = nullptr; // child of the window
     int m_listingTotal = 0;
+    TagSaver m_saver; // both editors save through it
+    RepairQuestion m_askRepair = AskToReplaceUnreadableTag;
+    bool m_saving = false;
+    std::stop_source m_stopSaving;
     QSplitter* ClsSplLeftRight = nullptr;
     TDirectoryPanel* ClsPnlLeft = nullptr;
     QSplitter* SplitterRightTopAndBottom = nullptr;

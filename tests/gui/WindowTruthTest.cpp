@@ -6,11 +6,16 @@
 #include "WindowTestSupport.h"
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -315,6 +320,56 @@ private slots:
         for (int row = 0; row < kept; ++row) {
             QCOMPARE(table.Rows().Cell(row, kNo), QString::number(row));
         }
+    }
+
+    void Issue13MultiFileSaveRunsWithProgressAndCancelKeepsWhatWasSaved()
+    {
+        constexpr int kFiles = 150;
+        const QString kNewTitle(4000, QLatin1Char('n'));
+        for (int i = 0; i < kFiles; ++i) {
+            WriteTitled(*m_second, "m" + std::to_string(1000 + i) + ".mp3", "Old");
+        }
+        m_window = OpenWindowOn(NativeFolder(*m_second));
+        TListViewSort& table = FileTableOf(*m_window);
+        QTRY_VERIFY(!m_window->IsListing());
+        table.selectAll();
+
+        // In the dialog: tick Title, type it, Save. While the files are
+        // saved, the status bar's Cancel is clicked after the first few.
+        auto* dialog = Find<QDialog>(*m_window, "FormInfo");
+        int progressSeen = 0;
+        QTimer::singleShot(0, m_window.get(), [&] {
+            QTest::mouseClick(Find<QCheckBox>(*dialog, "chkbTitle"), Qt::LeftButton);
+            // Longer than the old tag's room: each file is written anew and
+            // flushed, which gives the Cancel time to land.
+            Find<QLineEdit>(*dialog, "edTitle")->setText(kNewTitle);
+            QTimer* watch = new QTimer(m_window.get());
+            connect(watch, &QTimer::timeout, m_window.get(), [&, watch] {
+                auto* progress = Find<QProgressBar>(*m_window, "ClsPrbListing");
+                if (m_window->IsSaving() && progress->value() >= 3) {
+                    progressSeen = progress->value();
+                    QTest::mouseClick(Find<QPushButton>(*m_window, "ClsBtnCancel"), Qt::LeftButton);
+                    watch->deleteLater();
+                }
+            });
+            watch->start(0);
+            QTest::mouseClick(Find<QPushButton>(*dialog, "btUpdate"), Qt::LeftButton);
+        });
+        Find<QAction>(*m_window, "ModifyAction")->trigger();
+
+        QVERIFY2(progressSeen >= 3, "the progress bar counted the saved files");
+        QVERIFY(!m_window->IsSaving());
+        int saved = 0;
+        for (int row = 0; row < kFiles; ++row) {
+            const std::string name = table.Rows().Cell(row, kFileName).toStdString();
+            const std::string onDisk = ReadBack(*m_second, name).Fields.Title;
+            QCOMPARE(table.Rows().Cell(row, kTitle).toStdString(), onDisk);
+            saved += onDisk == kNewTitle.toStdString() ? 1 : 0;
+        }
+        QVERIFY2(saved >= progressSeen && saved < kFiles, qPrintable(QString::number(saved)));
+        QVERIFY2(StatusText(*m_window).contains(QStringLiteral("stopped")),
+                 qPrintable(StatusText(*m_window)));
+        QVERIFY2(Find<QWidget>(*m_window, "clsLVFile")->isEnabled(), "the window is live again");
     }
 };
 
