@@ -4,6 +4,7 @@
 #include "GenreBox.h"
 #include "Genres.h"
 #include "StorableText.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QCheckBox>
@@ -20,6 +21,7 @@
 #include <QTextDocument>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 #include <utility>
 
 namespace varnello {
@@ -120,10 +122,13 @@ void TFormInfo::CreateControls()
     chkbYear = MakeModifyBox(GroupBox1, "chkbYear");
     chkbGenre = MakeModifyBox(GroupBox1, "chkbGenre");
     chkbComment = MakeModifyBox(GroupBox1, "chkbComment");
-    m_switches = {
-        {edTitle, chkbTitle, fieldmask::kTitle}, {EdArtist, chkbArtist, fieldmask::kArtist},
-        {edAlbum, chkbAlbum, fieldmask::kAlbum}, {edYear, chkbYear, fieldmask::kYear},
-        {cbGenre, chkbGenre, fieldmask::kGenre}, {edComment, chkbComment, fieldmask::kComment}};
+    // In the order of the field table, whose masks they carry.
+    const std::array<QWidget*, 6> fields{edTitle, EdArtist, edAlbum, edYear, cbGenre, edComment};
+    const std::array<QCheckBox*, 6> boxes{chkbTitle, chkbArtist, chkbAlbum,
+                                          chkbYear,  chkbGenre,  chkbComment};
+    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
+        m_switches.push_back({fields[i], boxes[i], kTagFields[i].Mask});
+    }
 
     btUpdate = new QPushButton(QStringLiteral("&Save"), this);
     btUpdate->setObjectName(QStringLiteral("btUpdate"));

@@ -3,6 +3,7 @@
 #include "GenreBox.h"
 #include "Genres.h"
 #include "StorableText.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QComboBox>
@@ -47,9 +48,28 @@ void UseTooltipColours(QWidget* field, bool unsaved = false)
     field->setProperty("unsaved", unsaved);
 }
 
-constexpr std::array<unsigned, 6> kFieldMasks{fieldmask::kTitle, fieldmask::kArtist,
-                                              fieldmask::kAlbum, fieldmask::kYear,
-                                              fieldmask::kGenre, fieldmask::kComment};
+// A field's text, whichever kind of editor shows it.
+QString TextOf(const QWidget* field)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(field)) {
+        return line->text();
+    }
+    if (const auto* box = qobject_cast<const QComboBox*>(field)) {
+        return box->currentText();
+    }
+    return qobject_cast<const QPlainTextEdit*>(field)->toPlainText();
+}
+
+void SetTextOf(QWidget* field, const QString& text)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        line->setText(text);
+    } else if (auto* box = qobject_cast<QComboBox*>(field)) {
+        box->setEditText(text);
+    } else {
+        qobject_cast<QPlainTextEdit*>(field)->setPlainText(text);
+    }
+}
 
 } // namespace
 
@@ -136,23 +156,21 @@ std::array<QWidget*, 6> TContentView::FieldWidgets() const
 
 void TContentView::ShowFields(const TagFields& fields)
 {
-    edTitle->setText(ToQt(fields.Title));
-    EdArtist->setText(ToQt(fields.Artist));
-    edAlbum->setText(ToQt(fields.Album));
-    edYear->setText(ToQt(fields.Year));
-    cbGenreContent->setEditText(ToQt(fields.Genre));
-    edComment->setPlainText(ToQt(fields.Comment));
+    const std::array<QWidget*, 6> widgets = FieldWidgets();
+    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
+        SetTextOf(widgets[i], ToQt(fields.*kTagFields[i].Member));
+    }
 }
 
 TagFields TContentView::Fields() const
 {
     TagFields fields;
-    fields.Title = ToUtf8(edTitle->text());
-    fields.Artist = ToUtf8(EdArtist->text());
-    fields.Album = ToUtf8(edAlbum->text());
-    fields.Year = ToUtf8(edYear->text());
-    fields.Genre = ToUtf8(cbGenreContent->currentText().trimmed());
-    fields.Comment = ToUtf8(edComment->toPlainText());
+    const std::array<QWidget*, 6> widgets = FieldWidgets();
+    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
+        fields.*kTagFields[i].Member = ToUtf8(TextOf(widgets[i]));
+    }
+    // A genre is a name: blanks around it are typing slips.
+    fields.Genre = ToUtf8(ToQt(fields.Genre).trimmed());
     return fields;
 }
 
@@ -184,7 +202,7 @@ void TContentView::MarkUnsaved(unsigned mask)
     m_unsavedMask = mask;
     const std::array<QWidget*, 6> fields = FieldWidgets();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        UseTooltipColours(fields[i], (mask & kFieldMasks[i]) != 0);
+        UseTooltipColours(fields[i], (mask & kTagFields[i].Mask) != 0);
     }
 }
 

@@ -11,6 +11,7 @@
 #include "TFileListBox.h"
 #include "TFormInfo.h"
 #include "TListViewSort.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QAction>
@@ -589,22 +590,6 @@ void TFormMain::SaveContentNow()
     }
 }
 
-namespace {
-
-unsigned ChangedFields(const TagFields& row, const TagFields& edited)
-{
-    unsigned mask = 0;
-    mask |= row.Title != edited.Title ? fieldmask::kTitle : 0u;
-    mask |= row.Artist != edited.Artist ? fieldmask::kArtist : 0u;
-    mask |= row.Album != edited.Album ? fieldmask::kAlbum : 0u;
-    mask |= row.Year != edited.Year ? fieldmask::kYear : 0u;
-    mask |= row.Genre != edited.Genre ? fieldmask::kGenre : 0u;
-    mask |= row.Comment != edited.Comment ? fieldmask::kComment : 0u;
-    return mask;
-}
-
-} // namespace
-
 bool TFormMain::SaveContent()
 {
     const std::vector<int> selected = clsLVFile->SelectedRows();
@@ -640,7 +625,7 @@ bool TFormMain::SaveContent()
     AppendLogEntries(std::move(failures));
     ShowSaveFailure(failure);
     const QString reason = logview::StatusMessageText(failure.Status);
-    ContentView->MarkUnsaved(ChangedFields(before.Fields, edited));
+    ContentView->MarkUnsaved(ChangedFieldMask(before.Fields, edited));
     ContentView->ShowState(TContentView::State::Failed, reason);
     MarkEditedRow(row, QString(QChar(0x26A0)), tr("Not saved: %1").arg(reason));
     return false;
