@@ -85,6 +85,17 @@ QString TListModel::Marker(int row) const
     return row >= 0 && at < m_markers.size() ? m_markers[at].Sign : QString();
 }
 
+void TListModel::SetRowValue(int row, std::any value, const QStringList& cells)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    TListRow& target = m_rows[static_cast<std::size_t>(row)];
+    target.Value = std::move(value);
+    target.Cells = cells;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
 void TListModel::Clear()
 {
     SetRows({});

@@ -1,5 +1,6 @@
 #include "FileTable.h"
 
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QStyle>
@@ -27,11 +28,12 @@ const std::array<TListColumn, kColumnCount>& Columns()
 
 QStringList FieldCells(const TagFields& fields)
 {
-    return {ui::ToQt(fields.Title), ui::ToQt(fields.Artist), ui::ToQt(fields.Album),
-            ui::ToQt(fields.Year),  ui::ToQt(fields.Genre),  ui::ToQt(fields.Comment)};
+    QStringList cells;
+    for (const TagFieldInfo& field : kTagFields) {
+        cells << ui::ToQt(fields.*field.Member);
+    }
+    return cells;
 }
-
-} // namespace
 
 void SetUp(TListViewSort& table)
 {
@@ -47,42 +49,44 @@ void SetUp(TListViewSort& table)
     table.setPalette(palette);
 }
 
+QStringList Cells(const FileRow& row)
+{
+    QStringList cells;
+    cells.reserve(kColumnCount);
+    cells << QString::number(row.No) << QString::number(row.TagKind) << ui::PathToQt(row.FileName)
+          << FieldCells(row.Fields);
+    return cells;
+}
+
+} // namespace
+
 TListRow ToListRow(const FileRow& row)
 {
     TListRow listRow;
-    listRow.Cells.reserve(kColumnCount);
-    listRow.Cells << QString::number(row.No) << QString::number(row.TagKind)
-                  << ui::PathToQt(row.FileName) << FieldCells(row.Fields);
+    listRow.Cells = Cells(row);
     listRow.Data = ui::ToBytes(row.FileName);
+    listRow.Value = row;
     return listRow;
 }
 
 FileRow FromListRow(const TListRow& listRow)
 {
-    auto cell = [&listRow](int column) {
-        return column < listRow.Cells.size() ? listRow.Cells.at(column) : QString();
-    };
-    FileRow row;
-    row.No = cell(kNo).toInt();
-    row.TagKind = cell(kTagKind).toInt();
-    row.FileName = ui::FromBytes(listRow.Data);
-    row.Fields.Title = ui::ToUtf8(cell(kTitle));
-    row.Fields.Artist = ui::ToUtf8(cell(kArtist));
-    row.Fields.Album = ui::ToUtf8(cell(kAlbum));
-    row.Fields.Year = ui::ToUtf8(cell(kYear));
-    row.Fields.Genre = ui::ToUtf8(cell(kGenre));
-    row.Fields.Comment = ui::ToUtf8(cell(kComment));
-    return row;
+    // The row's own record: the cells are only its picture.
+    const auto* row = std::any_cast<FileRow>(&listRow.Value);
+    return row != nullptr ? *row : FileRow{};
 }
 
 void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields)
 {
     TListModel& rows = table.Rows();
-    rows.SetCell(row, kTagKind, QString::number(tagKind));
-    const QStringList cells = FieldCells(fields);
-    for (int i = 0; i < cells.size(); ++i) {
-        rows.SetCell(row, kTitle + i, cells.at(i));
+    if (row < 0 || row >= rows.RowCount()) {
+        return;
     }
+    FileRow updated = FromListRow(rows.Row(row));
+    updated.TagKind = tagKind;
+    updated.Fields = fields;
+    const QStringList cells = Cells(updated);
+    rows.SetRowValue(row, std::move(updated), cells);
 }
 
 void LayoutFileColumns(TListViewSort& table)
