@@ -3,6 +3,7 @@
 #include "TagFieldTable.h"
 #include "Ui.h"
 
+#include <QCoreApplication>
 #include <QStyle>
 #include <array>
 
@@ -10,18 +11,23 @@ namespace varnello::filetable {
 
 namespace {
 
+QString Caption(const char* text)
+{
+    return QCoreApplication::translate("FileTable", text);
+}
+
 const std::array<TListColumn, kColumnCount>& Columns()
 {
     static const std::array<TListColumn, kColumnCount> columns{{
-        {QStringLiteral("No."), 45, 45, 45, false},
+        {Caption("No."), 45, 45, 45, false},
         {QString(), 1, 1, 1, true},
-        {QStringLiteral("File Name"), 140, 140, 500, false},
-        {QStringLiteral("Title"), 120, 120, 300, false},
-        {QStringLiteral("Artist"), 70, 70, 300, false},
-        {QStringLiteral("Album"), 80, 80, 300, false},
-        {QStringLiteral("Year"), 45, 45, 100, false},
-        {QStringLiteral("Genre"), 80, 80, 120, false},
-        {QStringLiteral("Comment"), 200, 200, 800, false},
+        {Caption("File Name"), 140, 140, 500, false},
+        {Caption("Title"), 120, 120, 300, false},
+        {Caption("Artist"), 70, 70, 300, false},
+        {Caption("Album"), 80, 80, 300, false},
+        {Caption("Year"), 45, 45, 100, false},
+        {Caption("Genre"), 80, 80, 120, false},
+        {Caption("Comment"), 200, 200, 800, false},
     }};
     return columns;
 }
@@ -34,6 +40,17 @@ QStringList FieldCells(const TagFields& fields)
     }
     return cells;
 }
+
+QStringList Cells(const FileRow& row)
+{
+    QStringList cells;
+    cells.reserve(kColumnCount);
+    cells << QString::number(row.No) << QString::number(row.TagKind) << ui::PathToQt(row.FileName)
+          << FieldCells(row.Fields);
+    return cells;
+}
+
+} // namespace
 
 void SetUp(TListViewSort& table)
 {
@@ -48,17 +65,6 @@ void SetUp(TListViewSort& table)
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
     table.setPalette(palette);
 }
-
-QStringList Cells(const FileRow& row)
-{
-    QStringList cells;
-    cells.reserve(kColumnCount);
-    cells << QString::number(row.No) << QString::number(row.TagKind) << ui::PathToQt(row.FileName)
-          << FieldCells(row.Fields);
-    return cells;
-}
-
-} // namespace
 
 TListRow ToListRow(const FileRow& row)
 {
