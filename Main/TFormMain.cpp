@@ -7,7 +7,9 @@
 #include "FolderReader.h"
 #include "LogView.h"
 #include "TContentView.h"
+#include "TDirListBox.h"
 #include "TDirectoryPanel.h"
+#include "TDriveComboBox.h"
 #include "TFileListBox.h"
 #include "TFormInfo.h"
 #include "TListViewSort.h"
@@ -137,7 +139,24 @@ void TFormMain::FormCreate()
     filetable::LayoutFileColumns(*clsLVFile);
     PageControl->setCurrentWidget(TsContent);
     UpdateModifyAction();
+    SetTabOrder();
     clsLVFile->setFocus();
+}
+
+void TFormMain::SetTabOrder()
+{
+    // Tab walks the window as it reads: the address, the folders, the table,
+    // then the fields of the Content page.
+    std::vector<QWidget*> chain{CbAddress, TbGoAddress, ClsPnlLeft->Drives(),
+                                ClsPnlLeft->Directories(), clsLVFile};
+    for (const char* name :
+         {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent", "edComment"}) {
+        chain.push_back(ContentView->findChild<QWidget*>(QString::fromLatin1(name)));
+    }
+    TbGoAddress->setFocusPolicy(Qt::TabFocus);
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
 }
 
 void TFormMain::showEvent(QShowEvent* event)

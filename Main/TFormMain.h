@@ -157,6 +157,7 @@ private:
     void ConnectHandlers();
     void CreateNavigation();
     void FormCreate();
+    void SetTabOrder();
 
     void SetCurrentFolder(const std::string& folder);
     // Reads the first rows at once, within a few milliseconds, and leaves the

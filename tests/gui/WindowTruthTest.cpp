@@ -171,6 +171,26 @@ private slots:
         QCOMPARE(AddressText(*m_window), NativeFolder(*m_first));
     }
 
+    void Issue13TabWalksAddressFoldersTableAndFields()
+    {
+        m_window = OpenWindowOn(NativeFolder(*m_first));
+        FileTableOf(*m_window).SelectRows({0}); // the fields take input
+        auto* address = Find<QComboBox>(*m_window, "CbAddress");
+        address->setFocus(Qt::OtherFocusReason);
+        QStringList walked;
+        for (int i = 0; i < 6; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            // A line edit inside a combo box stands for its box.
+            if (qobject_cast<QComboBox*>(focus->parentWidget()) != nullptr) {
+                focus = focus->parentWidget();
+            }
+            walked << focus->objectName();
+        }
+        QCOMPARE(walked, (QStringList{"TbGoAddress", "ClsDrvComBox", "ClsDirListBox", "clsLVFile",
+                                      "edTitle", "EdArtist"}));
+    }
+
     void Issue13FailedSaveIsMarkedOnRowFieldStatusAndLogTab()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
