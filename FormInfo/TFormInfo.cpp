@@ -9,6 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -52,7 +53,7 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name)
 
 QCheckBox* MakeModifyBox(QWidget* parent, const char* name)
 {
-    auto* box = new QCheckBox(QStringLiteral("Modify"), parent);
+    auto* box = new QCheckBox(QCoreApplication::translate("TFormInfo", "Modify"), parent);
     box->setObjectName(QString::fromLatin1(name));
     // The boxes are hidden for a single file; keeping their room keeps the
     // fields where they are in both modes.
@@ -67,7 +68,7 @@ QCheckBox* MakeModifyBox(QWidget* parent, const char* name)
 TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormInfo"));
-    setWindowTitle(QStringLiteral("Mp3 Information"));
+    setWindowTitle(QCoreApplication::translate("TFormInfo", "Mp3 Information"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     CreateControls();
@@ -85,7 +86,7 @@ void TFormInfo::CreateControls()
     edFileName->setFocusPolicy(Qt::ClickFocus); // no tab stop
     Label1->setBuddy(edFileName);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Tag Information"), this);
+    GroupBox1 = new QGroupBox(QCoreApplication::translate("TFormInfo", "Tag Information"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Label2 = MakeLabel(GroupBox1, "Label2", "&Title");
     Label3 = MakeLabel(GroupBox1, "Label3", "&Artist");
@@ -130,9 +131,9 @@ void TFormInfo::CreateControls()
         m_switches.push_back({fields[i], boxes[i], kTagFields[i].Mask});
     }
 
-    btUpdate = new QPushButton(QStringLiteral("&Save"), this);
+    btUpdate = new QPushButton(QCoreApplication::translate("TFormInfo", "&Save"), this);
     btUpdate->setObjectName(QStringLiteral("btUpdate"));
-    Button2 = new QPushButton(QStringLiteral("&Close"), this);
+    Button2 = new QPushButton(QCoreApplication::translate("TFormInfo", "&Close"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     // Enter in a field must not write files behind the user's back.
     btUpdate->setAutoDefault(false);

@@ -8,6 +8,7 @@
 #include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -181,8 +182,9 @@ void FolderNavigator::ShowCurrentFolder()
 void FolderNavigator::Open1Click()
 {
     const QString start = CurrentFolder();
-    const QString chosen = m_folderPicker(QString::fromLatin1(kPickerTitle),
-                                          IsExistingFolder(start) ? start : QString());
+    const QString chosen =
+        m_folderPicker(QCoreApplication::translate("FolderNavigator", kPickerTitle),
+                       IsExistingFolder(start) ? start : QString());
     if (!chosen.isEmpty()) {
         m_controls.Address->setEditText(chosen);
     }
@@ -222,7 +224,8 @@ bool FolderNavigator::eventFilter(QObject* watched, QEvent* event)
 
 void FolderNavigator::ShowDriveError()
 {
-    m_errorBox(QString::fromLatin1(kDriveErrorText), QString::fromLatin1(kDriveErrorCaption));
+    m_errorBox(QCoreApplication::translate("FolderNavigator", kDriveErrorText),
+               QCoreApplication::translate("FolderNavigator", kDriveErrorCaption));
 }
 
 QString FolderNavigator::CurrentFolder() const

@@ -53,7 +53,7 @@ constexpr qint64 kFirstRowsBudgetMs = 25;
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
 {
     setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(QStringLiteral("Varnello"));
+    setWindowTitle(QCoreApplication::translate("TFormMain", "Varnello"));
     CreateToolBar();
     CreateStatusBar();
     CreateCentralArea();
