@@ -321,7 +321,7 @@ TagFields TFormInfo::EditedFields() const
     fields.Artist = ToUtf8(EdArtist->text());
     fields.Album = ToUtf8(edAlbum->text());
     fields.Year = ToUtf8(edYear->text());
-    fields.Genre = ToUtf8(cbGenre->currentText());
+    fields.Genre = ToUtf8(cbGenre->currentText().trimmed()); // blanks around a name are slips
     fields.Comment = ToUtf8(edComment->toPlainText());
     return fields;
 }
