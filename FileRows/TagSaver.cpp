@@ -5,6 +5,7 @@
 #include "SaveJournal.h"
 #include "SaveTarget.h"
 #include "SaveToFile.h"
+#include "TagFieldTable.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
 
@@ -20,22 +21,6 @@ namespace {
 // of the file.
 constexpr std::uint8_t kOwnValue = 255;
 constexpr std::int64_t kStartOfFile = -1;
-
-struct FieldText
-{
-    unsigned Mask;
-    std::string TagFields::*Member;
-    bool Multiline;
-};
-
-constexpr std::array<FieldText, 6> kFieldTexts{{
-    {fieldmask::kTitle, &TagFields::Title, false},
-    {fieldmask::kArtist, &TagFields::Artist, false},
-    {fieldmask::kAlbum, &TagFields::Album, false},
-    {fieldmask::kYear, &TagFields::Year, false},
-    {fieldmask::kGenre, &TagFields::Genre, false},
-    {fieldmask::kComment, &TagFields::Comment, true},
-}};
 
 // Loading failures that mean the file could not be read at all. Its tag is
 // then unknown and may well be intact, so nothing is written over it.
@@ -59,27 +44,22 @@ bool Written(std::uint8_t result)
 bool SetFields(Tid3v2tag& tag, const TagFields& values, unsigned mask)
 {
     bool ok = true;
-    if ((mask & fieldmask::kTitle) != 0) {
-        ok = Written(tag.SetTextFrame("TIT2", values.Title)) && ok;
-    }
-    if ((mask & fieldmask::kArtist) != 0) {
-        ok = Written(tag.SetTextFrame("TPE1", values.Artist)) && ok;
-    }
-    if ((mask & fieldmask::kAlbum) != 0) {
-        ok = Written(tag.SetTextFrame("TALB", values.Album)) && ok;
-    }
-    if ((mask & fieldmask::kYear) != 0) {
-        ok = Written(tag.SetYear(values.Year)) && ok;
-    }
-    if ((mask & fieldmask::kGenre) != 0) {
-        ok = Written(tag.SetTextFrame("TCON", values.Genre)) && ok;
-    }
-    if ((mask & fieldmask::kComment) != 0) {
-        COMM comment;
-        comment.Encoding = 0;
-        comment.Language = "ENG";
-        comment.Text = values.Comment;
-        ok = Written(tag.SetComment(comment, "", "None")) && ok;
+    for (const TagFieldInfo& field : kTagFields) {
+        if ((mask & field.Mask) == 0) {
+            continue;
+        }
+        const std::string& value = values.*field.Member;
+        if (field.Mask == fieldmask::kComment) {
+            COMM comment;
+            comment.Encoding = 0;
+            comment.Language = "ENG";
+            comment.Text = value;
+            ok = Written(tag.SetComment(comment, "", "None")) && ok;
+        } else if (field.Mask == fieldmask::kYear) {
+            ok = Written(tag.SetYear(value)) && ok; // the year frame of the tag's version
+        } else {
+            ok = Written(tag.SetTextFrame(field.FrameId, value)) && ok;
+        }
     }
     return ok;
 }
@@ -218,7 +198,7 @@ bool HasId3v1(const FileRow& row)
 unsigned ChangedFields(const TagFields& row, const TagFields& edited)
 {
     unsigned mask = 0;
-    for (const FieldText& field : kFieldTexts) {
+    for (const TagFieldInfo& field : kTagFields) {
         mask |= row.*field.Member != edited.*field.Member ? field.Mask : 0u;
     }
     return mask;
@@ -228,7 +208,7 @@ unsigned ChangedFields(const TagFields& row, const TagFields& edited)
 TagFields Merge(const TagFields& row, const TagFields& edited, unsigned mask)
 {
     TagFields merged = row;
-    for (const FieldText& field : kFieldTexts) {
+    for (const TagFieldInfo& field : kTagFields) {
         if ((mask & field.Mask) != 0) {
             merged.*field.Member = edited.*field.Member;
         }
@@ -255,7 +235,7 @@ bool IsStorableFieldText(std::string_view text, bool multiline)
 
 bool IsStorableFieldText(const TagFields& values, unsigned mask)
 {
-    for (const FieldText& field : kFieldTexts) {
+    for (const TagFieldInfo& field : kTagFields) {
         if ((mask & field.Mask) != 0 &&
             !IsStorableFieldText(values.*field.Member, field.Multiline)) {
             return false;

@@ -2,6 +2,7 @@
 
 #include "Ui.h"
 
+#include <QCoreApplication>
 #include <QMessageBox>
 
 namespace varnello {
@@ -37,8 +38,9 @@ bool AskToReplaceUnreadableTag(QWidget* parent, const std::string& fileName,
                                const UnreadableTag& tag)
 {
     const QMessageBox::StandardButton answer = QMessageBox::question(
-        parent, QStringLiteral("Unreadable tag"), ui::ToQt(RepairQuestionText(fileName, tag)),
-        QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
+        parent, QCoreApplication::translate("RepairQuestion", "Unreadable tag"),
+        ui::ToQt(RepairQuestionText(fileName, tag)), QMessageBox::Yes | QMessageBox::No,
+        QMessageBox::No);
     return answer == QMessageBox::Yes;
 }
 

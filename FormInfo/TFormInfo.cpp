@@ -1,12 +1,15 @@
 #include "TFormInfo.h"
 
+#include "EditSaving.h"
 #include "GenreBox.h"
 #include "Genres.h"
 #include "StorableText.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -18,6 +21,8 @@
 #include <QShowEvent>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <array>
 #include <utility>
 
 namespace varnello {
@@ -48,7 +53,7 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name)
 
 QCheckBox* MakeModifyBox(QWidget* parent, const char* name)
 {
-    auto* box = new QCheckBox(QStringLiteral("Modify"), parent);
+    auto* box = new QCheckBox(QCoreApplication::translate("TFormInfo", "Modify"), parent);
     box->setObjectName(QString::fromLatin1(name));
     // The boxes are hidden for a single file; keeping their room keeps the
     // fields where they are in both modes.
@@ -63,7 +68,7 @@ QCheckBox* MakeModifyBox(QWidget* parent, const char* name)
 TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("FormInfo"));
-    setWindowTitle(QStringLiteral("Mp3 Information"));
+    setWindowTitle(QCoreApplication::translate("TFormInfo", "Mp3 Information"));
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
                    Qt::WindowTitleHint | Qt::WindowCloseButtonHint);
     CreateControls();
@@ -81,7 +86,7 @@ void TFormInfo::CreateControls()
     edFileName->setFocusPolicy(Qt::ClickFocus); // no tab stop
     Label1->setBuddy(edFileName);
 
-    GroupBox1 = new QGroupBox(QStringLiteral("Tag Information"), this);
+    GroupBox1 = new QGroupBox(QCoreApplication::translate("TFormInfo", "Tag Information"), this);
     GroupBox1->setObjectName(QStringLiteral("GroupBox1"));
     Label2 = MakeLabel(GroupBox1, "Label2", "&Title");
     Label3 = MakeLabel(GroupBox1, "Label3", "&Artist");
@@ -118,14 +123,17 @@ void TFormInfo::CreateControls()
     chkbYear = MakeModifyBox(GroupBox1, "chkbYear");
     chkbGenre = MakeModifyBox(GroupBox1, "chkbGenre");
     chkbComment = MakeModifyBox(GroupBox1, "chkbComment");
-    m_switches = {
-        {edTitle, chkbTitle, fieldmask::kTitle}, {EdArtist, chkbArtist, fieldmask::kArtist},
-        {edAlbum, chkbAlbum, fieldmask::kAlbum}, {edYear, chkbYear, fieldmask::kYear},
-        {cbGenre, chkbGenre, fieldmask::kGenre}, {edComment, chkbComment, fieldmask::kComment}};
+    // In the order of the field table, whose masks they carry.
+    const std::array<QWidget*, 6> fields{edTitle, EdArtist, edAlbum, edYear, cbGenre, edComment};
+    const std::array<QCheckBox*, 6> boxes{chkbTitle, chkbArtist, chkbAlbum,
+                                          chkbYear,  chkbGenre,  chkbComment};
+    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
+        m_switches.push_back({fields[i], boxes[i], kTagFields[i].Mask});
+    }
 
-    btUpdate = new QPushButton(QStringLiteral("&Save"), this);
+    btUpdate = new QPushButton(QCoreApplication::translate("TFormInfo", "&Save"), this);
     btUpdate->setObjectName(QStringLiteral("btUpdate"));
-    Button2 = new QPushButton(QStringLiteral("&Close"), this);
+    Button2 = new QPushButton(QCoreApplication::translate("TFormInfo", "&Close"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     // Enter in a field must not write files behind the user's back.
     btUpdate->setAutoDefault(false);
@@ -313,7 +321,7 @@ TagFields TFormInfo::EditedFields() const
     fields.Artist = ToUtf8(EdArtist->text());
     fields.Album = ToUtf8(edAlbum->text());
     fields.Year = ToUtf8(edYear->text());
-    fields.Genre = ToUtf8(cbGenre->currentText());
+    fields.Genre = ToUtf8(cbGenre->currentText().trimmed()); // blanks around a name are slips
     fields.Comment = ToUtf8(edComment->toPlainText());
     return fields;
 }
@@ -331,61 +339,45 @@ unsigned TFormInfo::TickedMask() const
 
 void TFormInfo::SaveSingleFile()
 {
-    FileRow row = m_loadedRow;
-    const SaveResult result = m_saver.SaveSingle(m_folder, row, EditedFields());
-    row.TagKind = result.TagKind;
-    row.Fields = result.Fields;
-    m_rows.assign(1, row);
-    m_tagKind = result.TagKind;
-    m_failures = result.Failures;
+    EditOutcome outcome =
+        SaveSingleEdit(m_saver, this, m_folder, m_loadedRow, EditedFields(), m_askRepair);
+    m_rows = std::move(outcome.Rows);
+    m_tagKind = m_rows.front().TagKind;
+    m_failures = std::move(outcome.Failures);
     // The ID3v1 genre is looked up from the trimmed text; the box then shows
     // that text, as the row does.
-    if ((row.TagKind & tagkind::kId3v1) != 0) {
+    if ((m_tagKind & tagkind::kId3v1) != 0) {
         cbGenre->setEditText(ToQt(TrimControl(ToUtf8(cbGenre->currentText()))));
     }
 }
 
-// Saves the file once more, replacing the tag that could not be read.
-std::vector<SaveFailure> TFormInfo::Repair(const std::string& fileName)
-{
-    TagSaver repairing = m_saver;
-    repairing.SetReplaceUnreadable(true);
-    if (m_selectedCount == 1) {
-        const SaveResult result = repairing.SaveSingle(m_folder, m_loadedRow, EditedFields());
-        m_rows.front().TagKind = result.TagKind;
-        m_rows.front().Fields = result.Fields;
-        m_tagKind = result.TagKind;
-        return result.Failures;
-    }
-    std::vector<FileRow*> rows;
-    for (FileRow& row : m_rows) {
-        if (row.FileName == fileName) {
-            rows.push_back(&row);
-        }
-    }
-    return repairing.SaveMultiple(m_folder, rows, EditedFields(), TickedMask());
-}
-
 void TFormInfo::SaveMultipleFiles()
 {
-    std::vector<FileRow*> rows;
-    rows.reserve(m_rows.size());
+    const TagFields values = EditedFields();
+    const unsigned mask = TickedMask();
+    std::vector<SaveFailure> failures;
     for (FileRow& row : m_rows) {
-        rows.push_back(&row);
+        for (SaveFailure& failure : SaveOneOfMany(m_saver, m_folder, row, values, mask)) {
+            failures.push_back(std::move(failure));
+        }
     }
-    m_failures = m_saver.SaveMultiple(m_folder, rows, EditedFields(), TickedMask());
+    // The last processed file first, as the saver lists them.
+    std::reverse(failures.begin(), failures.end());
+    m_failures = RepairMany(m_saver, this, m_folder, m_rows, values, mask, failures, m_askRepair);
 }
 
 void TFormInfo::btUpdateClick()
 {
     m_failures.clear();
-    if (m_selectedCount == 1) {
-        SaveSingleFile();
-    } else {
-        SaveMultipleFiles();
+    // A window that owns the saving takes the values and the ticked fields
+    // from the closed dialog and saves them itself.
+    if (!m_ownerSaves) {
+        if (m_selectedCount == 1) {
+            SaveSingleFile();
+        } else {
+            SaveMultipleFiles();
+        }
     }
-    m_failures = OfferRepairs(this, m_folder, m_failures, m_askRepair,
-                              [this](const std::string& fileName) { return Repair(fileName); });
     m_saved = true;
     accept();
 }

@@ -52,7 +52,17 @@ public:
     // and TagKind, or the old cells of a file whose save failed.
     const std::vector<FileRow>& GetRows() const { return m_rows; }
 
-    // The saver both editors write through.
+    // With this set, Save only closes the dialog: the owner reads the values
+    // and the ticked fields and saves them. Without it the dialog saves.
+    void SetOwnerSaves(bool ownerSaves) { m_ownerSaves = ownerSaves; }
+    // The values as typed and the fields whose "Modify" box is ticked.
+    TagFields EditedFields() const;
+    unsigned TickedMask() const;
+    bool IsSingleFile() const { return m_selectedCount == 1; }
+    const std::string& Folder() const { return m_folder; }
+    const FileRow& LoadedRow() const { return m_loadedRow; }
+
+    // The saver the dialog writes through when it saves itself.
     TagSaver& SharedSaver() { return m_saver; }
     // The question both editors ask before replacing a tag that could not be
     // read; tests put their own answer in.
@@ -85,11 +95,8 @@ private:
     void AddFieldRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, QCheckBox* modify);
     void initialize();
     void ApplySwitch(const FieldSwitch& fieldSwitch);
-    TagFields EditedFields() const;
-    unsigned TickedMask() const;
     void SaveSingleFile();
     void SaveMultipleFiles();
-    std::vector<SaveFailure> Repair(const std::string& fileName);
 
     QLabel* Label1 = nullptr;
     QLineEdit* edFileName = nullptr;
@@ -123,6 +130,7 @@ private:
     int m_selectedCount = 0;
     int m_tagKind = 0;
     bool m_saved = false;
+    bool m_ownerSaves = false;
     std::vector<SaveFailure> m_failures;
     TagSaver m_saver;
     RepairQuestion m_askRepair = AskToReplaceUnreadableTag;

@@ -64,6 +64,38 @@ void TListModel::SetRowData(int row, const QByteArray& data)
     }
 }
 
+void TListModel::SetRowMarker(int row, const QString& marker, const QString& tip)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    m_markers.resize(m_rows.size());
+    RowMarker& target = m_markers[static_cast<std::size_t>(row)];
+    if (target.Sign == marker && target.Tip == tip) {
+        return;
+    }
+    target.Sign = marker;
+    target.Tip = tip;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
+QString TListModel::Marker(int row) const
+{
+    const auto at = static_cast<std::size_t>(row);
+    return row >= 0 && at < m_markers.size() ? m_markers[at].Sign : QString();
+}
+
+void TListModel::SetRowValue(int row, std::any value, const QStringList& cells)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    TListRow& target = m_rows[static_cast<std::size_t>(row)];
+    target.Value = std::move(value);
+    target.Cells = cells;
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+}
+
 void TListModel::Clear()
 {
     SetRows({});
@@ -73,6 +105,7 @@ void TListModel::SetRows(std::vector<TListRow> rows)
 {
     beginResetModel();
     m_rows = std::move(rows);
+    m_markers.clear();
     endResetModel();
 }
 
@@ -86,6 +119,9 @@ void TListModel::AppendRows(std::vector<TListRow> rows)
     m_rows.reserve(m_rows.size() + rows.size());
     for (TListRow& row : rows) {
         m_rows.push_back(std::move(row));
+    }
+    if (!m_markers.empty()) {
+        m_markers.resize(m_rows.size());
     }
     endInsertRows();
 }
@@ -112,6 +148,14 @@ void TListModel::Reorder(const std::vector<int>& order)
         sorted.push_back(std::move(m_rows[from]));
     }
     m_rows = std::move(sorted);
+    if (!m_markers.empty()) {
+        std::vector<RowMarker> markers;
+        markers.reserve(m_markers.size());
+        for (int from : order) {
+            markers.push_back(std::move(m_markers[static_cast<std::size_t>(from)]));
+        }
+        m_markers = std::move(markers);
+    }
 
     const QModelIndexList before = persistentIndexList();
     QModelIndexList after;
@@ -139,9 +183,18 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
         return {};
     }
     switch (role) {
-    case Qt::DisplayRole:
+    case Qt::DisplayRole: {
+        const QString marker = Marker(index.row());
+        if (index.column() == m_markerColumn && !marker.isEmpty()) {
+            return marker + QLatin1Char(' ') + Cell(index.row(), index.column());
+        }
         return Cell(index.row(), index.column());
+    }
     case Qt::ToolTipRole: {
+        const auto at = static_cast<std::size_t>(index.row());
+        if (at < m_markers.size() && !m_markers[at].Tip.isEmpty()) {
+            return m_markers[at].Tip;
+        }
         // Shows a cell's whole text when the column is too narrow for it.
         const QString& text = Cell(index.row(), index.column());
         return text.isEmpty() ? QVariant() : QVariant(text);

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QColor>
 #include <QStringList>
+#include <any>
 #include <vector>
 
 namespace varnello {
@@ -16,6 +17,9 @@ struct TListRow
 {
     QStringList Cells;
     QByteArray Data;
+    // The record the cells were made from, for owners that keep their rows
+    // as values: it is what they read back, never the cells' text.
+    std::any Value;
 };
 
 class TListModel : public QAbstractTableModel
@@ -36,6 +40,14 @@ public:
     const QString& Cell(int row, int column) const;
     void SetCell(int row, int column, const QString& text);
     void SetRowData(int row, const QByteArray& data);
+    // Replaces a row's record and its cells together.
+    void SetRowValue(int row, std::any value, const QStringList& cells);
+    // A short sign shown before the text of the marker column, with its
+    // explanation as the row's tooltip. It is not a cell: sorting and
+    // reading the cells never see it, and it moves with its row.
+    void SetMarkerColumn(int column) { m_markerColumn = column; }
+    void SetRowMarker(int row, const QString& marker, const QString& tip);
+    QString Marker(int row) const;
 
     void Clear();
     void SetRows(std::vector<TListRow> rows);
@@ -57,7 +69,14 @@ private:
     QStringList m_captions;
     QColor m_evenColour;
     QColor m_oddColour;
+    struct RowMarker
+    {
+        QString Sign;
+        QString Tip;
+    };
+    int m_markerColumn = 0;
     std::vector<TListRow> m_rows;
+    std::vector<RowMarker> m_markers; // empty while no row has one, else one per row
 };
 
 } // namespace varnello

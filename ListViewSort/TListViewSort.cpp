@@ -15,13 +15,13 @@ namespace varnello {
 
 namespace {
 
-QCollator MakeCollator()
+QCollator MakeCollator(bool natural = false)
 {
-    // The user's locale, case-sensitive, digits compared as characters: "10"
-    // sorts before "9".
+    // The user's locale, case-sensitive; digits compared as characters ("10"
+    // before "9") unless the column asks for natural order.
     QCollator collator{QLocale()};
     collator.setCaseSensitivity(Qt::CaseSensitive);
-    collator.setNumericMode(false);
+    collator.setNumericMode(natural);
     collator.setIgnorePunctuation(false);
     return collator;
 }
@@ -30,7 +30,7 @@ QCollator MakeCollator()
 
 TListViewSort::TListViewSort(QWidget* parent)
     : QTableView(parent), m_rows(new TListModel(this)), m_collator(MakeCollator()),
-      m_headerFont(QApplication::font())
+      m_naturalCollator(MakeCollator(true)), m_headerFont(QApplication::font())
 {
     setHorizontalHeader(new TSortHeader(this));
     setModel(m_rows);
@@ -127,8 +127,28 @@ void TListViewSort::KeepColumnInLimits(int column, int /*oldWidth*/, int newWidt
 
 void TListViewSort::ShowSortMark()
 {
-    horizontalHeader()->setSortIndicator(m_sortColumn, m_sortAscending ? Qt::AscendingOrder
-                                                                       : Qt::DescendingOrder);
+    horizontalHeader()->setSortIndicator(m_sortMarked ? m_sortColumn : -1,
+                                         m_sortAscending ? Qt::AscendingOrder
+                                                         : Qt::DescendingOrder);
+}
+
+void TListViewSort::SetNaturalOrder(int column, bool natural)
+{
+    if (column < 0) {
+        return;
+    }
+    if (static_cast<std::size_t>(column) >= m_natural.size()) {
+        m_natural.resize(static_cast<std::size_t>(column) + 1, false);
+    }
+    m_natural[static_cast<std::size_t>(column)] = natural;
+}
+
+void TListViewSort::ForgetSort()
+{
+    m_sortColumn = 0;
+    m_sortAscending = false;
+    m_sortMarked = false;
+    ShowSortMark();
 }
 
 void TListViewSort::SortByColumn(int column)
@@ -138,8 +158,11 @@ void TListViewSort::SortByColumn(int column)
     } else {
         m_sortColumn = column;
     }
+    m_sortMarked = true;
     ShowSortMark();
+    // The locale may have changed since the last sort.
     m_collator = MakeCollator();
+    m_naturalCollator = MakeCollator(true);
 
     std::vector<int> order(static_cast<std::size_t>(m_rows->RowCount()));
     std::iota(order.begin(), order.end(), 0);
@@ -151,8 +174,10 @@ void TListViewSort::SortByColumn(int column)
 
 int TListViewSort::CompareRows(int first, int second, int column) const
 {
-    const int result =
-        m_collator.compare(m_rows->Cell(first, column), m_rows->Cell(second, column));
+    const bool natural = column >= 0 && static_cast<std::size_t>(column) < m_natural.size() &&
+                         m_natural[static_cast<std::size_t>(column)];
+    const QCollator& collator = natural ? m_naturalCollator : m_collator;
+    const int result = collator.compare(m_rows->Cell(first, column), m_rows->Cell(second, column));
     return m_sortAscending ? result : -result;
 }
 

@@ -51,8 +51,14 @@ public:
     int SortColumn() const { return m_sortColumn; }
     // What a header click does.
     void SortByColumn(int column);
+    // The rows are in their listing order again: no column is marked, and
+    // the next sort starts as on a new list.
+    void ForgetSort();
+    // Numbers inside the column's texts compare as numbers: "2" before "10".
+    void SetNaturalOrder(int column, bool natural);
     // The comparison of the sort: the two rows' texts in the column, locale
-    // aware and case-sensitive, negated for a descending sort.
+    // aware and case-sensitive (natural order in a Natural column), negated
+    // for a descending sort.
     int CompareRows(int first, int second, int column) const;
 
     // Rows in table order.
@@ -93,7 +99,10 @@ private:
     std::vector<TListColumn> m_columns;
     bool m_sortAscending = false;
     int m_sortColumn = 0;
+    bool m_sortMarked = true;
+    std::vector<bool> m_natural; // by column
     QCollator m_collator;
+    QCollator m_naturalCollator;
     QPixmap m_backPicture;
     QFont m_headerFont;
     bool PressChangesSelection(QMouseEvent* event) const;

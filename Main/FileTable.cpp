@@ -1,7 +1,9 @@
 #include "FileTable.h"
 
+#include "TagFieldTable.h"
 #include "Ui.h"
 
+#include <QCoreApplication>
 #include <QStyle>
 #include <array>
 
@@ -9,26 +11,43 @@ namespace varnello::filetable {
 
 namespace {
 
+QString Caption(const char* text)
+{
+    return QCoreApplication::translate("FileTable", text);
+}
+
 const std::array<TListColumn, kColumnCount>& Columns()
 {
     static const std::array<TListColumn, kColumnCount> columns{{
-        {QStringLiteral("No."), 45, 45, 45, false},
+        {Caption("No."), 45, 45, 45, false},
         {QString(), 1, 1, 1, true},
-        {QStringLiteral("File Name"), 140, 140, 500, false},
-        {QStringLiteral("Title"), 120, 120, 300, false},
-        {QStringLiteral("Artist"), 70, 70, 300, false},
-        {QStringLiteral("Album"), 80, 80, 300, false},
-        {QStringLiteral("Year"), 45, 45, 100, false},
-        {QStringLiteral("Genre"), 80, 80, 120, false},
-        {QStringLiteral("Comment"), 200, 200, 800, false},
+        {Caption("File Name"), 140, 140, 500, false},
+        {Caption("Title"), 120, 120, 300, false},
+        {Caption("Artist"), 70, 70, 300, false},
+        {Caption("Album"), 80, 80, 300, false},
+        {Caption("Year"), 45, 45, 100, false},
+        {Caption("Genre"), 80, 80, 120, false},
+        {Caption("Comment"), 200, 200, 800, false},
     }};
     return columns;
 }
 
 QStringList FieldCells(const TagFields& fields)
 {
-    return {ui::ToQt(fields.Title), ui::ToQt(fields.Artist), ui::ToQt(fields.Album),
-            ui::ToQt(fields.Year),  ui::ToQt(fields.Genre),  ui::ToQt(fields.Comment)};
+    QStringList cells;
+    for (const TagFieldInfo& field : kTagFields) {
+        cells << ui::ToQt(fields.*field.Member);
+    }
+    return cells;
+}
+
+QStringList Cells(const FileRow& row)
+{
+    QStringList cells;
+    cells.reserve(kColumnCount);
+    cells << QString::number(row.No) << QString::number(row.TagKind) << ui::PathToQt(row.FileName)
+          << FieldCells(row.Fields);
+    return cells;
 }
 
 } // namespace
@@ -38,6 +57,9 @@ void SetUp(TListViewSort& table)
     table.setObjectName(QStringLiteral("clsLVFile"));
     table.SetColumns({Columns().begin(), Columns().end()});
     table.Rows().SetRowColours(kEvenRowColour, kOddRowColour);
+    table.Rows().SetMarkerColumn(kFileName);
+    table.SetNaturalOrder(kNo, true);
+    table.SetNaturalOrder(kYear, true);
     // Below the last row the table shows the colour of the window's menu bar.
     QPalette palette = table.palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
@@ -47,39 +69,30 @@ void SetUp(TListViewSort& table)
 TListRow ToListRow(const FileRow& row)
 {
     TListRow listRow;
-    listRow.Cells.reserve(kColumnCount);
-    listRow.Cells << QString::number(row.No) << QString::number(row.TagKind)
-                  << ui::PathToQt(row.FileName) << FieldCells(row.Fields);
+    listRow.Cells = Cells(row);
     listRow.Data = ui::ToBytes(row.FileName);
+    listRow.Value = row;
     return listRow;
 }
 
 FileRow FromListRow(const TListRow& listRow)
 {
-    auto cell = [&listRow](int column) {
-        return column < listRow.Cells.size() ? listRow.Cells.at(column) : QString();
-    };
-    FileRow row;
-    row.No = cell(kNo).toInt();
-    row.TagKind = cell(kTagKind).toInt();
-    row.FileName = ui::FromBytes(listRow.Data);
-    row.Fields.Title = ui::ToUtf8(cell(kTitle));
-    row.Fields.Artist = ui::ToUtf8(cell(kArtist));
-    row.Fields.Album = ui::ToUtf8(cell(kAlbum));
-    row.Fields.Year = ui::ToUtf8(cell(kYear));
-    row.Fields.Genre = ui::ToUtf8(cell(kGenre));
-    row.Fields.Comment = ui::ToUtf8(cell(kComment));
-    return row;
+    // The row's own record: the cells are only its picture.
+    const auto* row = std::any_cast<FileRow>(&listRow.Value);
+    return row != nullptr ? *row : FileRow{};
 }
 
 void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields)
 {
     TListModel& rows = table.Rows();
-    rows.SetCell(row, kTagKind, QString::number(tagKind));
-    const QStringList cells = FieldCells(fields);
-    for (int i = 0; i < cells.size(); ++i) {
-        rows.SetCell(row, kTitle + i, cells.at(i));
+    if (row < 0 || row >= rows.RowCount()) {
+        return;
     }
+    FileRow updated = FromListRow(rows.Row(row));
+    updated.TagKind = tagKind;
+    updated.Fields = fields;
+    const QStringList cells = Cells(updated);
+    rows.SetRowValue(row, std::move(updated), cells);
 }
 
 void LayoutFileColumns(TListViewSort& table)

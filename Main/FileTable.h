@@ -1,7 +1,7 @@
 #pragma once
-// The file table's columns, limits and row colours, and the conversion between
-// the module's rows and the table's cells. The TagKind column is hidden; the
-// file name's bytes as the file system gave them are kept with the row.
+// The file table's columns, limits and row colours, and the module's rows in
+// the table: each table row keeps its FileRow as its value, the cells are
+// made from it and never read back. The TagKind column is hidden.
 
 #include "FileRow.h"
 #include "TListViewSort.h"
@@ -32,8 +32,10 @@ inline const QColor kOddRowColour{215, 240, 224};
 void SetUp(TListViewSort& table);
 
 TListRow ToListRow(const FileRow& row);
+// The row's record as it was put in or last rewritten.
 FileRow FromListRow(const TListRow& row);
-// Rewrites a row's TagKind and six tag cells; "No." and "File Name" stay.
+// Rewrites a row's TagKind and six fields, record and cells alike; "No." and
+// "File Name" stay.
 void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields);
 
 // Every column at its minimum width; the comment column takes the rest of the

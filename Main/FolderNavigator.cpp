@@ -6,11 +6,14 @@
 #include "TFileListBox.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -49,6 +52,9 @@ void FolderNavigator::ConnectControls()
     m_controls.Address->setEditable(true);
     m_controls.Address->setInsertPolicy(QComboBox::NoInsert);
     m_controls.Address->setCompleter(nullptr);
+    // Keys and focus reach the box itself first; the line edit inside gets
+    // them from the box without passing event filters.
+    m_controls.Address->installEventFilter(this);
     m_controls.Address->lineEdit()->installEventFilter(this);
 }
 
@@ -64,6 +70,7 @@ void FolderNavigator::Start(const QString& workingFolder)
     m_controls.Dirs->StartAt(folder);
     m_controls.Drives->ShowDriveOf(folder);
     m_controls.Files->SetDirectory(m_controls.Dirs->Directory());
+    ShowCurrentFolder();
 }
 
 bool FolderNavigator::Started() const
@@ -133,10 +140,12 @@ void FolderNavigator::ClsDirListBoxChange()
     // Opening a volume mounted inside another one moves to that volume.
     m_controls.Drives->ShowDriveOf(folder);
     m_controls.Files->SetDirectory(folder);
-    m_controls.Address->setEditText(folder);
     if (m_controls.Files->count() > 0 && m_setFolder) {
         m_setFolder(folder);
     }
+    // The box names the folder the table lists, which is not this one when
+    // it holds no MP3 files.
+    ShowCurrentFolder();
 }
 
 void FolderNavigator::TbGoAddressClick()
@@ -149,22 +158,33 @@ void FolderNavigator::TbGoAddressClick()
     const QString folder = CleanFolder(text);
     AddToHistory(*m_controls.Address, folder);
     GoToFolder(folder);
+    ShowCurrentFolder();
 }
 
 void FolderNavigator::CbAddressClick()
 {
-    const QString current = CurrentFolder();
-    if (m_controls.Address->currentText() != current) {
+    // The box also reports an activation when it loses focus with a text
+    // that matches a history entry; only the user's pick navigates.
+    if (m_leavingFocus) {
+        return;
+    }
+    if (m_controls.Address->currentText() != CurrentFolder()) {
         TbGoAddressClick();
     }
-    m_controls.Address->setEditText(current);
+    ShowCurrentFolder();
+}
+
+void FolderNavigator::ShowCurrentFolder()
+{
+    m_controls.Address->setEditText(CurrentFolder());
 }
 
 void FolderNavigator::Open1Click()
 {
     const QString start = CurrentFolder();
-    const QString chosen = m_folderPicker(QString::fromLatin1(kPickerTitle),
-                                          IsExistingFolder(start) ? start : QString());
+    const QString chosen =
+        m_folderPicker(QCoreApplication::translate("FolderNavigator", kPickerTitle),
+                       IsExistingFolder(start) ? start : QString());
     if (!chosen.isEmpty()) {
         m_controls.Address->setEditText(chosen);
     }
@@ -173,19 +193,39 @@ void FolderNavigator::Open1Click()
 
 bool FolderNavigator::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_controls.Address->lineEdit() && event->type() == QEvent::KeyPress) {
+    QComboBox* address = m_controls.Address;
+    if (watched != address && watched != address->lineEdit()) {
+        return QObject::eventFilter(watched, event);
+    }
+    if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             TbGoAddressClick();
             return true;
         }
+        if (key == Qt::Key_Escape && !address->view()->isVisible()) {
+            ShowCurrentFolder(); // Esc drops what was typed
+            return true;
+        }
+    } else if (event->type() == QEvent::FocusOut && watched == address) {
+        // Delivered here under a guard, so that the box's own matching of
+        // the typed text against the history cannot switch the folder.
+        m_leavingFocus = true;
+        static_cast<QObject*>(address)->event(event);
+        m_leavingFocus = false;
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+            ShowCurrentFolder(); // text typed but never entered is dropped
+        }
+        return true;
     }
     return QObject::eventFilter(watched, event);
 }
 
 void FolderNavigator::ShowDriveError()
 {
-    m_errorBox(QString::fromLatin1(kDriveErrorText), QString::fromLatin1(kDriveErrorCaption));
+    m_errorBox(QCoreApplication::translate("FolderNavigator", kDriveErrorText),
+               QCoreApplication::translate("FolderNavigator", kDriveErrorCaption));
 }
 
 QString FolderNavigator::CurrentFolder() const

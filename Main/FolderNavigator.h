@@ -55,7 +55,8 @@ public:
     // Replaces the volumes the drive box lists, keeping the current folder.
     void SetVolumes(VolumeList volumes);
     // All controls take the working folder; the file list reads it, which
-    // fills the table when it holds MP3 files. The address text stays empty.
+    // fills the table when it holds MP3 files. The address box then shows
+    // the folder the table lists (empty while it lists none).
     void Start(const QString& workingFolder);
     bool Started() const;
 
@@ -77,6 +78,7 @@ private:
     void ConnectControls();
     void ShowDriveError();
     QString CurrentFolder() const;
+    void ShowCurrentFolder();
 
     Controls m_controls;
     QWidget* m_window = nullptr;
@@ -84,6 +86,7 @@ private:
     FolderSetter m_setFolder;
     ErrorBox m_errorBox;
     FolderPicker m_folderPicker;
+    bool m_leavingFocus = false; // the address box is handling its focus loss
 };
 
 } // namespace varnello

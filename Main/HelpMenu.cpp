@@ -8,6 +8,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
+#include <QMessageBox>
 
 namespace varnello {
 
@@ -23,14 +24,25 @@ QString JoinFile(const QString& folder, const QString& name)
 HelpMenu::HelpMenu(QWidget* window) : QObject(window), m_window(window)
 {
     setObjectName(QStringLiteral("HelpMenu"));
-    m_opener = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+    m_opener = [](const QUrl& url) { return QDesktopServices::openUrl(url); };
+    m_messageBox = [this](const QString& title, const QString& text) {
+        QMessageBox::information(m_window, title, text);
+    };
 }
 
-void HelpMenu::OpenUrl(const QUrl& url) const
+void HelpMenu::SetUrlOpener(UrlOpener opener)
 {
-    // The desktop's answer is not examined: a missing page or mail program
-    // is the desktop's to report.
-    m_opener(url);
+    m_opener = [opener = std::move(opener)](const QUrl& url) {
+        opener(url);
+        return true;
+    };
+}
+
+bool HelpMenu::OpenUrl(const QUrl& url) const
+{
+    // A missing page or mail program is the desktop's to report; only a
+    // desktop without any program for the address answers false.
+    return m_opener(url);
 }
 
 QString HelpMenu::HelpFilePath(const QString& exeDir)
@@ -60,7 +72,13 @@ QString HelpMenu::BugReportLink(const QString& mailAddress)
 
 void HelpMenu::Content1Click()
 {
-    OpenUrl(QUrl::fromLocalFile(HelpFilePath(QCoreApplication::applicationDirPath())));
+    const QString path = HelpFilePath(QCoreApplication::applicationDirPath());
+    if (!OpenUrl(QUrl::fromLocalFile(path))) {
+        // Without a browser the user can still open the page by hand.
+        m_messageBox(tr("Help"), tr("No program to show the help page was found.\n\n"
+                                    "The user's guide is the page\n%1")
+                                     .arg(QDir::toNativeSeparators(path)));
+    }
 }
 
 void HelpMenu::Homepage1Click()

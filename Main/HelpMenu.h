@@ -20,13 +20,18 @@ class HelpMenu : public QObject
 
 public:
     using UrlOpener = std::function<void(const QUrl&)>;
+    // Returns false when nothing could open the address.
+    using CheckedUrlOpener = std::function<bool(const QUrl&)>;
+    using MessageBox = std::function<void(const QString& title, const QString& text)>;
 
     static constexpr const char* kHelpFileName = "varnello.1.2.html";
 
     explicit HelpMenu(QWidget* window);
 
-    void SetUrlOpener(UrlOpener opener) { m_opener = std::move(opener); }
-    void OpenUrl(const QUrl& url) const;
+    void SetUrlOpener(UrlOpener opener);
+    void SetCheckedUrlOpener(CheckedUrlOpener opener) { m_opener = std::move(opener); }
+    void SetMessageBox(MessageBox box) { m_messageBox = std::move(box); }
+    bool OpenUrl(const QUrl& url) const;
 
     // The help page beside the executable in `exeDir`; failing that, the one
     // of an installed program (in its data folder); failing both, the path
@@ -43,7 +48,8 @@ public:
 
 private:
     QWidget* m_window = nullptr;
-    UrlOpener m_opener;
+    CheckedUrlOpener m_opener;
+    MessageBox m_messageBox;
 };
 
 } // namespace varnello

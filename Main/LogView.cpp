@@ -3,6 +3,7 @@
 #include "StatusWord.h"
 #include "Ui.h"
 
+#include <QCoreApplication>
 #include <QLocale>
 #include <algorithm>
 
@@ -30,9 +31,9 @@ void SetUp(TListViewSort& log)
     log.setObjectName(QStringLiteral("clsLVLogView"));
     log.SetColumns({
         {QStringLiteral("!"), 30, 30, 30, false},
-        {QStringLiteral("Description"), 240, 30, 500, false},
-        {QStringLiteral("Path"), 300, 30, 500, false},
-        {QStringLiteral("Time"), TimeColumnWidth(log), 1, 500, false},
+        {QCoreApplication::translate("LogView", "Description"), 240, 30, 500, false},
+        {QCoreApplication::translate("LogView", "Path"), 300, 30, 500, false},
+        {QCoreApplication::translate("LogView", "Time"), TimeColumnWidth(log), 1, 500, false},
     });
     QPalette palette = log.palette();
     palette.setColor(QPalette::Base, Qt::white);

@@ -1,6 +1,7 @@
 #include "MainMenus.h"
 
 #include <QAction>
+#include <QCoreApplication>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -11,33 +12,39 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
 {
     m_window.menuBar()->setObjectName(QStringLiteral("MainMenu1"));
 
-    QMenu* file = AddMenu("File1", QStringLiteral("&File"));
-    Open1 = AddItem(file, "Open1", QStringLiteral("&Open"));
-    Exit1 = AddItem(file, "Exit1", QStringLiteral("E&xit"));
+    QMenu* file = AddMenu("File1", QCoreApplication::translate("MainMenus", "&File"));
+    Open1 = AddItem(file, "Open1", QCoreApplication::translate("MainMenus", "&Open"));
+    Exit1 = AddItem(file, "Exit1", QCoreApplication::translate("MainMenus", "E&xit"));
 
-    QMenu* command = AddMenu("Command1", QStringLiteral("&Command"));
-    ModifyAction = AddItem(command, "ModifyAction", QStringLiteral("&Modify"));
+    QMenu* command = AddMenu("Command1", QCoreApplication::translate("MainMenus", "&Command"));
+    ModifyAction =
+        AddItem(command, "ModifyAction", QCoreApplication::translate("MainMenus", "&Modify"));
     ModifyAction->setEnabled(false);
 
-    QMenu* view = AddMenu("View1", QStringLiteral("&View"));
-    TbToolBar = AddItem(view, "TbToolBar", QStringLiteral("&Toolbar"), true);
-    TbDirectory = AddItem(view, "TbDirectory", QStringLiteral("&Directory"), true);
-    tmiPropertiesView =
-        AddItem(view, "tmiPropertiesView", QStringLiteral("&Properties View"), true);
-    TbStatusbar = AddItem(view, "TbStatusbar", QStringLiteral("&Statusbar"), true);
+    QMenu* view = AddMenu("View1", QCoreApplication::translate("MainMenus", "&View"));
+    TbToolBar =
+        AddItem(view, "TbToolBar", QCoreApplication::translate("MainMenus", "&Toolbar"), true);
+    TbDirectory =
+        AddItem(view, "TbDirectory", QCoreApplication::translate("MainMenus", "&Directory"), true);
+    tmiPropertiesView = AddItem(view, "tmiPropertiesView",
+                                QCoreApplication::translate("MainMenus", "&Properties View"), true);
+    TbStatusbar =
+        AddItem(view, "TbStatusbar", QCoreApplication::translate("MainMenus", "&Statusbar"), true);
 
-    QMenu* help = AddMenu("Help1", QStringLiteral("&Help"));
-    Content1 = AddItem(help, "Content1", QStringLiteral("&Content"));
-    Homepage1 = AddItem(help, "Homepage1", QStringLiteral("Home&page"));
+    QMenu* help = AddMenu("Help1", QCoreApplication::translate("MainMenus", "&Help"));
+    Content1 = AddItem(help, "Content1", QCoreApplication::translate("MainMenus", "&Content"));
+    Homepage1 = AddItem(help, "Homepage1", QCoreApplication::translate("MainMenus", "Home&page"));
     help->addSeparator();
-    Reportabug1 = AddItem(help, "Reportabug1", QStringLiteral("&Report a bug"));
-    Viewbugs1 = AddItem(help, "Viewbugs1", QStringLiteral("&View bugs"));
+    Reportabug1 =
+        AddItem(help, "Reportabug1", QCoreApplication::translate("MainMenus", "&Report a bug"));
+    Viewbugs1 = AddItem(help, "Viewbugs1", QCoreApplication::translate("MainMenus", "&View bugs"));
     help->addSeparator();
-    About1 = AddItem(help, "About1", QStringLiteral("&About"));
+    About1 = AddItem(help, "About1", QCoreApplication::translate("MainMenus", "&About"));
 
     PopMenuLVFile = new QMenu(&m_window);
     PopMenuLVFile->setObjectName(QStringLiteral("PopMenuLVFile"));
-    menuModifyMp3Info = AddItem(PopMenuLVFile, "menuModifyMp3Info", QStringLiteral("&Modify"));
+    menuModifyMp3Info = AddItem(PopMenuLVFile, "menuModifyMp3Info",
+                                QCoreApplication::translate("MainMenus", "&Modify"));
     menuModifyMp3Info->setVisible(false);
 }
 

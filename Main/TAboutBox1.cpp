@@ -2,6 +2,7 @@
 
 #include "VarnelloSettings.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QFont>
 #include <QLabel>
@@ -31,7 +32,7 @@ TAboutBox1::TAboutBox1(QWidget* owner, UrlOpener opener)
     : QDialog(owner), m_opener(std::move(opener))
 {
     setObjectName(QStringLiteral("AboutBox1"));
-    setWindowTitle(QStringLiteral("About"));
+    setWindowTitle(QCoreApplication::translate("TAboutBox1", "About"));
     setModal(true);
     CreateLayout();
 }
@@ -48,10 +49,13 @@ void TAboutBox1::CreateLayout()
     large.setBold(true);
     name->setFont(large);
 
-    QLabel* version = MakeLabel(
-        this, "Version", QStringLiteral("Version %1").arg(QString::fromLatin1(settings::kVersion)));
-    QLabel* purpose = MakeLabel(this, "Comments",
-                                QStringLiteral("A desktop editor for the ID3 tags of MP3 files."));
+    QLabel* version = MakeLabel(this, "Version",
+                                QCoreApplication::translate("TAboutBox1", "Version %1")
+                                    .arg(QString::fromLatin1(settings::kVersion)));
+    QLabel* purpose =
+        MakeLabel(this, "Comments",
+                  QCoreApplication::translate("TAboutBox1",
+                                              "A desktop editor for the ID3 tags of MP3 files."));
     QLabel* links = MakeLabel(this, "Links",
                               Link(homePage, homePage) + QStringLiteral("<br>") +
                                   Link(QStringLiteral("mailto:") + mail, mail));

@@ -3,6 +3,7 @@
 #include "GenreBox.h"
 #include "Genres.h"
 #include "StorableText.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QComboBox>
@@ -36,13 +37,38 @@ QLineEdit* MakeEdit(QWidget* parent, const char* name)
 }
 
 // The fields have the tooltip background, which sets them apart from the
-// table above them.
-void UseTooltipColours(QWidget* field)
+// table above them; a field whose save failed is tinted red.
+void UseTooltipColours(QWidget* field, bool unsaved = false)
 {
     QPalette palette = field->palette();
-    palette.setColor(QPalette::Base, palette.color(QPalette::ToolTipBase));
+    palette.setColor(QPalette::Base,
+                     unsaved ? QColor(255, 205, 205) : palette.color(QPalette::ToolTipBase));
     palette.setColor(QPalette::Text, palette.color(QPalette::ToolTipText));
     field->setPalette(palette);
+    field->setProperty("unsaved", unsaved);
+}
+
+// A field's text, whichever kind of editor shows it.
+QString TextOf(const QWidget* field)
+{
+    if (const auto* line = qobject_cast<const QLineEdit*>(field)) {
+        return line->text();
+    }
+    if (const auto* box = qobject_cast<const QComboBox*>(field)) {
+        return box->currentText();
+    }
+    return qobject_cast<const QPlainTextEdit*>(field)->toPlainText();
+}
+
+void SetTextOf(QWidget* field, const QString& text)
+{
+    if (auto* line = qobject_cast<QLineEdit*>(field)) {
+        line->setText(text);
+    } else if (auto* box = qobject_cast<QComboBox*>(field)) {
+        box->setEditText(text);
+    } else {
+        qobject_cast<QPlainTextEdit*>(field)->setPlainText(text);
+    }
 }
 
 } // namespace
@@ -83,6 +109,10 @@ void TContentView::CreateControls()
     LabelYear = MakeLabel(this, "LabelYear", "&Year", edYear);
     LabelGenre = MakeLabel(this, "LabelGenre", "&Genre", cbGenreContent);
     LabelComment = MakeLabel(this, "LabelComment", "Co&mment", edComment);
+    lbContentState = new QLabel(this);
+    lbContentState->setObjectName(QStringLiteral("lbContentState"));
+    lbContentState->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lbContentState->hide();
 }
 
 void TContentView::CreateLayout()
@@ -102,6 +132,7 @@ void TContentView::CreateLayout()
     grid->addWidget(cbGenreContent, 1, 3);
     grid->addWidget(LabelComment, 2, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(edComment, 2, 1, 1, 5);
+    grid->addWidget(lbContentState, 3, 1, 1, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(5, 1);
@@ -125,24 +156,54 @@ std::array<QWidget*, 6> TContentView::FieldWidgets() const
 
 void TContentView::ShowFields(const TagFields& fields)
 {
-    edTitle->setText(ToQt(fields.Title));
-    EdArtist->setText(ToQt(fields.Artist));
-    edAlbum->setText(ToQt(fields.Album));
-    edYear->setText(ToQt(fields.Year));
-    cbGenreContent->setEditText(ToQt(fields.Genre));
-    edComment->setPlainText(ToQt(fields.Comment));
+    const std::array<QWidget*, 6> widgets = FieldWidgets();
+    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
+        SetTextOf(widgets[i], ToQt(fields.*kTagFields[i].Member));
+    }
 }
 
 TagFields TContentView::Fields() const
 {
     TagFields fields;
-    fields.Title = ToUtf8(edTitle->text());
-    fields.Artist = ToUtf8(EdArtist->text());
-    fields.Album = ToUtf8(edAlbum->text());
-    fields.Year = ToUtf8(edYear->text());
-    fields.Genre = ToUtf8(cbGenreContent->currentText());
-    fields.Comment = ToUtf8(edComment->toPlainText());
+    const std::array<QWidget*, 6> widgets = FieldWidgets();
+    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
+        fields.*kTagFields[i].Member = ToUtf8(TextOf(widgets[i]));
+    }
+    // A genre is a name: blanks around it are typing slips.
+    fields.Genre = ToUtf8(ToQt(fields.Genre).trimmed());
     return fields;
+}
+
+void TContentView::ShowState(State state, const QString& detail)
+{
+    m_state = state;
+    switch (state) {
+    case State::Clean:
+        lbContentState->clear();
+        lbContentState->hide();
+        return;
+    case State::Pending:
+        lbContentState->setStyleSheet(QString());
+        lbContentState->setText(
+            tr("\u270E Edited, not saved yet: Ctrl+S saves, or choose another row."));
+        break;
+    case State::Failed:
+        lbContentState->setStyleSheet(QStringLiteral("color: #b00000; font-weight: bold;"));
+        lbContentState->setText(
+            tr("\u26A0 Not saved: %1. Ctrl+S tries again; another row drops the edit.")
+                .arg(detail));
+        break;
+    }
+    lbContentState->show();
+}
+
+void TContentView::MarkUnsaved(unsigned mask)
+{
+    m_unsavedMask = mask;
+    const std::array<QWidget*, 6> fields = FieldWidgets();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        UseTooltipColours(fields[i], (mask & kTagFields[i].Mask) != 0);
+    }
 }
 
 void TContentView::SetContentEnabled(bool enabled)

@@ -24,11 +24,26 @@ class TContentView : public QWidget
 public:
     explicit TContentView(QWidget* parent = nullptr);
 
+    // What the line under the fields says about them.
+    enum class State
+    {
+        Clean,   // the fields show the row as saved
+        Pending, // edited, not saved yet
+        Failed,  // the last save of the edit failed
+    };
+
     // Fills the six fields. Setting the texts fires the change handlers like
     // typing does; the caller clears its marker afterwards.
     void ShowFields(const TagFields& fields);
-    // The six fields as typed.
+    // The six fields as typed; the genre without surrounding blanks.
     TagFields Fields() const;
+    // Shows the state line; `detail` says why a save failed.
+    void ShowState(State state, const QString& detail = {});
+    State CurrentState() const { return m_state; }
+    // Marks the fields of `mask` (fieldmask bits) as not saved; the others
+    // lose their mark.
+    void MarkUnsaved(unsigned mask);
+    unsigned UnsavedMask() const { return m_unsavedMask; }
     void SetContentEnabled(bool enabled);
 
     // Page shown: fills the genre box while it does not hold the whole list.
@@ -68,6 +83,9 @@ private:
     QLineEdit* edYear = nullptr;
     QComboBox* cbGenreContent = nullptr;
     QPlainTextEdit* edComment = nullptr;
+    QLabel* lbContentState = nullptr;
+    State m_state = State::Clean;
+    unsigned m_unsavedMask = 0;
 };
 
 } // namespace varnello

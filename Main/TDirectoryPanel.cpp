@@ -6,6 +6,7 @@
 #include "THeaderStrip.h"
 #include "TPlaybackPanel.h"
 
+#include <QCoreApplication>
 #include <QSplitter>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -48,7 +49,8 @@ void TDirectoryPanel::CreateDirectoryPart()
     ClsPnlLeftTop = new QWidget(SplitterLeftTopBottom);
     ClsPnlLeftTop->setObjectName(QStringLiteral("ClsPnlLeftTop"));
     ClsPnlLeftToptop = new THeaderStrip(QStringLiteral("ClsPnlLeftToptop"),
-                                        QStringLiteral("Directory"), 22, ClsPnlLeftTop);
+                                        QCoreApplication::translate("TDirectoryPanel", "Directory"),
+                                        22, ClsPnlLeftTop);
     ClsSpdBtnCloseLeft = ClsPnlLeftToptop->AddCloseButton(QStringLiteral("ClsSpdBtnCloseLeft"));
     connect(ClsSpdBtnCloseLeft, &QToolButton::clicked, this, &TDirectoryPanel::CloseClicked);
 

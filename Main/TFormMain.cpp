@@ -1,25 +1,33 @@
 #include "TFormMain.h"
 
 #include "AddressHistory.h"
+#include "EditSaving.h"
 #include "FileTable.h"
+#include "FolderLoader.h"
 #include "FolderReader.h"
 #include "LogView.h"
 #include "TContentView.h"
+#include "TDirListBox.h"
 #include "TDirectoryPanel.h"
+#include "TDriveComboBox.h"
 #include "TFileListBox.h"
 #include "TFormInfo.h"
 #include "TListViewSort.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 
 #include <QAction>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QGuiApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -28,22 +36,24 @@
 #include <QTime>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
+#include <thread>
 
 namespace varnello {
 
 namespace {
 
-// A rebuild that takes longer than this shows its progress and lets the
-// window repaint, at most every kRepaintIntervalMs.
-constexpr qint64 kProgressDelayMs = 300;
-constexpr qint64 kRepaintIntervalMs = 100;
+// The first rows of a folder are read on the GUI thread for at most this
+// long, so that a small folder is listed at once and a large one shows rows
+// before its first repaint; the rest is read by the folder loader.
+constexpr qint64 kFirstRowsBudgetMs = 25;
 
 } // namespace
 
 TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
 {
     setObjectName(QStringLiteral("FormMain"));
-    setWindowTitle(QStringLiteral("Varnello"));
+    setWindowTitle(QCoreApplication::translate("TFormMain", "Varnello"));
     CreateToolBar();
     CreateStatusBar();
     CreateCentralArea();
@@ -52,7 +62,11 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
     FormCreate();
 }
 
-TFormMain::~TFormMain() = default;
+TFormMain::~TFormMain()
+{
+    // The loader's worker reads through this window; it stops first.
+    m_loader->Cancel();
+}
 
 void TFormMain::ConnectHandlers()
 {
@@ -88,12 +102,34 @@ void TFormMain::ConnectHandlers()
 
     connect(ContentView, &TContentView::ContentEdited, this, &TFormMain::ContentFieldChanged);
     connect(clsSpbSaveContent, &QPushButton::clicked, this, &TFormMain::clsSpbSaveContentClick);
+    SaveContentAction = new QAction(tr("Save the edit"), this);
+    SaveContentAction->setObjectName(QStringLiteral("SaveContentAction"));
+    SaveContentAction->setShortcut(QKeySequence::Save);
+    SaveContentAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(SaveContentAction);
+    connect(SaveContentAction, &QAction::triggered, this, &TFormMain::SaveContentNow);
+    connect(PageControl, &QTabWidget::currentChanged, this, &TFormMain::UpdateLogTab);
+
+    m_loader = new FolderLoader([this](const std::string& folder, const std::string& name,
+                                       int no) { return ReadFileRow(folder, name, no); },
+                                this);
+    connect(m_loader, &FolderLoader::RowsRead, this, &TFormMain::AppendFileRows);
+    connect(m_loader, &FolderLoader::Finished, this, &TFormMain::ListingFinished);
+    CancelAction = new QAction(tr("Cancel"), this);
+    CancelAction->setObjectName(QStringLiteral("CancelAction"));
+    CancelAction->setShortcut(QKeySequence(Qt::Key_Escape));
+    CancelAction->setShortcutContext(Qt::WindowShortcut);
+    CancelAction->setEnabled(false); // only while there is long work to stop
+    addAction(CancelAction);
+    connect(CancelAction, &QAction::triggered, this, &TFormMain::CancelLongWork);
+    connect(ClsBtnCancel, &QPushButton::clicked, this, &TFormMain::CancelLongWork);
 }
 
 void TFormMain::FormCreate()
 {
     // The tag editor is made once and kept hidden between showings.
     FormInfo = new TFormInfo(this);
+    FormInfo->SetOwnerSaves(true);
     resize(1007, 725);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
@@ -103,7 +139,24 @@ void TFormMain::FormCreate()
     filetable::LayoutFileColumns(*clsLVFile);
     PageControl->setCurrentWidget(TsContent);
     UpdateModifyAction();
+    SetTabOrder();
     clsLVFile->setFocus();
+}
+
+void TFormMain::SetTabOrder()
+{
+    // Tab walks the window as it reads: the address, the folders, the table,
+    // then the fields of the Content page.
+    std::vector<QWidget*> chain{CbAddress, TbGoAddress, ClsPnlLeft->Drives(),
+                                ClsPnlLeft->Directories(), clsLVFile};
+    for (const char* name :
+         {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent", "edComment"}) {
+        chain.push_back(ContentView->findChild<QWidget*>(QString::fromLatin1(name)));
+    }
+    TbGoAddress->setFocusPolicy(Qt::TabFocus);
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        setTabOrder(chain[i - 1], chain[i]);
+    }
 }
 
 void TFormMain::showEvent(QShowEvent* event)
@@ -138,54 +191,154 @@ QString TFormMain::CurrentFolder() const
     return ui::PathToQt(m_currentFolder);
 }
 
+void TFormMain::closeEvent(QCloseEvent* event)
+{
+    if (m_saving) {
+        ShowStatus(tr("Saving: press Esc or Cancel before closing"));
+        event->ignore();
+        return;
+    }
+    if (clsSpbSaveContent->isEnabled() && !SaveContent()) {
+        // The failure is on screen now; closing again drops the edit.
+        clsSpbSaveContent->setEnabled(false);
+        ShowStatus(tr("%1 Not closed: %2").arg(QChar(0x26A0), ClsStbStatusText->text()));
+        event->ignore();
+        return;
+    }
+    clsSpbSaveContent->setEnabled(false);
+    m_loader->Cancel();
+    QMainWindow::closeEvent(event);
+}
+
+void TFormMain::SetCurrentFolder(const std::string& folder)
+{
+    m_currentFolder = folder;
+    setWindowTitle(folder.empty() ? tr("Varnello") : tr("%1 - Varnello").arg(ui::PathToQt(folder)));
+}
+
 void TFormMain::clsFileListBoxChange()
 {
     const TFileListBox& list = *ClsPnlLeft->FileList();
     if (list.RawNames().empty()) {
+        // The table keeps the folder it lists; the status bar says why.
+        ShowStatus(tr("%1: No MP3 files").arg(ui::PathToQt(list.Folder())));
         return;
     }
     // An edit still pending in the properties view belongs to a row of the
     // table that is about to go: it is saved to its file first.
     SavePendingContent();
-    m_currentFolder = list.Folder();
+    SetCurrentFolder(list.Folder());
     AddToHistory(*CbAddress, CurrentFolder());
     FillFileTable(list.RawNames());
+    ShowNewTable();
+}
+
+void TFormMain::ShowNewTable()
+{
+    clsLVFile->ForgetSort();
+    m_markedRow = QPersistentModelIndex();
+    ContentView->ShowFields({});
+    ContentView->MarkUnsaved(0);
+    ContentView->ShowState(TContentView::State::Clean);
+    SetContentEnabled(false);
+    clsSpbSaveContent->setEnabled(false);
+    clsSpbSaveContent->hide();
     UpdateModifyAction();
+    m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
+    if (!IsListing()) {
+        ListingFinished(false);
+    }
     clsLVFileChange();
+}
+
+void TFormMain::ShowStatus(const QString& text)
+{
+    ClsStbStatusText->setText(text);
 }
 
 void TFormMain::FillFileTable(const std::vector<std::string>& names)
 {
+    m_loader->Cancel();
     TListModel& rows = clsLVFile->Rows();
     rows.Clear();
+    m_listingTotal = static_cast<int>(names.size());
     QElapsedTimer elapsed;
     elapsed.start();
-    qint64 lastRepaint = 0;
-    std::vector<TListRow> batch;
-    batch.reserve(names.size());
-    for (std::size_t i = 0; i < names.size(); ++i) {
-        batch.push_back(
-            filetable::ToListRow(ReadFileRow(m_currentFolder, names[i], static_cast<int>(i))));
-        const qint64 now = elapsed.elapsed();
-        if (now >= kProgressDelayMs && now - lastRepaint >= kRepaintIntervalMs) {
-            // A long folder: show what was read so far and let the window
-            // repaint, without taking mouse or keyboard input meanwhile.
-            rows.AppendRows(std::move(batch));
-            batch.clear();
-            ShowProgress(i + 1, names.size());
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            lastRepaint = elapsed.elapsed();
-        }
+    std::vector<TListRow> first;
+    std::size_t next = 0;
+    for (; next < names.size() && elapsed.elapsed() < kFirstRowsBudgetMs; ++next) {
+        first.push_back(filetable::ToListRow(
+            ReadFileRow(m_currentFolder, names[next], static_cast<int>(next))));
     }
-    rows.AppendRows(std::move(batch));
-    ClsPrbListing->hide();
+    rows.AppendRows(std::move(first));
+    if (next == names.size()) {
+        return;
+    }
+    // The rest comes in batches; meanwhile sorting would mix sorted and
+    // unsorted rows, so the header waits.
+    clsLVFile->horizontalHeader()->setSectionsClickable(false);
+    ShowProgress(static_cast<int>(next), m_listingTotal);
+    m_loader->Start(m_currentFolder, names, next);
 }
 
-void TFormMain::ShowProgress(std::size_t done, std::size_t total)
+bool TFormMain::IsListing() const
 {
-    ClsPrbListing->setRange(0, static_cast<int>(total));
-    ClsPrbListing->setValue(static_cast<int>(done));
+    return m_loader->Running();
+}
+
+void TFormMain::AppendFileRows(const std::vector<FileRow>& rows)
+{
+    std::vector<TListRow> listRows;
+    listRows.reserve(rows.size());
+    for (const FileRow& row : rows) {
+        listRows.push_back(filetable::ToListRow(row));
+    }
+    clsLVFile->Rows().AppendRows(std::move(listRows));
+    ShowProgress(clsLVFile->Rows().RowCount(), m_listingTotal);
+}
+
+void TFormMain::ListingFinished(bool cancelled)
+{
+    HideProgress();
+    clsLVFile->horizontalHeader()->setSectionsClickable(true);
+    const int count = clsLVFile->Rows().RowCount();
+    if (cancelled) {
+        ShowStatus(tr("%1: reading stopped, %2 of %3 files listed")
+                       .arg(CurrentFolder())
+                       .arg(count)
+                       .arg(m_listingTotal));
+    } else if (!clsLVFile->HasSelection()) {
+        ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
+                              : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
+    }
+}
+
+void TFormMain::CancelLongWork()
+{
+    if (m_saving) {
+        m_stopSaving.request_stop();
+        return;
+    }
+    m_loader->Cancel();
+}
+
+void TFormMain::ShowProgress(int done, int total)
+{
+    ClsPrbListing->setRange(0, total);
+    ClsPrbListing->setValue(done);
     ClsPrbListing->show();
+    ClsBtnCancel->show();
+    CancelAction->setEnabled(true);
+    if (!clsLVFile->HasSelection()) {
+        ShowStatus(tr("%1: reading %2 of %3 files...").arg(CurrentFolder()).arg(done).arg(total));
+    }
+}
+
+void TFormMain::HideProgress()
+{
+    ClsPrbListing->hide();
+    ClsBtnCancel->hide();
+    CancelAction->setEnabled(false);
 }
 
 void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)
@@ -196,7 +349,26 @@ void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)
     for (const SaveFailure& failure : failures) {
         rows.push_back(logview::ToLogRow(failure, m_currentFolder, now));
     }
+    m_unseenLogRows += static_cast<int>(rows.size());
     clsLVLogView->Rows().AppendRows(std::move(rows));
+    UpdateLogTab();
+}
+
+void TFormMain::UpdateLogTab()
+{
+    const int tab = PageControl->indexOf(TsLogView);
+    if (PageControl->currentWidget() == TsLogView) {
+        m_unseenLogRows = 0;
+    }
+    PageControl->setTabText(tab, m_unseenLogRows == 0 ? tr("Log View")
+                                                      : tr("Log View (%1)").arg(m_unseenLogRows));
+}
+
+void TFormMain::ShowSaveFailure(const SaveFailure& failure)
+{
+    ShowStatus(tr("%1 Not saved: %2: %3")
+                   .arg(QChar(0x26A0), ui::PathToQt(JoinPath(m_currentFolder, failure.FileName)),
+                        logview::StatusMessageText(failure.Status)));
 }
 
 std::vector<int> TFormMain::SelectedFileRows() const
@@ -282,37 +454,97 @@ void TFormMain::OpenSingleFileEditor(int row, const FileRow& fileRow)
     FormInfo->SetSingleFile(ui::PathToQt(JoinPath(m_currentFolder, fileRow.FileName)));
     FormInfo->LoadFromRow(fileRow);
     FormInfo->exec();
-    if (FormInfo->WasSaved()) {
-        UpdateRowFromDialog(row);
-        ShowContentInContentView();
-        AppendLogEntries(FormInfo->GetFailures());
+    if (!FormInfo->WasSaved()) {
+        return;
     }
+    EditOutcome outcome = SaveSingleEdit(m_saver, this, m_currentFolder, fileRow,
+                                         FormInfo->EditedFields(), m_askRepair);
+    const FileRow& saved = outcome.Rows.front();
+    SetFileRowFields(row, saved.TagKind, saved.Fields);
+    ShowContentInContentView();
+    if (!outcome.Failures.empty()) {
+        ShowSaveFailure(outcome.Failures.front());
+    } else {
+        ShowStatus(tr("Saved %1").arg(ui::PathToQt(JoinPath(m_currentFolder, fileRow.FileName))));
+    }
+    AppendLogEntries(std::move(outcome.Failures));
 }
 
 void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows)
 {
     FormInfo->SetMultipleFiles();
     FormInfo->exec();
-    if (!FormInfo->WasSaved()) {
-        return;
+    if (FormInfo->WasSaved()) {
+        SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask());
     }
-    // The dialog hands back the rows as it saved them, in the order given.
-    const std::vector<FileRow>& saved = FormInfo->GetRows();
-    for (std::size_t i = 0; i < rows.size() && i < saved.size(); ++i) {
-        if (saved[i].Fields != fileRows[i].Fields || saved[i].TagKind != fileRows[i].TagKind) {
-            SetFileRowFields(rows[i], saved[i].TagKind, saved[i].Fields);
-        }
-    }
-    AppendLogEntries(FormInfo->GetFailures());
 }
 
-void TFormMain::UpdateRowFromDialog(int row)
+void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
+                         const TagFields& values, unsigned mask)
 {
-    const std::vector<FileRow>& saved = FormInfo->GetRows();
-    if (saved.empty()) {
-        return;
+    const std::vector<FileRow> before = fileRows;
+    const int total = static_cast<int>(fileRows.size());
+    std::vector<SaveFailure> failures;
+    std::size_t done = 0;
+    QEventLoop loop;
+    // Results come back as events for this context, in order; the worker's
+    // last event ends the loop, so none is left behind.
+    QObject context;
+    m_stopSaving = std::stop_source();
+    m_saving = true;
+    SetWindowBusy(true);
+    ShowProgress(0, total);
+    {
+        std::jthread worker([&, saver = m_saver, folder = m_currentFolder,
+                             stop = m_stopSaving.get_token()]() mutable {
+            for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
+                FileRow row = before[i];
+                std::vector<SaveFailure> failed = SaveOneOfMany(saver, folder, row, values, mask);
+                QMetaObject::invokeMethod(
+                    &context,
+                    [&, i, row, failed] {
+                        fileRows[i] = row;
+                        failures.insert(failures.end(), failed.begin(), failed.end());
+                        done = i + 1;
+                        ShowProgress(static_cast<int>(done), total);
+                    },
+                    Qt::QueuedConnection);
+            }
+            QMetaObject::invokeMethod(
+                &context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
     }
-    SetFileRowFields(row, FormInfo->GetTagKind(), saved.front().Fields);
+    m_saving = false;
+    HideProgress();
+    SetWindowBusy(false);
+    // The last processed file first, as a multi-file save lists them.
+    std::reverse(failures.begin(), failures.end());
+    fileRows.resize(done);
+    failures =
+        RepairMany(m_saver, this, m_currentFolder, fileRows, values, mask, failures, m_askRepair);
+    for (std::size_t i = 0; i < done; ++i) {
+        if (fileRows[i].Fields != before[i].Fields || fileRows[i].TagKind != before[i].TagKind) {
+            SetFileRowFields(rows[i], fileRows[i].TagKind, fileRows[i].Fields);
+        }
+    }
+    if (!failures.empty()) {
+        ShowSaveFailure(failures.front());
+    } else if (static_cast<int>(done) < total) {
+        ShowStatus(
+            tr("Saving stopped: %1 of %2 files saved, the rest untouched").arg(done).arg(total));
+    } else {
+        ShowStatus(tr("Saved %1 files").arg(done));
+    }
+    AppendLogEntries(std::move(failures));
+}
+
+void TFormMain::SetWindowBusy(bool busy)
+{
+    // Only the status bar's Cancel and Esc stay live while files are saved.
+    centralWidget()->setEnabled(!busy);
+    menuBar()->setEnabled(!busy);
+    CbToolBar->setEnabled(!busy);
 }
 
 void TFormMain::ShowContentInContentView()
@@ -328,7 +560,25 @@ void TFormMain::ShowContentInContentView()
     } else {
         SetContentEnabled(false);
     }
+    // Moving on drops the marks of an edit whose save failed.
+    ContentView->MarkUnsaved(0);
+    ContentView->ShowState(TContentView::State::Clean);
+    if (m_markedRow.isValid()) {
+        clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
+    }
+    m_markedRow = QPersistentModelIndex();
     clsSpbSaveContent->setEnabled(false);
+    clsSpbSaveContent->hide();
+}
+
+void TFormMain::MarkEditedRow(int row, const QString& marker, const QString& tip)
+{
+    if (m_markedRow.isValid() && m_markedRow.row() != row) {
+        clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
+    }
+    clsLVFile->Rows().SetRowMarker(row, marker, tip);
+    m_markedRow = marker.isEmpty() ? QPersistentModelIndex()
+                                   : QPersistentModelIndex(clsLVFile->Rows().index(row, 0));
 }
 
 void TFormMain::SetContentEnabled(bool enabled)
@@ -338,36 +588,66 @@ void TFormMain::SetContentEnabled(bool enabled)
 
 void TFormMain::ContentFieldChanged()
 {
-    if (clsLVFile->SelectedRows().size() == 1) {
-        clsSpbSaveContent->setEnabled(true);
-    }
-}
-
-void TFormMain::SaveContent()
-{
     const std::vector<int> selected = clsLVFile->SelectedRows();
     if (selected.size() != 1) {
         return;
     }
+    clsSpbSaveContent->setEnabled(true);
+    clsSpbSaveContent->show();
+    if (ContentView->CurrentState() != TContentView::State::Failed) {
+        ContentView->ShowState(TContentView::State::Pending);
+        MarkEditedRow(selected.front(), QString(QChar(0x270E)), tr("Edited, not saved yet"));
+    }
+}
+
+void TFormMain::SaveContentNow()
+{
+    if (clsSpbSaveContent->isEnabled() ||
+        ContentView->CurrentState() == TContentView::State::Failed) {
+        SaveContent();
+        clsSpbSaveContent->setEnabled(false);
+    }
+}
+
+bool TFormMain::SaveContent()
+{
+    const std::vector<int> selected = clsLVFile->SelectedRows();
+    if (selected.size() != 1) {
+        return true;
+    }
     const int row = selected.front();
     const TagFields edited = ContentView->Fields();
-    const SaveResult result =
-        FormInfo->SharedSaver().SaveContent(m_currentFolder, FileRowAt(row), edited);
-    if (result.Id3v2Saved) {
-        SetFileRowFields(row, result.TagKind, result.Fields);
-        return;
+    const FileRow before = FileRowAt(row);
+    SaveResult result = m_saver.SaveContent(m_currentFolder, before, edited);
+    std::vector<SaveFailure> failures = result.Failures;
+    if (!result.Id3v2Saved) {
+        const auto repair = [&](const std::string&) {
+            TagSaver repairing = m_saver;
+            repairing.SetReplaceUnreadable(true);
+            result = repairing.SaveContent(m_currentFolder, before, edited);
+            return result.Failures;
+        };
+        failures = OfferRepairs(this, m_currentFolder, result.Failures, m_askRepair, repair);
     }
-    const auto repair = [&](const std::string&) {
-        TagSaver repairing = FormInfo->SharedSaver();
-        repairing.SetReplaceUnreadable(true);
-        const SaveResult repaired = repairing.SaveContent(m_currentFolder, FileRowAt(row), edited);
-        if (repaired.Id3v2Saved) {
-            SetFileRowFields(row, repaired.TagKind, repaired.Fields);
-        }
-        return repaired.Failures;
-    };
-    AppendLogEntries(
-        OfferRepairs(this, m_currentFolder, result.Failures, FormInfo->RepairAsker(), repair));
+    if (result.Id3v2Saved && failures.empty()) {
+        SetFileRowFields(row, result.TagKind, result.Fields);
+        MarkEditedRow(row, {}, {});
+        ContentView->MarkUnsaved(0);
+        ContentView->ShowState(TContentView::State::Clean);
+        ShowStatus(tr("Saved %1").arg(ui::PathToQt(JoinPath(m_currentFolder, before.FileName))));
+        return true;
+    }
+    // The file is as it was and the row keeps its cells; the typed text stays
+    // in the fields, marked, so that it can be saved again.
+    const SaveFailure failure =
+        failures.empty() ? SaveFailure{before.FileName, status::kUnreadableTag} : failures.front();
+    AppendLogEntries(std::move(failures));
+    ShowSaveFailure(failure);
+    const QString reason = logview::StatusMessageText(failure.Status);
+    ContentView->MarkUnsaved(ChangedFieldMask(before.Fields, edited));
+    ContentView->ShowState(TContentView::State::Failed, reason);
+    MarkEditedRow(row, QString(QChar(0x26A0)), tr("Not saved: %1").arg(reason));
+    return false;
 }
 
 void TFormMain::clsSpbSaveContentClick()

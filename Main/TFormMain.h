@@ -6,12 +6,18 @@
 
 #include "FileRow.h"
 #include "MainMenus.h"
+#include "RepairQuestion.h"
+#include "TagSaver.h"
 
 #include <QMainWindow>
+#include <QPersistentModelIndex>
 #include <QString>
+#include <stop_token>
 #include <string>
 #include <vector>
 
+class QAction;
+class QCloseEvent;
 class QComboBox;
 class QEvent;
 class QLabel;
@@ -26,6 +32,7 @@ class QWidget;
 
 namespace varnello {
 
+class FolderLoader;
 class FolderNavigator;
 class HelpMenu;
 class TDirectoryPanel;
@@ -41,6 +48,12 @@ class TFormMain : public QMainWindow
 public:
     explicit TFormMain(QWidget* parent = nullptr);
     ~TFormMain() override;
+
+    // True while the rows of the listed folder are still being read.
+    bool IsListing() const;
+    // Esc and the status bar's Cancel: stops a long read (the rows read so
+    // far stay) or a multi-file save (files saved so far stay saved).
+    void CancelLongWork();
 
     // The folder whose MP3 files the table shows; empty until a folder with
     // MP3 files was listed. A root keeps its separator.
@@ -60,6 +73,12 @@ public:
     // nothing.
     void clsFileListBoxChange();
 
+    // The question asked before a tag that could not be read is replaced;
+    // tests put their own answer in.
+    void SetRepairQuestion(RepairQuestion ask) { m_askRepair = std::move(ask); }
+    // True while a multi-file save runs.
+    bool IsSaving() const { return m_saving; }
+
     // One log row per failed save, in order.
     void AppendLogEntries(std::vector<SaveFailure> failures);
 
@@ -76,7 +95,12 @@ public:
     // The properties view: enables or disables its six fields; writes them
     // into the one selected file (nothing with none or several selected).
     void SetContentEnabled(bool enabled);
-    void SaveContent();
+    // True when the file was saved; a failure is shown on the row, on the
+    // Content page and in the status bar, and logged.
+    bool SaveContent();
+    // Ctrl+S: saves an edit of the properties view that is still pending,
+    // or tries a failed one again.
+    void SaveContentNow();
     // After the table's selection changed: popup item, properties view and
     // status bar.
     void clsLVFileChange();
@@ -106,6 +130,9 @@ protected:
 
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    // Closing saves a pending edit like a row change does; when that save
+    // fails the window stays open and says why.
+    void closeEvent(QCloseEvent* event) override;
 
     TListViewSort* FileTable() const { return clsLVFile; }
     TListViewSort* LogView() const { return clsLVLogView; }
@@ -130,15 +157,33 @@ private:
     void ConnectHandlers();
     void CreateNavigation();
     void FormCreate();
+    void SetTabOrder();
 
+    void SetCurrentFolder(const std::string& folder);
+    // Reads the first rows at once, within a few milliseconds, and leaves the
+    // rest to the folder loader.
     void FillFileTable(const std::vector<std::string>& names);
-    void ShowProgress(std::size_t done, std::size_t total);
+    void AppendFileRows(const std::vector<FileRow>& rows);
+    void ListingFinished(bool cancelled);
+    // After a rebuild nothing of the old table stays on screen.
+    void ShowNewTable();
+    void ShowStatus(const QString& text);
+    void ShowSaveFailure(const SaveFailure& failure);
+    void MarkEditedRow(int row, const QString& marker, const QString& tip);
+    void UpdateLogTab();
+    void ShowProgress(int done, int total);
+    void HideProgress();
     void UpdateModifyAction();
     void clsLVFileContextMenu(const QPoint& position);
 
     void OpenSingleFileEditor(int row, const FileRow& fileRow);
     void OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows);
-    void UpdateRowFromDialog(int row);
+    // Saves the fields of `mask` into the files of `rows` on a worker, one
+    // file at a time, with the status bar's progress bar and Cancel; returns
+    // when the worker is done. Files saved before a cancel stay saved.
+    void SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
+                  const TagFields& values, unsigned mask);
+    void SetWindowBusy(bool busy);
     void ContentFieldChanged();
     void clsSpbSaveContentClick();
     // Saves an edit of the properties view that is still pending.
@@ -156,6 +201,9 @@ private:
     HelpMenu* m_help = nullptr;
     std::string m_currentFolder;
     bool m_shownOnce = false;
+    int m_unseenLogRows = 0;           // log rows added since the Log View was last shown
+    QPersistentModelIndex m_markedRow; // the row carrying the edit marker
+    QAction* SaveContentAction = nullptr;
 
     QToolBar* CbToolBar = nullptr;
     QWidget* TbAddress = nullptr;
@@ -163,6 +211,14 @@ private:
     QToolButton* TbGoAddress = nullptr;
     QLabel* ClsStbStatusText = nullptr;
     QProgressBar* ClsPrbListing = nullptr;
+    QPushButton* ClsBtnCancel = nullptr;
+    QAction* CancelAction = nullptr;
+    FolderLoader* m_loader = nullptr; // child of the window
+    int m_listingTotal = 0;
+    TagSaver m_saver; // both editors save through it
+    RepairQuestion m_askRepair = AskToReplaceUnreadableTag;
+    bool m_saving = false;
+    std::stop_source m_stopSaving;
     QSplitter* ClsSplLeftRight = nullptr;
     TDirectoryPanel* ClsPnlLeft = nullptr;
     QSplitter* SplitterRightTopAndBottom = nullptr;

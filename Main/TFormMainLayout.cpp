@@ -7,6 +7,7 @@
 #include "TListViewSort.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QProgressBar>
@@ -53,7 +54,7 @@ QFrame* SunkenPanel(const char* objectName, QWidget* parent)
 
 void TFormMain::CreateToolBar()
 {
-    CbToolBar = new QToolBar(QStringLiteral("Address"), this);
+    CbToolBar = new QToolBar(QCoreApplication::translate("TFormMain", "Address"), this);
     CbToolBar->setObjectName(QStringLiteral("CbToolBar"));
     CbToolBar->setMovable(false);
     CbToolBar->setFloatable(false);
@@ -61,7 +62,7 @@ void TFormMain::CreateToolBar()
 
     TbAddress = NamedWidget("TbAddress", CbToolBar);
     TbAddress->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    auto* band = new QLabel(QStringLiteral("Address"), TbAddress);
+    auto* band = new QLabel(QCoreApplication::translate("TFormMain", "Address"), TbAddress);
     CbAddress = new QComboBox(TbAddress);
     CbAddress->setObjectName(QStringLiteral("CbAddress"));
     CbAddress->setEditable(true);
@@ -72,7 +73,7 @@ void TFormMain::CreateToolBar()
     CbAddress->setPalette(palette);
     TbGoAddress = new QToolButton(TbAddress);
     TbGoAddress->setObjectName(QStringLiteral("TbGoAddress"));
-    TbGoAddress->setText(QStringLiteral("Go"));
+    TbGoAddress->setText(QCoreApplication::translate("TFormMain", "Go"));
     TbGoAddress->setIcon(style()->standardIcon(QStyle::SP_ArrowForward));
     TbGoAddress->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     TbGoAddress->setAutoRaise(true);
@@ -99,9 +100,14 @@ void TFormMain::CreateStatusBar()
     ClsPrbListing = new QProgressBar(bar);
     ClsPrbListing->setObjectName(QStringLiteral("ClsPrbListing"));
     ClsPrbListing->setFixedWidth(240);
-    ClsPrbListing->setFormat(QStringLiteral("%v of %m files"));
+    ClsPrbListing->setFormat(tr("%v of %m files"));
     bar->addPermanentWidget(ClsPrbListing);
     ClsPrbListing->hide();
+    ClsBtnCancel = new QPushButton(tr("Cancel"), bar);
+    ClsBtnCancel->setObjectName(QStringLiteral("ClsBtnCancel"));
+    ClsBtnCancel->setToolTip(tr("Stop (Esc)"));
+    bar->addPermanentWidget(ClsBtnCancel);
+    ClsBtnCancel->hide();
 }
 
 void TFormMain::CreateCentralArea()
@@ -150,7 +156,7 @@ QWidget* TFormMain::CreateTablePanel()
     clsLVFile = new TListViewSort(TsTag);
     filetable::SetUp(*clsLVFile);
     ZeroMarginColumn(TsTag)->addWidget(clsLVFile);
-    PageControl1->addTab(TsTag, QStringLiteral("Tag"));
+    PageControl1->addTab(TsTag, QCoreApplication::translate("TFormMain", "Tag"));
 
     cbGenre = new QComboBox(ClsPnlRightTop);
     cbGenre->setObjectName(QStringLiteral("cbGenre"));
@@ -164,11 +170,12 @@ QWidget* TFormMain::CreatePropertiesPanel()
     ClsPnlRightBottom = SunkenPanel("ClsPnlRightBottom", SplitterRightTopAndBottom);
     // However it is resized, the panel keeps 15 pixels.
     ClsPnlRightBottom->setMinimumHeight(15);
-    PannelPropertyView = new THeaderStrip(QStringLiteral("PannelPropertyView"),
-                                          QStringLiteral("Properties View"), 24, ClsPnlRightBottom);
+    PannelPropertyView = new THeaderStrip(
+        QStringLiteral("PannelPropertyView"),
+        QCoreApplication::translate("TFormMain", "Properties View"), 24, ClsPnlRightBottom);
     clsBtnPropertyViewClose =
         PannelPropertyView->AddCloseButton(QStringLiteral("clsBtnPropertyViewClose"));
-    clsSpbSaveContent = new QPushButton(QStringLiteral("Save"));
+    clsSpbSaveContent = new QPushButton(QCoreApplication::translate("TFormMain", "Save"));
     clsSpbSaveContent->setObjectName(QStringLiteral("clsSpbSaveContent"));
     clsSpbSaveContent->setFlat(true);
     PannelPropertyView->AddButton(clsSpbSaveContent);
@@ -187,10 +194,10 @@ QWidget* TFormMain::CreatePropertiesPanel()
     clsLVLogView = new TListViewSort(TsLogView);
     logview::SetUp(*clsLVLogView);
     ZeroMarginColumn(TsLogView)->addWidget(clsLVLogView);
-    PageControl->addTab(TsContent, QStringLiteral("Content"));
-    PageControl->addTab(TsPlayMusic, QStringLiteral("Play"));
+    PageControl->addTab(TsContent, QCoreApplication::translate("TFormMain", "Content"));
+    PageControl->addTab(TsPlayMusic, QCoreApplication::translate("TFormMain", "Play"));
     PageControl->setTabVisible(PageControl->indexOf(TsPlayMusic), false);
-    PageControl->addTab(TsLogView, QStringLiteral("Log View"));
+    PageControl->addTab(TsLogView, QCoreApplication::translate("TFormMain", "Log View"));
 
     QVBoxLayout* layout = ZeroMarginColumn(ClsPnlRightBottom, 1);
     layout->addWidget(PannelPropertyView);

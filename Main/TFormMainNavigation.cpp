@@ -24,7 +24,7 @@ void TFormMain::CreateNavigation()
         {ClsPnlLeft->Drives(), ClsPnlLeft->Directories(), files, CbAddress, TbGoAddress}, this);
     m_navigator->SetCurrentFolderAccess(
         [this] { return CurrentFolder(); },
-        [this](const QString& folder) { m_currentFolder = ui::PathFromQt(folder); });
+        [this](const QString& folder) { SetCurrentFolder(ui::PathFromQt(folder)); });
     m_navigator->SetVolumes(MountedVolumes());
     m_help = new HelpMenu(this);
 }

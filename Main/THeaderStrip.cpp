@@ -1,5 +1,6 @@
 #include "THeaderStrip.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QStyle>
@@ -31,7 +32,7 @@ QToolButton* THeaderStrip::AddCloseButton(const QString& objectName)
     const int side = std::min(18, height() - 2);
     button->setFixedSize(side, side);
     button->setIconSize(QSize(side - 6, side - 6));
-    button->setToolTip(QStringLiteral("Close"));
+    button->setToolTip(QCoreApplication::translate("THeaderStrip", "Close"));
     m_layout->addWidget(button);
     return button;
 }

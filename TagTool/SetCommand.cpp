@@ -7,6 +7,7 @@
 #include "FolderReader.h"
 #include "ProgressLine.h"
 #include "StatusWord.h"
+#include "TagFieldTable.h"
 #include "TagSaver.h"
 
 #include <array>
@@ -36,22 +37,6 @@ constexpr const char* kSetUsage =
     "\n"
     "Each file that fails is named on stderr with the reason. Exit status 0 when\n"
     "every file was saved, 1 when any failed, 2 for a wrong command line.\n";
-
-struct FieldOption
-{
-    const char* Name;
-    unsigned Mask;
-    std::string TagFields::*Member;
-};
-
-constexpr std::array<FieldOption, 6> kFieldOptions{{
-    {"title", fieldmask::kTitle, &TagFields::Title},
-    {"artist", fieldmask::kArtist, &TagFields::Artist},
-    {"album", fieldmask::kAlbum, &TagFields::Album},
-    {"year", fieldmask::kYear, &TagFields::Year},
-    {"genre", fieldmask::kGenre, &TagFields::Genre},
-    {"comment", fieldmask::kComment, &TagFields::Comment},
-}};
 
 char Hex(unsigned digit)
 {
@@ -89,8 +74,8 @@ std::string CheckPath(const std::string& path)
 int RunSet(const std::vector<std::string>& args)
 {
     std::set<std::string> valueOptions;
-    for (const FieldOption& option : kFieldOptions) {
-        valueOptions.insert(option.Name);
+    for (const TagFieldInfo& option : kTagFields) {
+        valueOptions.insert(option.Option);
     }
     const ParsedArguments parsed = ParseArguments(args, {"replace-unreadable"}, valueOptions);
     if (!parsed.Error.empty()) {
@@ -102,8 +87,8 @@ int RunSet(const std::vector<std::string>& args)
     }
     TagFields edited;
     unsigned mask = 0;
-    for (const FieldOption& option : kFieldOptions) {
-        if (const auto value = parsed.Value(option.Name)) {
+    for (const TagFieldInfo& option : kTagFields) {
+        if (const auto value = parsed.Value(option.Option)) {
             edited.*option.Member = *value;
             mask |= option.Mask;
         }

@@ -1,6 +1,8 @@
-// Window benchmark: rebuilding the file table of the offscreen main window
-// from a folder of realistic MP3 files, against the folder reader's listing
-// of the same folder alone, and sorting the filled table by a column.
+// Window benchmark: listing a folder of realistic MP3 files in the offscreen
+// main window, against the folder reader's listing of the same folder alone:
+// the time until the first rows are in the table, the longest stall of the
+// event loop while the rest is read (a 2 ms timer records how late its ticks
+// come), the total time; and sorting the filled table by a column.
 //
 //   varnello-guibench [--files N] [--rounds R] [--dir FOLDER]
 //
@@ -15,6 +17,8 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -80,6 +84,47 @@ void Settle()
     QCoreApplication::processEvents();
 }
 
+struct ListingTimes
+{
+    double FirstRows = 0; // until the table shows rows
+    double LongestStall = 0;
+    double Total = 0;
+};
+
+// Lists the folder in the window and runs the event loop until the read is
+// done, with a timer whose late ticks measure how long the loop was stalled.
+ListingTimes ListInWindow(varnello::TFormMain& window, varnello::TListViewSort& table,
+                          const QString& folder)
+{
+    ListingTimes times;
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        times.LongestStall = std::max(times.LongestStall, SecondsOf(sinceTick));
+        sinceTick.restart();
+    });
+    QElapsedTimer timer;
+    timer.start();
+    window.ReadFileList(folder);
+    table.viewport()->repaint(); // the first rows on screen
+    times.FirstRows = SecondsOf(timer);
+    sinceTick.start();
+    ticker.start(2);
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (!window.IsListing()) {
+            loop.quit();
+        }
+    });
+    poll.start(1);
+    loop.exec();
+    Settle();
+    times.Total = SecondsOf(timer);
+    return times;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -110,7 +155,8 @@ int main(int argc, char** argv)
     const QString qtFolder = QFile::decodeName(QByteArray::fromStdString(folder));
 
     double listBest = 1e9;
-    double rebuildBest = 1e9;
+    ListingTimes best{1e9, 1e9, 1e9};
+    double stallWorst = 0;
     double sortWorst = 0;
     double sortBest = 1e9;
     std::size_t rows = 0;
@@ -122,10 +168,11 @@ int main(int argc, char** argv)
         rows = varnello::FolderReader().ReadFolder(folder).size();
         listBest = std::min(listBest, SecondsOf(timer));
 
-        timer.restart();
-        window.ReadFileList(qtFolder);
-        Settle();
-        rebuildBest = std::min(rebuildBest, SecondsOf(timer));
+        const ListingTimes times = ListInWindow(window, *table, qtFolder);
+        best.FirstRows = std::min(best.FirstRows, times.FirstRows);
+        best.LongestStall = std::min(best.LongestStall, times.LongestStall);
+        best.Total = std::min(best.Total, times.Total);
+        stallWorst = std::max(stallWorst, times.LongestStall);
 
         for (int column : sortColumns) {
             timer.restart();
@@ -141,8 +188,11 @@ int main(int argc, char** argv)
     std::printf("Files: %zu listed, %d rows in the table (best of %d rounds, warm page cache)\n",
                 rows, tableRows, options.Rounds);
     std::printf("  listing alone      %8.3f s\n", listBest);
-    std::printf("  window rebuild     %8.3f s  %.2fx the listing (target 1.30x or less)\n",
-                rebuildBest, rebuildBest / listBest);
+    std::printf("  first rows shown   %8.3f s  (target under 0.100 s)\n", best.FirstRows);
+    std::printf("  longest stall      %8.3f s best, %.3f s worst (target under 0.050 s)\n",
+                best.LongestStall, stallWorst);
+    std::printf("  window total       %8.3f s  %.2fx the listing (target 1.15x or less)\n",
+                best.Total, best.Total / listBest);
     std::printf("  sort by a column   %8.3f s best, %.3f s worst (target under 0.2 s)\n", sortBest,
                 sortWorst);
     return static_cast<std::size_t>(tableRows) == rows ? 0 : 1;

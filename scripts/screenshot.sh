@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Draws the main window on the demo folder on the offscreen platform into
-# docs/main-window.png, with one row selected.
+# docs/main-window.png, with one row selected, and into docs/failed-save.png
+# with the status of a save that failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,5 +23,5 @@ fi
 
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build/tests/gui/varnello-screenshot" "${sample[@]}" "$demo" \
-    docs/main-window.png
-echo "Wrote docs/main-window.png"
+    docs/main-window.png docs/failed-save.png
+echo "Wrote docs/main-window.png and docs/failed-save.png"

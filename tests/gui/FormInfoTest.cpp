@@ -177,7 +177,7 @@ private slots:
     void GenreBoxHoldsTheSortedNamesAndTakesTextAsTyped();
     void ThreeFilesShowCountTextFirstRowAndSaveFollowsTicks();
     void MultiFileSaveWithOnlyArtistTickedChangesOnlyArtists();
-    void GenreWithBlanksGoesAsTypedToTconAndTrimmedToId3v1();
+    void Issue13GenreWithBlanksIsStoredTrimmedInBothTags();
     void EmptyGenreWritesId3v1Genre255();
     void TwoLineCommentReachesBothTags();
     void ReadOnlyFileIsListedAndKeepsItsRowAndBothTags();
@@ -431,7 +431,7 @@ void FormInfoTest::MultiFileSaveWithOnlyArtistTickedChangesOnlyArtists()
     QCOMPARE(LoadId3v2(m_dir->File("both.mp3")).Track, std::string("7"));
 }
 
-void FormInfoTest::GenreWithBlanksGoesAsTypedToTconAndTrimmedToId3v1()
+void FormInfoTest::Issue13GenreWithBlanksIsStoredTrimmedInBothTags()
 {
     const FileRow row = MakeFile(*m_dir, {"g.mp3", true, true, Fields("g")}, 0);
     SetUpSingle(row);
@@ -448,7 +448,7 @@ void FormInfoTest::GenreWithBlanksGoesAsTypedToTconAndTrimmedToId3v1()
     QCOMPARE(m_dialog->GetRows().at(0).Fields.Genre, std::string("rock"));
 
     const std::string path = m_dir->File("g.mp3");
-    QCOMPARE(LoadId3v2(path).Fields.Genre, std::string(" rock "));
+    QCOMPARE(LoadId3v2(path).Fields.Genre, std::string("rock"));
     QCOMPARE(int(LoadId3v1(path).Genre), 17);
 }
 

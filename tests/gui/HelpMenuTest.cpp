@@ -47,6 +47,7 @@ private slots:
     void HelpPathHasOneSeparator();
     void HelpPathPrefersPageBesideExecutableThenInstalledOne();
     void ContentAsksForPageBesideExecutable();
+    void Issue13ContentWithoutABrowserShowsThePagePath();
     void ReportABugHandsOverExactMailLink();
     void HomePageAndBugListUseBuildSettings();
     void AboutBoxShowsNameVersionAndLinks();
@@ -98,6 +99,19 @@ void HelpMenuTest::ContentAsksForPageBesideExecutable()
     QCOMPARE(url.toLocalFile(),
              QCoreApplication::applicationDirPath() + QStringLiteral("/varnello.1.2.html"));
     QVERIFY2(!url.toLocalFile().contains(QStringLiteral("//")), qPrintable(url.toLocalFile()));
+}
+
+void HelpMenuTest::Issue13ContentWithoutABrowserShowsThePagePath()
+{
+    QStringList messages;
+    m_help->SetCheckedUrlOpener([](const QUrl&) { return false; });
+    m_help->SetMessageBox(
+        [&messages](const QString&, const QString& text) { messages.append(text); });
+    m_help->Content1Click();
+    QCOMPARE(messages.size(), 1);
+    const QString page = QDir::toNativeSeparators(QCoreApplication::applicationDirPath() +
+                                                  QStringLiteral("/varnello.1.2.html"));
+    QVERIFY2(messages.at(0).contains(page), qPrintable(messages.at(0)));
 }
 
 void HelpMenuTest::ReportABugHandsOverExactMailLink()

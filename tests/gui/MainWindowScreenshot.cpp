@@ -1,15 +1,19 @@
-// Takes a picture of the main window on a folder, for the README:
-//   varnello-screenshot [--sample] FOLDER OUT.png
+// Takes pictures of the main window on a folder, for the README:
+//   varnello-screenshot [--sample] FOLDER OUT.png [FAILED.png]
 // With --sample the folder is first filled with a few files of its own (for
-// when the demo folder generator is not at hand). Run on the offscreen
-// platform: QT_QPA_PLATFORM=offscreen.
+// when the demo folder generator is not at hand). FAILED.png shows an edit
+// whose save failed because its file went away; that file is removed from
+// FOLDER. Run on the offscreen platform: QT_QPA_PLATFORM=offscreen.
 
 #include "Mp3Builder.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QFile>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QStringList>
 #include <QTest>
@@ -81,14 +85,15 @@ int main(int argc, char* argv[])
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const bool sample = arguments.removeAll(QStringLiteral("--sample")) > 0;
-    if (arguments.size() != 2) {
-        std::fprintf(stderr, "usage: varnello-screenshot [--sample] FOLDER OUT.png\n");
+    if (arguments.size() != 2 && arguments.size() != 3) {
+        std::fprintf(stderr, "usage: varnello-screenshot [--sample] FOLDER OUT.png [FAILED.png]\n");
         return 2;
     }
     const QString folder = QDir(arguments.at(0)).absolutePath();
     // Opening a folder makes it the working folder: the picture's path is
     // made absolute first.
     const QString picture = QDir(arguments.at(1)).absolutePath();
+    const QString failed = arguments.size() == 3 ? QDir(arguments.at(2)).absolutePath() : QString();
     if (sample) {
         WriteSampleFolder(QDir::toNativeSeparators(folder).toStdString());
     }
@@ -100,13 +105,26 @@ int main(int argc, char* argv[])
         return 1;
     }
     window.ShowFolder(folder);
-    if (auto* table = window.findChild<varnello::TListViewSort*>(QStringLiteral("clsLVFile"))) {
-        table->SelectRows({1});
-    }
+    auto* table = window.findChild<varnello::TListViewSort*>(QStringLiteral("clsLVFile"));
+    table->SelectRows({1});
     QTest::qWait(50);
     if (!window.grab().save(picture)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(picture));
         return 1;
+    }
+    if (arguments.size() == 3) {
+        // The third file goes away while its title is being edited.
+        table->SelectRows({2});
+        auto* title = window.findChild<QLineEdit*>(QStringLiteral("edTitle"));
+        title->setText(title->text() + QStringLiteral(" (live)"));
+        const QString name = table->Rows().Cell(2, 2);
+        QFile::remove(QDir(folder).filePath(name));
+        window.findChild<QAction*>(QStringLiteral("SaveContentAction"))->trigger();
+        QTest::qWait(50);
+        if (!window.grab().save(failed)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(failed));
+            return 1;
+        }
     }
     return 0;
 }

@@ -179,7 +179,7 @@ private slots:
         QCOMPARE(window.FileRowAt(1).Fields.Title, std::string("Bravo"));
     }
 
-    void NoColumnSortsAsTextAndColoursFollowThePositions()
+    void NoColumnSortsAsNumbersAndColoursFollowThePositions()
     {
         for (int i = 3; i < 12; ++i) {
             WriteTagged(*m_folder, "t" + std::to_string(i) + ".mp3", "T");
@@ -189,12 +189,15 @@ private slots:
         QCOMPARE(table.Rows().RowCount(), 12);
 
         ClickHeader(table, filetable::kNo); // new table: descending -> ascending
-        QCOMPARE(Column(table, filetable::kNo).mid(0, 5), (QStringList{"0", "1", "10", "11", "2"}));
+        QCOMPARE(Column(table, filetable::kNo).mid(0, 5), (QStringList{"0", "1", "2", "3", "4"}));
+        ClickHeader(table, filetable::kNo); // descending
+        QCOMPARE(Column(table, filetable::kNo).mid(0, 3), (QStringList{"11", "10", "9"}));
         // The rows keep their numbers and are painted by their new positions.
-        QCOMPARE(table.Rows().Cell(2, filetable::kFileName), QStringLiteral("t8.mp3"));
+        QCOMPARE(table.Rows().Cell(2, filetable::kFileName), QStringLiteral("t7.mp3"));
         for (int row = 0; row < 4; ++row) {
             QCOMPARE(PaintedRowColour(table, row), row % 2 == 0 ? kEven : kOdd);
         }
+        ClickHeader(table, filetable::kNo); // ascending again
 
         ClickHeader(table, filetable::kTitle); // another column: keeps ascending
         QCOMPARE(table.SortColumn(), int(filetable::kTitle));
@@ -406,7 +409,8 @@ private slots:
         }
         QVERIFY(!Find<QWidget>(window, "clsSpbSaveContent")->isVisible());
         QVERIFY(!Find<QWidget>(window, "clsSpbSaveContent")->isEnabled());
-        QCOMPARE(window.windowTitle(), QStringLiteral("Varnello"));
+        // The title names the folder the table lists.
+        QCOMPARE(window.windowTitle(), NativeFolder(*m_folder) + QStringLiteral(" - Varnello"));
     }
 };
 
