@@ -506,7 +506,8 @@ void TagReader::UpdateProgress()
     const std::uint64_t total = std::uint64_t{m_tag.TagSize} + kHeaderSize;
     const std::uint64_t done = std::min(kHeaderSize + taken, total);
     const auto percent = static_cast<std::uint8_t>((done * 100 + total / 2) / total);
-    if (percent != m_reportedPercent) {
+    // Frames read a second time (plain version 4 sizes) do not move it back.
+    if (percent > m_reportedPercent) {
         m_reportedPercent = percent;
         m_tag.ReportProgress(percent, kLoadingText);
     }
