@@ -322,6 +322,8 @@ StatusWord TagReader::WalkFrames()
             break;
         }
         if (const StatusWord frame = ReadFrame(); !status::IsSuccess(frame)) {
+            // What the reader understood ends where this frame starts.
+            m_tag.FramesEnd = static_cast<std::uint32_t>(kHeaderSize + m_tag.TagSize - left);
             return frame;
         }
     }

@@ -175,10 +175,13 @@ StatusWord TagWriter::FindOldTag()
 
 // Where the old tag's frames end, counted from its first byte. The tag object
 // knows it when it was read from this very tag; otherwise the old tag is read
-// to find out. A tag that cannot be read has all its body checked.
+// to find out. Of a tag that cannot be read, everything from the first frame
+// that could not be read is checked, or the whole body when not even the
+// headers could be.
 std::uint64_t TagWriter::OldFramesEnd(std::uint64_t size)
 {
-    if (m_tag.FramesEnd != 0 && m_tag.TagOffset == m_plan.Offset && m_tag.FileName == m_target.Path() &&
+    if (status::IsSuccess(m_tag.LoadStatus) && m_tag.FramesEnd != 0 &&
+        m_tag.TagOffset == m_plan.Offset && m_tag.FileName == m_target.Path() &&
         std::uint64_t{m_tag.TagSize} + 10 == size && m_tag.FramesEnd <= size) {
         return m_tag.FramesEnd;
     }
