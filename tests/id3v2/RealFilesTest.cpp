@@ -358,6 +358,30 @@ TEST(AudioInTagPadding, JunkWithoutAFrameHeaderSaves)
     EXPECT_EQ(Slice(file, StoredTagSize(file)), Slice(song.Build(), song.Tag.size()));
 }
 
+// A tag that does not load (its last frame runs past the tag) replaced by a
+// new one: only what follows the frames read is checked for audio, so a
+// picture holding an MPEG frame header does not stop the save.
+TEST(AudioInTagPadding, UnreadableTagIsCheckedFromItsFirstUnreadableFrame)
+{
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    Bytes picture = Jpeg();
+    Append(picture, testsupport::MpegFrames(1));
+    SongFile song;
+    song.Tag = Id3v2Builder()
+                   .Frame("APIC", picture)
+                   .Frame("TIT2", Latin1Text("Broken"), 0, 0, {}, 100)
+                   .Build();
+    WriteFile(path, song.Build());
+    Tid3v2tag broken;
+    ASSERT_EQ(broken.LoadFromFile(path, 0), status::kBadTag);
+    Tid3v2tag fresh;
+    AddText(fresh, "TIT2", "New");
+    ASSERT_EQ(Save(fresh, path), 0);
+    const Bytes file = ReadFile(path);
+    EXPECT_EQ(Slice(file, StoredTagSize(file)), Slice(song.Build(), song.Tag.size()));
+}
+
 namespace {
 
 struct Removal
