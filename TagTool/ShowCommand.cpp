@@ -80,6 +80,9 @@ std::string Id3v2AsText(const Id3v2Report& tag)
     if (!tag.Loaded) {
         return out;
     }
+    for (const std::string& warning : WarningMessages(tag.Status)) {
+        out += "  Warning: " + warning + "\n";
+    }
     out += "  Version: 2." + std::to_string(tag.MajorVersion) + "." + std::to_string(tag.Revision) +
            "\n";
     out += "  Flags: " + HexText(tag.Flags, 2) + "\n";
@@ -152,6 +155,12 @@ void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
     json.StringField("message", StatusText(tag.Status));
     json.BoolField("loaded", tag.Loaded);
     if (tag.Loaded) {
+        json.Key("warnings");
+        json.BeginArray();
+        for (const std::string& warning : WarningMessages(tag.Status)) {
+            json.String(warning);
+        }
+        json.EndArray();
         json.NumberField("version", tag.MajorVersion);
         json.NumberField("revision", tag.Revision);
         json.NumberField("flags", tag.Flags);

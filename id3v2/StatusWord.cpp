@@ -68,4 +68,31 @@ std::string StatusMessage(unsigned code)
     }
 }
 
+std::vector<std::string> WarningMessages(StatusWord word)
+{
+    static const struct
+    {
+        StatusWord Bit;
+        const char* Text;
+    } kWarnings[] = {
+        {status::kWarnHeaderFlags, "The tag header has flags this version does not define"},
+        {status::kWarnExtendedFlags, "The extended header has flags this version does not define"},
+        {status::kWarnJunkPadding,
+         "Bytes after the last frame that are not a frame were read as padding"},
+        {status::kWarnRevision, "The tag has a nonzero revision; a save writes revision 0"},
+        {status::kWarnSkipped, "Frames were written as they are instead of as requested"},
+        {status::kWarnPadding, "The padding does not match the extended header"},
+        {status::kWarnPlainSizes,
+         "Frame sizes are plain integers instead of syncsafe ones; a save writes them syncsafe"},
+        {status::kWarnTagUnsync, "The tag header's unsynchronisation applies to every frame"},
+    };
+    std::vector<std::string> texts;
+    for (const auto& warning : kWarnings) {
+        if ((word & warning.Bit) != 0) {
+            texts.emplace_back(warning.Text);
+        }
+    }
+    return texts;
+}
+
 } // namespace varnello

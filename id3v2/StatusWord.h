@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace varnello {
 
@@ -83,5 +84,9 @@ constexpr StatusWord WithError(StatusWord word, StatusWord error)
 // The message the log view shows for an error code (the status word's high
 // byte); "Unknown error" for a code the table does not know.
 std::string StatusMessage(unsigned code);
+
+// The texts of the warning bits set in a status word's low byte, highest bit
+// first.
+std::vector<std::string> WarningMessages(StatusWord word);
 
 } // namespace varnello

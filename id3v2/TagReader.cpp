@@ -28,6 +28,14 @@ bool IsPadding(std::span<const std::uint8_t> bytes)
     return std::all_of(bytes.begin(), bytes.end(), [](std::uint8_t b) { return b == 0x00; });
 }
 
+// The four characters that TFrameIndex::AddFrame accepts as a frame ID.
+bool IsFrameId(std::span<const std::uint8_t> header)
+{
+    return std::all_of(header.begin(), header.begin() + 4, [](std::uint8_t b) {
+        return (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9');
+    });
+}
+
 // Version 3 keeps its flags in other bit positions; the frame record holds
 // them in the version 4 layout.
 std::array<std::uint8_t, 2> TranslateFlagsV3(std::uint8_t statusByte, std::uint8_t formatByte)
@@ -55,6 +63,7 @@ TagReader::TagReader(Tid3v2tag& tag, FileStream& file, std::uint64_t tagOffset)
 StatusWord TagReader::ReadTag()
 {
     m_tag.LoadComplete = false;
+    m_tag.FramesEnd = 0;
     m_tag.ReportProgress(0, kLoadingText);
     const std::uint64_t size = m_file.Size();
     if (m_file.Position() > size || size - m_file.Position() < kHeaderSize) {
@@ -240,22 +249,81 @@ StatusWord TagReader::WalkExtendedFlagsV24()
 
 StatusWord TagReader::ReadFrames()
 {
+    const std::uint64_t framesStart = m_ring->Consumed();
+    const StatusWord before = m_status;
+    const StatusWord syncsafe = WalkFrames();
+    const bool doubtful = m_junkFound || m_sizeNotSyncsafe;
+    if (m_tag.MajorVersion != 4 || (status::IsSuccess(syncsafe) && !doubtful)) {
+        return syncsafe;
+    }
+    // Older taggers wrote version 4 frame sizes as plain integers. When the
+    // syncsafe reading does not walk the frames cleanly, the plain reading
+    // is tried, and kept only when it walks them better. A clean tag never
+    // pays for this.
+    TFrameIndex syncsafeFrames = std::move(m_tag.Frames);
+    const std::uint32_t syncsafePadding = m_tag.PaddingSize;
+    const std::uint32_t syncsafeEnd = m_tag.FramesEnd;
+    const StatusWord syncsafeWarnings = m_status;
+    m_tag.Frames = TFrameIndex();
+    m_tag.PaddingSize = 0;
+    m_status = before;
+    m_paddingFound = false;
+    m_junkFound = false;
+    m_plainSizes = true;
+    RestartFrames(framesStart);
+    const StatusWord plain = WalkFrames();
+    const int syncsafeScore = !status::IsSuccess(syncsafe) ? 0 : 1;
+    const int plainScore = !status::IsSuccess(plain) ? 0 : (m_junkFound ? 1 : 2);
+    if (plainScore > syncsafeScore) {
+        m_status |= status::kWarnPlainSizes;
+        return static_cast<StatusWord>(plain | status::kWarnPlainSizes);
+    }
+    m_tag.Frames = std::move(syncsafeFrames);
+    m_tag.PaddingSize = syncsafePadding;
+    m_tag.FramesEnd = syncsafeEnd;
+    m_status = syncsafeWarnings;
+    return syncsafe;
+}
+
+// Reads the frames from the start of the frame list once more. Only version
+// 4 bodies are read again, and their ring holds the bytes as stored.
+void TagReader::RestartFrames(std::uint64_t framesStart)
+{
+    m_file.Seek(m_tagOffset + kHeaderSize + framesStart);
+    m_ringBase = framesStart;
+    m_ring.emplace(m_file, static_cast<std::uint32_t>(m_tag.TagSize - framesStart), false);
+}
+
+// One walk over the frames with the size reading chosen. Whatever follows
+// the last frame and is not a frame (zeros, junk, an invalid frame ID, a
+// piece shorter than a frame header) ends the list and is padding, as the
+// established readers take it.
+StatusWord TagReader::WalkFrames()
+{
     m_tag.Frames.ClearFrames();
     // Room for the frames of a usual tag, so that the records are not moved
     // each time the list grows; never more than the body could hold.
     m_tag.Frames.Reserve(static_cast<std::uint32_t>(
         std::min<std::uint64_t>(kFramesReserved, m_ring->Unconsumed() / kHeaderSize)));
+    m_tag.FramesEnd = kHeaderSize + m_tag.TagSize;
     while (m_ring->Unconsumed() > 0) {
+        const std::uint64_t left = m_ring->Unconsumed();
         const std::size_t got = ReadFrameHeader();
-        if (IsPadding(std::span<const std::uint8_t>(m_header.data(), got))) {
+        const std::span<const std::uint8_t> bytes(m_header.data(), got);
+        if (IsPadding(bytes) || got < kHeaderSize || !IsFrameId(bytes)) {
+            if (!IsPadding(bytes)) {
+                m_junkFound = true;
+                m_status |= status::kWarnJunkPadding;
+            }
+            // Counted as stored; with version 3 unsynchronisation the bytes
+            // the ring holds already are decoded, which padding never changes.
+            m_tag.FramesEnd = static_cast<std::uint32_t>(kHeaderSize + m_tag.TagSize - left);
             ReadPadding(got);
             break;
         }
-        if (got < kHeaderSize) {
-            // The tag ends inside a frame header.
-            return Fail(status::kBadTag);
-        }
         if (const StatusWord frame = ReadFrame(); !status::IsSuccess(frame)) {
+            // What the reader understood ends where this frame starts.
+            m_tag.FramesEnd = static_cast<std::uint32_t>(kHeaderSize + m_tag.TagSize - left);
             return frame;
         }
     }
@@ -290,7 +358,7 @@ void TagReader::ReadPadding(std::size_t got)
     }
     const auto found = static_cast<std::uint32_t>(got + rest);
     // The rest is not read: the tag's end is known, and the audio data is
-    // taken to start there.
+    // taken to start there. A save checks it before it overwrites it.
     if (m_extendedPadding != 0) {
         if (found != m_extendedPadding) {
             m_status |= status::kWarnPadding;
@@ -310,16 +378,29 @@ StatusWord TagReader::ReadFrame()
         return Fail(status::kBadFrameId);
     }
     const bool v3 = m_tag.MajorVersion == 3;
-    std::uint32_t size = v3 ? bytes::ReadBE32(header, 4) : bytes::ReadSyncsafe32(header, 4);
-    const std::uint64_t end = kHeaderSize + m_ring->Consumed() + size;
+    const bool plainSize = v3 || m_plainSizes;
+    std::uint32_t size = plainSize ? bytes::ReadBE32(header, 4) : bytes::ReadSyncsafe32(header, 4);
+    if (!plainSize && std::any_of(header.begin() + 4, header.begin() + 8,
+                                  [](std::uint8_t b) { return b >= 0x80; })) {
+        m_sizeNotSyncsafe = true;
+    }
+    const std::uint64_t end = kHeaderSize + m_ringBase + m_ring->Consumed() + size;
     if (size > m_ring->Unconsumed() || (v3 && end > kLargestTag)) {
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
     FrameRecord& record = frames.Record(index);
-    record.DataOffset = static_cast<std::uint32_t>(m_ring->Consumed());
+    record.DataOffset = static_cast<std::uint32_t>(m_ringBase + m_ring->Consumed());
     record.StoredFlags = v3 ? TranslateFlagsV3(header[8], header[9])
                             : std::array<std::uint8_t, 2>{header[8], header[9]};
+    if (!v3 && m_tag.Unsynchronisation() &&
+        (record.StoredFlags[1] & frameflags::kUnsynchronisation) == 0) {
+        // A version 4 header's unsynchronisation flag covers every frame,
+        // whether the frame says so itself or not: the data is kept as
+        // stored and described as unsynchronised.
+        record.StoredFlags[1] |= frameflags::kUnsynchronisation;
+        m_status |= status::kWarnTagUnsync;
+    }
     record.Flags = record.StoredFlags;
     // Flags that put fields between the frame header and the data.
     const auto addedFields = static_cast<std::uint8_t>(
@@ -330,7 +411,8 @@ StatusWord TagReader::ReadFrame()
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
-    record.HeaderSize = static_cast<std::uint32_t>(m_ring->Consumed() - record.DataOffset) + 10;
+    record.HeaderSize =
+        static_cast<std::uint32_t>(m_ringBase + m_ring->Consumed() - record.DataOffset) + 10;
     if (!ReadFrameData(size, record.Data)) {
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
@@ -418,7 +500,7 @@ std::size_t TagReader::ReadSome(std::span<std::uint8_t> target)
 
 void TagReader::UpdateProgress()
 {
-    const std::uint64_t taken = m_ring->Taken();
+    const std::uint64_t taken = m_ringBase + m_ring->Taken();
     if (taken == m_reportedTaken) {
         return;
     }
@@ -426,7 +508,8 @@ void TagReader::UpdateProgress()
     const std::uint64_t total = std::uint64_t{m_tag.TagSize} + kHeaderSize;
     const std::uint64_t done = std::min(kHeaderSize + taken, total);
     const auto percent = static_cast<std::uint8_t>((done * 100 + total / 2) / total);
-    if (percent != m_reportedPercent) {
+    // Frames read a second time (plain version 4 sizes) do not move it back.
+    if (percent > m_reportedPercent) {
         m_reportedPercent = percent;
         m_tag.ReportProgress(percent, kLoadingText);
     }

@@ -43,6 +43,8 @@ private:
     StatusWord WalkExtendedFlagsV24();
     void ClearExtendedHeader();
     StatusWord ReadFrames();
+    StatusWord WalkFrames();
+    void RestartFrames(std::uint64_t framesStart);
     std::size_t ReadFrameHeader();
     void ReadPadding(std::size_t got);
     StatusWord ReadFrame();
@@ -64,11 +66,20 @@ private:
     std::vector<std::uint8_t> m_work;        // extended header
     StatusWord m_status = status::kOk;
     std::uint32_t m_extendedPadding = 0; // padding size stated by a version 3 extended header
+    // Body bytes before the ring's first one: nonzero once the frames are
+    // read again from their start.
+    std::uint64_t m_ringBase = 0;
     // What UpdateProgress reported last; the first report always goes out.
     std::uint64_t m_reportedTaken = ~std::uint64_t{0};
     int m_reportedPercent = -1;
     bool m_paddingFound = false;
     bool m_headerAccepted = false;
+    // How the current walk over the frames went: version 4 sizes read as
+    // plain integers, a size field that is not syncsafe, bytes after the
+    // frames that are neither a frame nor zeros.
+    bool m_plainSizes = false;
+    bool m_sizeNotSyncsafe = false;
+    bool m_junkFound = false;
 };
 
 } // namespace varnello

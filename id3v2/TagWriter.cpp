@@ -5,7 +5,9 @@
 #include "FrameFlags.h"
 #include "FramePreparation.h"
 #include "TagPlacer.h"
+#include "TagReader.h"
 
+#include <algorithm>
 #include <array>
 
 namespace varnello {
@@ -21,6 +23,19 @@ bool IsTagHeader(const std::array<std::uint8_t, 10>& header)
     return header[0] == 'I' && header[1] == 'D' && header[2] == '3' && header[3] < 0xFF &&
            header[4] < 0xFF && header[6] < 0x80 && header[7] < 0x80 && header[8] < 0x80 &&
            header[9] < 0x80;
+}
+
+// The old tag's padding is read in pieces of this size when it is checked.
+constexpr std::size_t kScanChunk = 65536;
+
+// An MPEG audio frame header: the sync, then a version, layer, bitrate and
+// sample rate that name real values. Free-format bitrates are left out; they
+// are too rare to be worth a refused save over junk that happens to match.
+bool IsMpegFrameHeader(std::span<const std::uint8_t> b)
+{
+    return b[0] == 0xFF && (b[1] & 0xE0) == 0xE0 && ((b[1] >> 3) & 0x03) != 0x01 &&
+           ((b[1] >> 1) & 0x03) != 0x00 && (b[2] >> 4) != 0x0F && (b[2] >> 4) != 0x00 &&
+           ((b[2] >> 2) & 0x03) != 0x03;
 }
 
 } // namespace
@@ -81,12 +96,13 @@ StatusWord TagWriter::RemoveTag()
 StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
 {
     // A version 2.2 tag holds its frames converted to version 3 since the
-    // load, and its own version and revision are those of version 3.0.
+    // load, and its own version is that of version 3. A save always writes
+    // revision 0: the tag's own revision, whatever it was read as, is not
+    // asked for explicitly.
     const bool fromV22 = m_tag.MajorVersion == 2;
     const std::uint8_t ownVersion = fromV22 ? 3 : m_tag.MajorVersion;
-    const std::uint8_t ownRevision = fromV22 ? 0 : m_tag.Revision;
     m_plan.Version = majorVersion == kDefaultArgument ? ownVersion : majorVersion;
-    const std::uint8_t written = revision == kDefaultArgument ? ownRevision : revision;
+    const std::uint8_t written = revision == kDefaultArgument ? 0 : revision;
     if (m_plan.Version != 3 && m_plan.Version != 4) {
         return status::kMajorVersion;
     }
@@ -141,6 +157,9 @@ StatusWord TagWriter::FindOldTag()
     if (size > fileSize - offset) {
         return status::kBadTagSize;
     }
+    if (const StatusWord audio = CheckPadding(size); audio != status::kOk) {
+        return audio;
+    }
     m_plan.OldSize = size;
     // A version 4 footer belongs to the old tag; left in place it would sit
     // in front of the audio.
@@ -150,6 +169,57 @@ StatusWord TagWriter::FindOldTag()
         if (footer[0] == '3' && footer[1] == 'D' && footer[2] == 'I' && footer[3] == 4) {
             m_plan.OldSize += 10;
         }
+    }
+    return status::kOk;
+}
+
+// Where the old tag's frames end, counted from its first byte. The tag object
+// knows it when it was read from this very tag; otherwise the old tag is read
+// to find out. Of a tag that cannot be read, everything from the first frame
+// that could not be read is checked, or the whole body when not even the
+// headers could be.
+std::uint64_t TagWriter::OldFramesEnd(std::uint64_t size)
+{
+    if (status::IsSuccess(m_tag.LoadStatus) && m_tag.FramesEnd != 0 &&
+        m_tag.TagOffset == m_plan.Offset && m_tag.FileName == m_target.Path() &&
+        std::uint64_t{m_tag.TagSize} + 10 == size && m_tag.FramesEnd <= size) {
+        return m_tag.FramesEnd;
+    }
+    Tid3v2tag old;
+    m_file.Seek(m_plan.Offset);
+    TagReader reader(old, m_file, m_plan.Offset);
+    const StatusWord read = reader.ReadTag();
+    if (old.FramesEnd != 0) {
+        return old.FramesEnd;
+    }
+    return status::IsSuccess(read) ? size : layout::kTagHeaderSize;
+}
+
+// The bytes between the old tag's last frame and its declared end are about
+// to be overwritten as padding. An MPEG frame sync among them means that the
+// size is wrong and audio lies inside it; that audio must not be lost.
+StatusWord TagWriter::CheckPadding(std::uint64_t size)
+{
+    const std::uint64_t end = m_plan.Offset + size;
+    std::uint64_t at = m_plan.Offset + OldFramesEnd(size);
+    // A header that starts inside the tag may end in the bytes after it.
+    const std::uint64_t limit = std::min(end + 3, m_plan.FileSize);
+    std::vector<std::uint8_t> buffer;
+    while (at < end) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(kScanChunk, limit - at));
+        buffer.resize(n);
+        m_io.Read(m_file, at, buffer);
+        const std::size_t whole = n >= 4 ? n - 3 : 0;
+        const auto inTag = static_cast<std::size_t>(std::min<std::uint64_t>(whole, end - at));
+        for (std::size_t i = 0; i < inTag; ++i) {
+            if (buffer[i] == 0xFF && IsMpegFrameHeader(std::span(buffer).subspan(i, 4))) {
+                return status::kAudioInTag;
+            }
+        }
+        if (at + n >= limit) {
+            break;
+        }
+        at += inTag;
     }
     return status::kOk;
 }
@@ -193,7 +263,13 @@ void TagWriter::MeasureFrames()
         size += header.size() + data.size();
         m_frameHeaders.push_back(std::move(header));
     }
-    m_plan.NewSize = size;
+    // An unsynchronised tag must not end in FF: a reader would take the
+    // first padding zero for an inserted one, and without padding the FF
+    // would meet the audio's first byte as a false sync.
+    m_trailingZero = v3 && m_tag.Unsynchronisation() && frames.Count() > 0 &&
+                     !frames.Record(frames.Count()).Data.empty() &&
+                     frames.Record(frames.Count()).Data.back() == 0xFF;
+    m_plan.NewSize = size + (m_trailingZero ? 1 : 0);
 }
 
 StatusWord TagWriter::FinishSizing()
@@ -237,7 +313,7 @@ void TagWriter::EmitTag(WriteCache& cache)
         cache.Put(m_frameHeaders[i - 1]);
         cache.Put(frames.Record(i).Data);
     }
-    cache.PutZeros(m_plan.Padding);
+    cache.PutZeros(m_plan.Padding + (m_trailingZero ? 1u : 0u));
 }
 
 void TagWriter::UpdateObject()
@@ -250,6 +326,7 @@ void TagWriter::UpdateObject()
     m_tag.Modified = false;
     m_tag.TagOffset = m_plan.Offset;
     m_tag.PaddingSize = m_plan.Padding;
+    m_tag.FramesEnd = static_cast<std::uint32_t>(m_plan.NewSize - m_plan.Padding);
     m_progress.Report(100, "Save Complete");
 }
 

@@ -46,6 +46,8 @@ public:
 
 private:
     StatusWord FindOldTag();
+    std::uint64_t OldFramesEnd(std::uint64_t size);
+    StatusWord CheckPadding(std::uint64_t size);
     void MeasureFrames();
     StatusWord FinishSizing();
     void EmitTag(WriteCache& cache);
@@ -59,7 +61,8 @@ private:
     TagPlan m_plan;
     StatusWord m_status = status::kOk;
     std::uint32_t m_crcRegister = 0xFFFFFFFF;
-    layout::Bytes m_headers; // tag header and extended header
+    bool m_trailingZero = false; // a 00 after an unsynchronised tag's final FF
+    layout::Bytes m_headers;     // tag header and extended header
     std::vector<layout::Bytes> m_frameHeaders;
 };
 

@@ -59,6 +59,12 @@ public:
     std::uint8_t Flags = 0;
     std::uint8_t ExtFlags = 0;
     std::uint32_t PaddingSize = 0;
+    // Where the frames of the tag last loaded or saved end, counted from the
+    // tag's first byte (header included) as stored; 0 when unknown. What lies
+    // between here and the tag's end is padding, which a save checks for
+    // audio before it overwrites it. After a failed load, where the frame
+    // that could not be read starts.
+    std::uint32_t FramesEnd = 0;
     std::uint32_t ExtHeaderSize = 0;
     std::uint32_t CRC32 = 0;
     std::uint8_t Restrictions = 0;

@@ -136,12 +136,12 @@ TEST(FolderReader, Id3v2WinsEvenWhenItsFramesAreEmpty)
 TEST(FolderReader, FailedId3v2LoadFallsBackToId3v1)
 {
     TempDir dir;
-    // A frame ID with a character that is not a letter or digit: the load fails.
+    // A frame larger than the tag: the load fails.
     Mp3Builder()
         .Tag(Id3v2Builder()
                  .Version(3)
                  .TextFrame("TIT2", "V2 Title")
-                 .Frame("T!T2", {0x00, 0x41})
+                 .Frame("TPE1", {0x00, 0x41}, 0, 0, {}, 100)
                  .Build())
         .Audio(4)
         .Id3v1(MakeId3v1("V1 Title", "V1 Artist", "V1 Album", "1999", "V1 Comment", 17))

@@ -350,5 +350,25 @@ TEST_F(TagTool, SetRefusesWhatItCannotKeepAndLeavesTheFileAsItWas)
     EXPECT_NE(shown.Out.find("X"), std::string::npos) << shown.Out;
 }
 
+TEST_F(TagTool, ShowNamesTheWarningsOfALenientRead)
+{
+    Mp3Builder()
+        .Tag(Id3v2Builder()
+                 .Version(4)
+                 .HeaderFlags(0x80)
+                 .TextFrame("TIT2", "T")
+                 .Raw({0, 0, 0, 0, 'J', 'U', 'N', 'K'})
+                 .Build())
+        .Audio(2)
+        .WriteTo(m_dir.File("lenient.mp3"));
+    const ToolRun run = Run({"show", "lenient.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    for (const char* line :
+         {"ID3v2: status 0x0021", "  Warning: Bytes after the last frame that are not a frame",
+          "  Warning: The tag header's unsynchronisation applies to every frame"}) {
+        EXPECT_NE(run.Out.find(line), std::string::npos) << line << " in\n" << run.Out;
+    }
+}
+
 } // namespace
 } // namespace varnello::testsupport

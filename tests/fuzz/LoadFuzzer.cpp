@@ -81,6 +81,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (loaded == status::kNoTag || loaded == status::kMajorVersion) {
         fuzz::Require(tag.Frames.Count() == 0, "frames without an accepted header");
     }
+    if (status::IsSuccess(loaded)) {
+        // A save checks the bytes from here to the tag's end for audio.
+        fuzz::Require(tag.FramesEnd >= 10 && tag.FramesEnd <= std::uint64_t{tag.TagSize} + 10,
+                      "the frames end at " + std::to_string(tag.FramesEnd) + " in a tag of " +
+                          std::to_string(tag.TagSize + 10) + " bytes");
+    }
     fuzz::ReadFields(tag);
     fuzz::TransformFrames(tag);
     return 0;

@@ -5,9 +5,12 @@
 // again with every frame's content and the audio behind the tag unchanged,
 // or fails with a status and leaves the file byte for byte as it was; and it
 // fails only where the same save without the new title would have failed too.
+// With bit 0x40 of that byte the tag is removed instead: the file then holds
+// exactly the bytes that followed the old tag, or is left as it was.
 
 #include "FrameFlags.h"
 #include "FuzzSupport.h"
+#include "SaveToFile.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
@@ -91,6 +94,21 @@ void CheckSaved(const std::string& path, const Bytes& before,
             "frames before the save:" + Describe(frames) + "\nafter:" + Describe(read));
 }
 
+void CheckRemoval(const std::string& path, const Bytes& before)
+{
+    const StatusWord removed = RemoveTagFromFile(path, 0);
+    RequireOnlyInput();
+    const Bytes after = testsupport::ReadFile(path);
+    if (!status::IsSuccess(removed)) {
+        Require(after == before, "the failed removal " + StatusText(removed) + " changed the file");
+        return;
+    }
+    const std::uint64_t oldTag = OldTagRegion(before);
+    Require(std::equal(before.begin() + static_cast<std::ptrdiff_t>(oldTag), before.end(),
+                       after.begin(), after.end()),
+            "the removal left other bytes than those behind the tag");
+}
+
 } // namespace
 } // namespace varnello::fuzz
 
@@ -102,9 +120,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!status::IsSuccess(tag.LoadFromFile(path, 0))) {
         return 0;
     }
+    const std::uint8_t options = size > 0 ? data[size - 1] : 0;
+    if ((options & 0x40) != 0) {
+        fuzz::CheckRemoval(path, fuzz::Bytes(data, data + size));
+        return 0;
+    }
     const Tid3v2tag untouched = tag;
     tag.SetTextFrame("TIT2", "x");
-    const std::uint8_t options = size > 0 ? data[size - 1] : 0;
     const std::uint8_t version = fuzz::ApplyOptions(tag, options);
     const std::vector<fuzz::FrameContent> frames = fuzz::Contents(tag.Frames);
     const std::string link = fuzz::Folder().File("link.mp3");

@@ -126,6 +126,28 @@ std::vector<std::pair<std::string, Bytes>> Seeds()
                                 .FrameV22("TT2", Bytes{0x00, 'a', 0xFF, 0xE0, 0xFF, 0x00, 'b'})
                                 .FrameV22("PIC", PicV22("PNG", 0, "", Bytes{0xFF, 0xE0, 0xFF}))
                                 .Unsync()));
+    // Tags as older taggers wrote them, and one whose size takes in audio.
+    seeds.emplace_back("v4-plain-sizes", File(Id3v2Builder()
+                                                  .Version(4)
+                                                  .PlainFrameSizes()
+                                                  .TextFrame("TIT2", "Title")
+                                                  .Frame("PRIV", Bytes(300, 0x41))
+                                                  .Padding(20)));
+    seeds.emplace_back("v4-header-unsync",
+                       File(Id3v2Builder()
+                                .Version(4)
+                                .HeaderFlags(0x80)
+                                .Frame("APIC", UnsyncBytes(Bytes{0x00, 'i', 0x00, 0x03, 0x00, 0xFF,
+                                                                 0xD8, 0xFF, 0xE0}))
+                                .Padding(10)));
+    seeds.emplace_back("v3-junk-padding", File(Id3v2Builder()
+                                                   .Version(3)
+                                                   .TextFrame("TIT2", "T")
+                                                   .Raw(Bytes{0, 0, 0, 0, 'J', 'U', 'N', 'K'})
+                                                   .Padding(20)));
+    Id3v2Builder claiming = Id3v2Builder().Version(3).TextFrame("TIT2", "T").Padding(8);
+    claiming.SizeOverride(static_cast<std::uint32_t>(claiming.Body().size() + 500));
+    seeds.emplace_back("v3-size-into-audio", Mp3Builder().Tag(claiming.Build()).Audio(3).Build());
     return seeds;
 }
 

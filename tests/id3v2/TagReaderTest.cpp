@@ -110,12 +110,12 @@ std::vector<StatusCase> StatusCases()
          status::kOk, 0},
         {"BlankInFrameId",
          WithAudio(Id3v2Builder().TextFrame("TIT2", "x").TextFrame("TP 1", "y").Build()),
-         status::kBadFrameId, 1},
+         status::kWarnJunkPadding, 1},
         {"FrameLargerThanTag",
          WithAudio(
              Id3v2Builder().TextFrame("TIT2", "x").Frame("TPE1", Title(), 0, 0, {}, 100).Build()),
          status::kBadTag, 1},
-        {"TagEndsInFrameHeader", WithAudio(sixOfAHeader), status::kBadTag, 1},
+        {"TagEndsInFrameHeader", WithAudio(sixOfAHeader), status::kWarnJunkPadding, 1},
         {"FrameSmallerThanItsAddedBytesV3",
          WithAudio(Id3v2Builder().Frame("TIT2", {1, 2}, 0, 0x80, {}, 3).Build()), status::kBadTag,
          0},
@@ -143,7 +143,7 @@ std::vector<StatusCase> StatusCases()
                        .Raw(ToBytes("ab-d"))
                        .Padding(20)
                        .Build()),
-         static_cast<StatusWord>(status::kBadFrameId | status::kWarnHeaderFlags), 1},
+         static_cast<StatusWord>(status::kWarnJunkPadding | status::kWarnHeaderFlags), 1},
         {"WarningsKeptWithBadTagSize",
          [] {
              Bytes tag =
@@ -368,14 +368,13 @@ TEST_F(ReaderTest, FailuresKeepOrReplaceFramesAsTheyShould)
     EXPECT_EQ(m_tag.Frames.ID(1), "TIT2");
     EXPECT_EQ(m_tag.LoadStatus, status::kBadTagSize);
 
-    // Bad frame ID: the frames before it are the new ones.
+    // A frame larger than the tag: the frames before it are the new ones.
     EXPECT_EQ(Load(Id3v2Builder()
                        .TextFrame("TPE1", "a")
                        .TextFrame("TALB", "b")
-                       .Raw(ToBytes("T-E1"))
-                       .Padding(10)
+                       .Frame("TCON", testsupport::Latin1Text("c"), 0, 0, {}, 100)
                        .Build()),
-              status::kBadFrameId);
+              status::kBadTag);
     ASSERT_EQ(m_tag.Frames.Count(), 2u);
     EXPECT_EQ(m_tag.Frames.ID(2), "TALB");
     EXPECT_TRUE(m_tag.LoadComplete);

@@ -5,6 +5,7 @@
 
 #include "FrameFlags.h"
 #include "Mp3Builder.h"
+#include "StatusWord.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
@@ -190,3 +191,85 @@ TEST(MutagenInteropV22, ReadsTheConvertedTag)
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(SortedLines(*output), expected) << "mutagen printed:\n" << *output;
 }
+
+namespace {
+
+struct Repaired
+{
+    const char* Name;
+    testsupport::Id3v2Builder Tag;
+};
+
+class MutagenRepaired : public testing::TestWithParam<Repaired>
+{
+};
+
+// A picture whose unsynchronisation shows if it is done once too often.
+testsupport::Bytes Picture()
+{
+    testsupport::Bytes data{0x00, 'i', 'm', 'a', 'g',  'e',  '/',
+                            'j',  'p', 'e', 'g', 0x00, 0x03, 0x00};
+    for (const int b : {0xFF, 0xD8, 0xFF, 0xE0, 0x00, 0x10, 0xFF, 0xFF, 0xFF, 0x00}) {
+        data.push_back(static_cast<std::uint8_t>(b));
+    }
+    for (int i = 0; i < 300; ++i) {
+        data.push_back(static_cast<std::uint8_t>(i * 37));
+    }
+    return data;
+}
+
+std::vector<Repaired> RepairedCases()
+{
+    using testsupport::Id3v2Builder;
+    const testsupport::Bytes junk{0x00, 0x00, 0x00, 0x00, 'J', 'U', 'N', 'K', 0x00, 0x00, 0x00};
+    return {
+        {"HeaderUnsync", Id3v2Builder()
+                             .Version(4)
+                             .HeaderFlags(0x80)
+                             .TextFrame("TIT2", "Old")
+                             .Frame("APIC", testsupport::UnsyncBytes(Picture()))},
+        {"PlainSizes", Id3v2Builder()
+                           .Version(4)
+                           .PlainFrameSizes()
+                           .TextFrame("TIT2", "Old")
+                           .Frame("APIC", Picture())},
+        {"JunkPadding",
+         Id3v2Builder().Version(4).TextFrame("TIT2", "Old").Frame("APIC", Picture()).Raw(junk)},
+    };
+}
+
+std::string RepairedName(const testing::TestParamInfo<Repaired>& param)
+{
+    return param.param.Name;
+}
+
+} // namespace
+
+// Version 4 tags that older taggers got wrong are read leniently and written
+// back correctly: mutagen finds the new title and the picture's exact bytes.
+TEST_P(MutagenRepaired, ReadsTheRepairedTag)
+{
+    if (!MutagenAvailable()) {
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    }
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    testsupport::Mp3Builder().Tag(GetParam().Tag.Build()).Audio(10).WriteTo(path);
+    Tid3v2tag tag;
+    ASSERT_TRUE(status::IsSuccess(tag.LoadFromFile(path, 0)));
+    ASSERT_EQ(tag.SetTextFrame("TIT2", "New"), 0);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+
+    const std::optional<std::string> output =
+        RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
+    ASSERT_TRUE(output.has_value()) << "mutagen could not read the file";
+    const testsupport::Bytes picture = Picture();
+    const std::string data(picture.begin() + 14, picture.end());
+    std::vector<std::string> expected{"version 4", "frame TIT2 " + Hexed("New"),
+                                      "frame APIC " + Hexed("image/jpeg") + " " + Hexed(data)};
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(SortedLines(*output), expected) << "mutagen printed:\n" << *output;
+}
+
+INSTANTIATE_TEST_SUITE_P(Version4, MutagenRepaired, testing::ValuesIn(RepairedCases()),
+                         RepairedName);

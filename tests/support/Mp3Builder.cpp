@@ -297,7 +297,7 @@ Id3v2Builder& Id3v2Builder::Frame(std::string_view id, const Bytes& data, std::u
 {
     Append(m_frames, ToBytes(id));
     const auto size = sizeOverride.value_or(static_cast<std::uint32_t>(added.size() + data.size()));
-    if (m_major >= 4) {
+    if (m_major >= 4 && !m_plainSizes) {
         AppendSyncsafe32(m_frames, size);
     } else {
         AppendBE32(m_frames, size);
@@ -306,6 +306,12 @@ Id3v2Builder& Id3v2Builder::Frame(std::string_view id, const Bytes& data, std::u
     m_frames.push_back(formatFlags);
     Append(m_frames, added);
     Append(m_frames, data);
+    return *this;
+}
+
+Id3v2Builder& Id3v2Builder::PlainFrameSizes()
+{
+    m_plainSizes = true;
     return *this;
 }
 

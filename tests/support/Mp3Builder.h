@@ -55,6 +55,9 @@ public:
     // restrictions byte.
     Id3v2Builder& ExtendedHeaderV4(bool update, std::optional<std::uint32_t> crc = {},
                                    std::optional<std::uint8_t> restrictions = {});
+    // Version 4 frames added after this get plain 32-bit sizes instead of
+    // syncsafe ones, as some older taggers wrote them.
+    Id3v2Builder& PlainFrameSizes();
     // An extended header given byte for byte.
     Id3v2Builder& RawExtendedHeader(const Bytes& bytes);
 
@@ -84,6 +87,7 @@ private:
     std::uint8_t m_revision = 0;
     std::uint8_t m_flags = 0;
     bool m_unsync = false;
+    bool m_plainSizes = false;
     Bytes m_extended;
     Bytes m_frames;
     std::optional<std::uint32_t> m_sizeOverride;
