@@ -515,6 +515,21 @@ void SaveJournal::RollBack()
     Remove();
 }
 
+void SaveJournal::Apply(const std::function<void()>& change)
+{
+    try {
+        change();
+    } catch (...) {
+        try {
+            RollBack();
+        } catch (...) {
+            // The journal stays for the next recovery.
+        }
+        throw;
+    }
+    Remove();
+}
+
 void SaveJournal::Remove()
 {
     if (!m_name.empty()) {

@@ -16,6 +16,7 @@
 #include "SaveIo.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -60,6 +61,11 @@ public:
     void RollBack();
     // Removes the journal once the save is complete on disk.
     void Remove();
+    // Makes the in-place change under the written journal: when it fails,
+    // the file is rolled back (or, where that fails too, the journal stays
+    // for the next recovery) and the failure passes on; when it succeeds,
+    // the journal goes.
+    void Apply(const std::function<void()>& change);
 
 private:
     platform::Handle Create(const platform::FileInfo& info);

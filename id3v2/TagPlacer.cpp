@@ -109,18 +109,10 @@ void TagPlacer::WriteInPlace(SaveTarget& target)
                   m_plan.NewSize <= kLargestSingleWrite
                       ? SaveJournal::Durability::AgainstKills
                       : SaveJournal::Durability::AgainstPowerLoss);
-    try {
+    journal.Apply([&] {
         WriteTag(file, m_plan.Offset, WriteCache::kSize);
         WriteTail(file, m_plan.FileSize);
-    } catch (...) {
-        try {
-            journal.RollBack();
-        } catch (...) {
-            // The journal stays for the next recovery.
-        }
-        throw;
-    }
-    journal.Remove();
+    });
 }
 
 bool TagPlacer::ThroughTemporary(SaveTarget& target)
@@ -209,7 +201,7 @@ void TagPlacer::MoveWithJournal(SaveTarget& target)
     // Every byte from the tag to the end of the file may change.
     journal.Write({{m_plan.Offset, m_plan.FileSize - m_plan.Offset}}, m_plan.NewFileSize(),
                   SaveJournal::Durability::AgainstPowerLoss);
-    try {
+    journal.Apply([&] {
         if (m_plan.NewSize > m_plan.OldSize) {
             MoveUp(file);
         } else {
@@ -221,15 +213,7 @@ void TagPlacer::MoveWithJournal(SaveTarget& target)
             m_io.Truncate(file, m_plan.NewFileSize());
         }
         m_io.Sync(file);
-    } catch (...) {
-        try {
-            journal.RollBack();
-        } catch (...) {
-            // The journal stays for the next recovery.
-        }
-        throw;
-    }
-    journal.Remove();
+    });
 }
 
 void TagPlacer::Move(FileStream& file, std::uint64_t source, std::uint64_t target,
