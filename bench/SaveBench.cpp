@@ -409,7 +409,7 @@ int main(int argc, char** argv)
     const std::vector<Sample> samples = WriteFolder(folder, options);
 
     const Timing fits = MeasureFits(samples, options);
-    Report("save that fits the padding", fits, samples.size(), 3.0);
+    Report("save that fits the padding", fits, samples.size(), 1.5);
     const Timing moves = MeasureMoves(samples);
     Report("save that moves the audio", moves, samples.size(), 1.3);
     const Clock::duration journaled = MeasureJournaledMoves(samples);
