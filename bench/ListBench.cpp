@@ -147,12 +147,13 @@ double Seconds(Clock::duration d)
     return std::chrono::duration<double>(d).count();
 }
 
-// CPU time of this thread (user and system): unlike the wall clock it does not
-// count the time other programs of a shared machine take.
+// CPU time of this process, every reader thread included (user and system):
+// unlike the wall clock it does not count the time other programs of a
+// shared machine take.
 double CpuSeconds()
 {
     timespec now{};
-    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) + static_cast<double>(now.tv_nsec) * 1e-9;
 }
 
