@@ -58,19 +58,26 @@ StatusWord TagReader::ReadFramesV22()
     m_tag.Frames.ClearFrames();
     m_tag.Frames.Reserve(static_cast<std::uint32_t>(
         std::min<std::uint64_t>(kFramesReserved, m_ring->Unconsumed() / kFrameHeaderSize)));
+    // Where the frames end, for a save's check of the padding for audio:
+    // the tag's end, or where padding or an unreadable frame begins.
+    const std::uint64_t tagEnd = std::uint64_t{kTagHeaderSize} + m_tag.TagSize;
+    m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd);
     while (m_ring->Unconsumed() > 0) {
-        const auto want = static_cast<std::size_t>(
-            std::min<std::uint64_t>(kFrameHeaderSize, m_ring->Unconsumed()));
+        const std::uint64_t left = m_ring->Unconsumed();
+        const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kFrameHeaderSize, left));
         const std::size_t got = ReadSome(std::span<std::uint8_t>(m_header.data(), want));
         const std::span<const std::uint8_t> header(m_header.data(), got);
         if (std::all_of(header.begin(), header.end(), [](std::uint8_t b) { return b == 0; })) {
+            m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd - left);
             ReadPadding(got);
             break;
         }
         if (got < kFrameHeaderSize) {
+            m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd - left);
             return Fail(status::kBadTag);
         }
         if (const StatusWord frame = ReadFrameV22(); !status::IsSuccess(frame)) {
+            m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd - left);
             return frame;
         }
     }

@@ -341,3 +341,19 @@ TEST_F(V22Save, UnconvertibleFrameRefusesUntilTheLossIsAccepted)
     EXPECT_EQ(saved.Frames.ID(1), "TIT2");
     EXPECT_EQ(Tail(ReadFile(m_path), 10 + saved.TagSize), Tail(before, m_tagSize));
 }
+
+// Found by fuzz_load: a version 2.2 tag said nothing of where its frames end,
+// so a save did not look behind them for audio that a raised size takes in.
+TEST_F(V22Save, SizeThatTakesInAudioIsRefused)
+{
+    Id3v2Builder tag;
+    tag.Version(2).FrameV22("TT2", Latin1Text("Title")).Padding(16);
+    const auto body = static_cast<std::uint32_t>(tag.Body().size());
+    WriteSong(tag.SizeOverride(body + 417).Build()); // the first MPEG frame too
+    const Bytes before = ReadFile(m_path);
+    ASSERT_EQ(m_tag.LoadFromFile(m_path, 0), status::kOk);
+    EXPECT_EQ(m_tag.FramesEnd, 10u + 6u + 6u) << "header, then the one frame";
+    m_tag.SetTextFrame("TIT2", "New");
+    EXPECT_EQ(m_tag.SaveToFile(m_path, 255, 255, -1), status::kAudioInTag);
+    EXPECT_EQ(ReadFile(m_path), before);
+}
