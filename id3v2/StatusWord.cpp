@@ -44,8 +44,6 @@ std::string StatusMessage(unsigned code)
     case 39:
         return "A value holds control characters or invalid UTF-8, which a tag cannot keep; not "
                "saved";
-    case 40:
-        return "Not an MP3 file (the name does not end in .mp3); not saved";
     case 64:
         return "Unknown encryption method";
     case 192:

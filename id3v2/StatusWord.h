@@ -43,8 +43,6 @@ inline constexpr StatusWord kUnconvertibleFrame = 0x2500;
 inline constexpr StatusWord kFieldNotSet = 0x2600;
 // A value holds characters that the tag's readers refuse.
 inline constexpr StatusWord kInvalidValue = 0x2700;
-// The file's name does not end in ".mp3".
-inline constexpr StatusWord kNotMp3 = 0x2800;
 inline constexpr StatusWord kUnknownEncryption = 0x4000;
 inline constexpr StatusWord kEncryption = 0xC000;
 inline constexpr StatusWord kGrouping = 0xC100;
