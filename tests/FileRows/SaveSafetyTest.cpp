@@ -5,6 +5,7 @@
 // makes the random runs long.
 
 #include "FileCheck.h"
+#include "FileTestHelpers.h"
 #include "FolderReader.h"
 #include "Mp3Builder.h"
 #include "SaveJournal.h"
@@ -54,28 +55,6 @@ int Rounds(int normal, int stress)
     return Stress() ? stress : normal;
 }
 
-// Bytes without a repeating pattern, so that a shifted copy never matches.
-Bytes Pattern(std::size_t size, std::uint32_t seed = 1)
-{
-    Bytes out(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : out) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return out;
-}
-
-std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 std::vector<std::string> Leftovers(const std::string& folder)
 {
     std::vector<std::string> found;
@@ -94,19 +73,6 @@ struct stat Stat(const std::string& path)
     };
     ::lstat(path.c_str(), &info);
     return info;
-}
-
-// Runs `body` in a child process; returns its exit code, or 128 + the
-// signal that ended it.
-int InChild(const std::function<int()>& body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::_exit(body());
-    }
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
-    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
 
 std::size_t FirstDifference(const Bytes& a, const Bytes& b)

@@ -16,6 +16,7 @@
 using namespace varnello;
 using namespace varnello::writertest;
 using testsupport::Id3v2Builder;
+using testsupport::InChild;
 using testsupport::ReadFile;
 using testsupport::TempDir;
 using testsupport::WriteFile;
@@ -34,18 +35,6 @@ void FillGrowingTag(Tid3v2tag& tag)
 {
     AddText(tag, "TIT2", "A new title");
     AddFrame(tag, "PRIV", Pattern(3000, 9));
-}
-
-// Runs `body` in a child process and returns its exit code.
-int InChild(const std::function<int()>& body)
-{
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        ::_exit(body());
-    }
-    int wstatus = 0;
-    ::waitpid(pid, &wstatus, 0);
-    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
 }
 
 void ThrowFor(SaveOperation op)

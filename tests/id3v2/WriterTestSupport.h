@@ -2,6 +2,7 @@
 // Helpers shared by the tag writer's tests: tags built in memory frame by
 // frame, audio bytes that show any misplacement, and a look at a folder.
 
+#include "FileTestHelpers.h"
 #include "FrameFlags.h"
 #include "Mp3Builder.h"
 #include "SaveOptions.h"
@@ -18,19 +19,8 @@
 namespace varnello::writertest {
 
 using testsupport::Bytes;
-
-// Bytes without a repeating pattern (so that a shifted copy never matches),
-// with 0xFF and 0xE0 bytes among them.
-inline Bytes Pattern(std::size_t size, std::uint32_t seed = 1)
-{
-    Bytes out(size);
-    std::uint32_t state = seed * 2654435761u + 1;
-    for (auto& byte : out) {
-        state = state * 1664525u + 1013904223u;
-        byte = static_cast<std::uint8_t>(state >> 24);
-    }
-    return out;
-}
+using testsupport::FolderEntries;
+using testsupport::Pattern;
 
 // A frame whose data is stored as given and whose header asks for the same
 // flags, unless `requested` says otherwise.
@@ -49,22 +39,6 @@ inline std::uint32_t AddText(Tid3v2tag& tag, const char* id, std::string_view la
                              std::uint8_t requested = 0)
 {
     return AddFrame(tag, id, testsupport::Latin1Text(latin1), 0, requested);
-}
-
-inline std::vector<std::string> FolderEntries(const std::string& folder)
-{
-    std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
-    }
-    std::sort(names.begin(), names.end());
-    return names;
 }
 
 inline std::uint64_t Inode(const std::string& path)

@@ -1,0 +1,61 @@
+#pragma once
+// Small helpers that the save tests of the engine and of the module share:
+// bytes that show any misplacement, a look at a folder, and a child process.
+
+#include "Mp3Builder.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <dirent.h>
+#include <functional>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace varnello::testsupport {
+
+// Bytes without a repeating pattern (so that a shifted copy never matches),
+// with 0xFF and 0xE0 bytes among them.
+inline Bytes Pattern(std::size_t size, std::uint32_t seed = 1)
+{
+    Bytes out(size);
+    std::uint32_t state = seed * 2654435761u + 1;
+    for (auto& byte : out) {
+        state = state * 1664525u + 1013904223u;
+        byte = static_cast<std::uint8_t>(state >> 24);
+    }
+    return out;
+}
+
+// The names in the folder, hidden ones included, sorted.
+inline std::vector<std::string> FolderEntries(const std::string& folder)
+{
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string name = entry->d_name;
+            if (name != "." && name != "..") {
+                names.push_back(name);
+            }
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// Runs `body` in a child process; returns its exit code, or 128 + the
+// signal that ended it.
+inline int InChild(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(body());
+    }
+    int wstatus = 0;
+    ::waitpid(pid, &wstatus, 0);
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+} // namespace varnello::testsupport
