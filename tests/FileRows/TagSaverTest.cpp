@@ -28,6 +28,17 @@ Bytes PictureData(std::size_t size)
     return data;
 }
 
+// The APIC data a version 2.2 PIC frame of a front cover without a
+// description converts to.
+Bytes FrontCover(std::string_view mime, const Bytes& image)
+{
+    Bytes apic{0x00};
+    Append(apic, ToBytes(mime));
+    apic.insert(apic.end(), {0x00, 0x03, 0x00});
+    Append(apic, image);
+    return apic;
+}
+
 std::string Describe(const TagFields& f)
 {
     return "[" + f.Title + "|" + f.Artist + "|" + f.Album + "|" + f.Year + "|" + f.Genre + "|" +
@@ -493,10 +504,7 @@ TEST(TagSaver, VersionTwoPointTwoTagIsSavedAsVersionThreeOrLeftAsItWas)
     EXPECT_EQ(loaded.Major, 3);
     EXPECT_EQ(loaded.Title, "New Title") << Describe(loaded);
     EXPECT_EQ(loaded.Artist, "Artist") << Describe(loaded);
-    Bytes apic{0x00};
-    Append(apic, ToBytes("image/jpeg"));
-    apic.insert(apic.end(), {0x00, 0x03, 0x00});
-    Append(apic, image);
+    const Bytes apic = FrontCover("image/jpeg", image);
     EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("plain.mp3")), FrameBytes(3, "APIC", apic)));
 
     const Bytes before = ReadFile(dir.File("crm.mp3"));
@@ -669,10 +677,7 @@ TEST(TagSaver, ReplacedVersionTwoPointTwoTagKeepsTheFramesReadConverted)
     EXPECT_EQ(loaded.Major, 3);
     EXPECT_EQ(loaded.Title, "New Title") << Describe(loaded);
     EXPECT_EQ(loaded.Artist, "Artist") << Describe(loaded);
-    Bytes apic{0x00};
-    Append(apic, ToBytes("image/png"));
-    apic.insert(apic.end(), {0x00, 0x03, 0x00});
-    Append(apic, image);
+    const Bytes apic = FrontCover("image/png", image);
     EXPECT_TRUE(ContainsBytes(ReadFile(dir.File("broken.mp3")), FrameBytes(3, "APIC", apic)));
 }
 
