@@ -194,16 +194,6 @@ bool HasId3v1(const FileRow& row)
     return (row.TagKind & tagkind::kId3v1) != 0;
 }
 
-// The fields whose edited text differs from the row's cell.
-unsigned ChangedFields(const TagFields& row, const TagFields& edited)
-{
-    unsigned mask = 0;
-    for (const TagFieldInfo& field : kTagFields) {
-        mask |= row.*field.Member != edited.*field.Member ? field.Mask : 0u;
-    }
-    return mask;
-}
-
 // The row's cells with the fields in `mask` taken from `edited`.
 TagFields Merge(const TagFields& row, const TagFields& edited, unsigned mask)
 {
@@ -289,7 +279,7 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
         written.Genre = TrimControl(edited.Genre);
     }
     // Both tags get the text as typed: the ID3v1 fields trim it anyway.
-    const unsigned changed = ChangedFields(row.Fields, edited);
+    const unsigned changed = ChangedFieldMask(row.Fields, edited);
     const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
@@ -308,7 +298,7 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
 SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
                                  const TagFields& edited)
 {
-    const unsigned changed = ChangedFields(row.Fields, edited);
+    const unsigned changed = ChangedFieldMask(row.Fields, edited);
     const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
