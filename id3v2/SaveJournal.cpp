@@ -612,16 +612,25 @@ void RecoverLockedFile(SaveTarget& target)
 {
     const platform::FileInfo& info = target.Info();
     platform::FileInfo journal;
+    bool recovered = false;
     if (!platform::QueryAt(target.Folder(), BesideName(info), platform::Follow::NoLinks, journal)) {
         RecoverJournal(target.Folder(), BesideName(info), &target.File().Handle());
+        recovered = true;
     }
+    // Every save asks, so the common answer (no journal) costs one lookup;
+    // the folder is opened only when there is one to recover.
     const std::string state = StateFolder();
     platform::Handle stateHandle;
-    if (!state.empty() && !platform::OpenFolder(state, stateHandle) &&
-        !platform::QueryAt(stateHandle, StateName(info), platform::Follow::NoLinks, journal)) {
+    if (!state.empty() &&
+        !platform::QueryPath(platform::JoinPath(state, StateName(info)), platform::Follow::NoLinks,
+                             journal) &&
+        !platform::OpenFolder(state, stateHandle)) {
         RecoverJournal(stateHandle, StateName(info), &target.File().Handle());
+        recovered = true;
     }
-    target.Refresh();
+    if (recovered) {
+        target.Refresh();
+    }
 }
 
 } // namespace varnello

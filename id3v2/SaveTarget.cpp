@@ -35,17 +35,11 @@ StatusWord SaveTarget::Open(const std::string& path, std::chrono::milliseconds w
 StatusWord SaveTarget::OpenOnce(const std::string& path, std::chrono::milliseconds wait)
 {
     m_file = FileStream();
-    std::string resolved;
-    if (platform::ResolveLinks(path, resolved)) {
-        return status::kCannotOpen;
-    }
-    m_folderPath = platform::FolderOf(resolved);
-    m_name = platform::NameOf(resolved);
-    if (platform::OpenFolder(m_folderPath, m_folder)) {
-        return status::kCannotOpen;
-    }
     platform::FileInfo seen;
-    if (platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, seen) || !seen.Regular) {
+    if (const StatusWord found = FindFile(path, seen); found != status::kOk) {
+        return found;
+    }
+    if (!seen.Regular) {
         return status::kCannotOpen;
     }
     if (seen.ReadOnly()) {
@@ -56,22 +50,44 @@ StatusWord SaveTarget::OpenOnce(const std::string& path, std::chrono::millisecon
             m_folder, m_name, platform::Access::ReadWrite, platform::Follow::NoLinks, handle)) {
         return IsPermissionError(error) ? status::kReadOnly : status::kCannotOpen;
     }
+    if (const std::error_code error = platform::LockExclusive(handle, wait)) {
+        return error == std::errc::resource_unavailable_try_again ? status::kBusy
+                                                                  : status::kIoError;
+    }
+    // What the file is now that no other save can change it. The folder's
+    // entry may have become something else since it was looked at.
     if (platform::Query(handle, m_info) || !m_info.Regular) {
         return status::kCannotOpen;
     }
     if (m_info.ReadOnly()) {
         return status::kReadOnly;
     }
-    if (const std::error_code error = platform::LockExclusive(handle, wait)) {
-        return error == std::errc::resource_unavailable_try_again ? status::kBusy
-                                                                  : status::kIoError;
-    }
     m_file = FileStream(std::move(handle));
-    // What the file is now that no other save can change it.
-    if (platform::Query(m_file.Handle(), m_info)) {
-        return status::kIoError;
-    }
     return StillNamed() ? status::kOk : status::kBusy;
+}
+
+// Opens the folder of the file the path ends in and looks at its entry.
+// The path as given is tried first; only when its last part is a link is
+// the chain of links resolved, once, and the folder of its end opened.
+StatusWord SaveTarget::FindFile(const std::string& path, platform::FileInfo& seen)
+{
+    std::string current = path;
+    for (int pass = 0; pass < 2; ++pass) {
+        m_folderPath = platform::FolderOf(current);
+        m_name = platform::NameOf(current);
+        if (platform::OpenFolder(m_folderPath, m_folder) ||
+            platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, seen)) {
+            return status::kCannotOpen;
+        }
+        if (!seen.SymbolicLink) {
+            return status::kOk;
+        }
+        if (pass == 0 && platform::ResolveLinks(path, current)) {
+            return status::kCannotOpen;
+        }
+    }
+    // The link's end was swapped for another link meanwhile.
+    return status::kCannotOpen;
 }
 
 bool SaveTarget::StillNamed() const

@@ -50,6 +50,7 @@ public:
 
 private:
     StatusWord OpenOnce(const std::string& path, std::chrono::milliseconds wait);
+    StatusWord FindFile(const std::string& path, platform::FileInfo& seen);
 
     platform::Handle m_folder;
     FileStream m_file;

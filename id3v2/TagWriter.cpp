@@ -64,7 +64,7 @@ StatusWord TagWriter::WriteTag(std::uint8_t majorVersion, std::uint8_t revision)
 StatusWord TagWriter::RemoveTag()
 {
     m_progress.Report(0, "Removing tag");
-    m_plan.FileSize = m_file.Size();
+    m_plan.FileSize = m_target.Info().Size;
     if (m_plan.FileSize < m_plan.Offset) {
         return status::kPastEof;
     }
@@ -116,7 +116,7 @@ StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
         return status::kNoFrames;
     }
     m_progress.Report(0, "Preparing tag");
-    m_plan.FileSize = m_file.Size();
+    m_plan.FileSize = m_target.Info().Size;
     if (m_plan.FileSize < m_plan.Offset) {
         return status::kPastEof;
     }
