@@ -1,35 +1,20 @@
 #include "Crc32.h"
 
-#include <array>
+#include <algorithm>
+#include <zlib.h>
 
 namespace varnello {
 
-namespace {
-
-constexpr std::array<std::uint32_t, 256> MakeTable()
-{
-    std::array<std::uint32_t, 256> table{};
-    for (std::uint32_t n = 0; n < 256; ++n) {
-        std::uint32_t c = n;
-        for (int k = 0; k < 8; ++k) {
-            c = (c & 1u) != 0 ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        }
-        table[n] = c;
-    }
-    return table;
-}
-
-constexpr std::array<std::uint32_t, 256> kTable = MakeTable();
-
-} // namespace
-
 void Crc32Update(std::span<const std::uint8_t> data, std::uint32_t& reg)
 {
-    std::uint32_t value = reg;
-    for (const std::uint8_t b : data) {
-        value = kTable[(value ^ b) & 0xFFu] ^ (value >> 8);
+    // zlib keeps the register inverted on both sides of a call.
+    uLong value = ~reg & 0xFFFFFFFFu;
+    while (!data.empty()) {
+        const std::size_t piece = std::min<std::size_t>(data.size(), 1u << 30);
+        value = crc32(value, data.data(), static_cast<uInt>(piece));
+        data = data.subspan(piece);
     }
-    reg = value;
+    reg = ~static_cast<std::uint32_t>(value);
 }
 
 } // namespace varnello

@@ -1,6 +1,6 @@
 #pragma once
-// Table-driven CRC-32 (ISO 3309, reflected polynomial 0xEDB88320). The caller
-// starts the register at 0xFFFFFFFF and inverts it at the end.
+// CRC-32 (ISO 3309, reflected polynomial 0xEDB88320), computed by zlib. The
+// caller starts the register at 0xFFFFFFFF and inverts it at the end.
 
 #include <cstdint>
 #include <span>

@@ -22,9 +22,11 @@ namespace {
 //   64 regions (position and count, 8 bytes each), the folder, the name
 //   then a CRC-32 of all of the above with the complete flag as 0,
 //   then the old bytes of the regions in their order.
-// The complete flag is 1 for a journal synced to disk before it was marked
-// complete, 2 for one written in one go without a sync, whose old bytes the
-// CRC-32 at 60 then vouches for.
+// The complete flag is 2 for a journal whose old bytes the CRC-32 at 60
+// vouches for: written in one go without a flush (against kills), or header
+// last and then flushed (against power loss). Journals marked 1 were flushed
+// before they were marked complete; older versions wrote them, and they are
+// still honoured.
 constexpr std::array<std::uint8_t, 8> kMagic{'V', 'A', 'R', 'N', 'J', 'R', 'N', 'L'};
 constexpr std::uint32_t kVersion = 1;
 constexpr std::uint64_t kCompleteAt = 12;
@@ -464,36 +466,48 @@ void SaveJournal::Write(const std::vector<JournalRegion>& regions, std::uint64_t
         journal = Create(info);
     }
     FileStream stream(std::move(journal));
-    std::vector<std::uint8_t> bytes = EncodeHeader(header);
+    const std::vector<std::uint8_t> flag = [] {
+        std::vector<std::uint8_t> out;
+        Put32(out, kCompleteChecked);
+        return out;
+    }();
     if (durability == Durability::AgainstKills) {
         // One write of everything, complete at once: a killed process leaves
         // the page cache with it, and a power cut, which may tear it, leaves
         // bytes that fail their CRC.
-        const std::vector<std::uint8_t> flag = [] {
-            std::vector<std::uint8_t> out;
-            Put32(out, kCompleteChecked);
-            return out;
-        }();
+        std::vector<std::uint8_t> bytes = EncodeHeader(header);
         std::copy(flag.begin(), flag.end(), bytes.begin() + kCompleteAt);
         bytes.insert(bytes.end(), old.begin(), old.end());
         m_io.Write(stream, 0, bytes);
         m_written = true;
         return;
     }
-    m_io.Write(stream, 0, bytes);
-    std::uint64_t at = bytes.size();
-    std::vector<std::uint8_t> buffer(kCopyChunk);
+    // The old bytes first, their CRC taken on the way; the header, which
+    // carries the CRC and the complete flag, last. One flush then makes the
+    // journal whole on disk: a power cut before it ends leaves a journal
+    // that fails its CRC, and the file has not changed yet.
+    std::uint64_t at = EncodeHeader(header).size();
+    std::uint32_t crc = 0xFFFFFFFFu;
+    const auto buffer = std::make_unique_for_overwrite<std::uint8_t[]>(kCopyChunk);
     for (const JournalRegion& region : regions) {
-        m_io.Copy(m_target.File(), region.Position, stream, at, region.Count, buffer);
-        at += region.Count;
+        for (std::uint64_t done = 0; done < region.Count;) {
+            const std::span<std::uint8_t> piece(
+                buffer.get(),
+                static_cast<std::size_t>(std::min<std::uint64_t>(region.Count - done, kCopyChunk)));
+            m_io.Read(m_target.File(), region.Position + done, piece);
+            Crc32Update(piece, crc);
+            m_io.Write(stream, at, piece);
+            at += piece.size();
+            done += piece.size();
+        }
     }
+    header.DataCrc = ~crc;
+    std::vector<std::uint8_t> bytes = EncodeHeader(header);
+    std::copy(flag.begin(), flag.end(), bytes.begin() + kCompleteAt);
     m_io.JournalStep();
+    m_io.Write(stream, 0, bytes);
     m_io.Sync(stream);
     m_io.SyncFolder(m_folder);
-    std::vector<std::uint8_t> complete;
-    Put32(complete, kComplete);
-    m_io.Write(stream, kCompleteAt, complete);
-    m_io.Sync(stream);
     m_written = true;
 }
 

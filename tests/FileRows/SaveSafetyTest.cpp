@@ -524,6 +524,57 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
     EXPECT_EQ(LoadId3v2(path).Title, "After the kills");
 }
 
+// A power cut can leave a journal whose header reached the disk and whose
+// old bytes did not (the save stops before the file changes until the whole
+// journal is flushed). Recovery must not write such bytes into the file.
+TEST(SaveKills, AJournalWhoseOldBytesDoNotMatchTheirCrcIsNotApplied)
+{
+    TempDir dir;
+    const std::string path = dir.File("a.mp3");
+    const Bytes old = Mp3Builder()
+                          .Tag(Id3v2Builder().TextFrame("TIT2", "Old title").Padding(10).Build())
+                          .Raw(Pattern(200000))
+                          .Build();
+    WriteFile(path, old);
+    ASSERT_EQ(::link(path.c_str(), dir.File("b.mp3").c_str()), 0);
+    // Stopped as the move begins: the journal is complete and the file not
+    // changed yet.
+    const int exited = InChild([&] {
+        Tid3v2tag tag;
+        SaveTarget target;
+        if (target.Open(path) != 0 || LoadTagFromTarget(tag, target, 0) != 0) {
+            return 2;
+        }
+        tag.SetTextFrame("TALB", std::string(20000, 'g'));
+        tag.PaddingMode = 0;
+        SaveOptions options;
+        options.BeforeOperation = [](SaveOperation op) {
+            if (op == SaveOperation::Extend) {
+                ::_exit(0);
+            }
+        };
+        SaveTagToTarget(tag, target, 255, 255, 0, options);
+        return 1;
+    });
+    ASSERT_EQ(exited, 0) << "the save did not reach the move";
+    std::vector<std::string> journals;
+    for (const std::string& name : FolderEntries(dir.Path())) {
+        if (IsJournalName(name)) {
+            journals.push_back(name);
+        }
+    }
+    ASSERT_EQ(journals.size(), 1u);
+    // The last old byte as a torn write leaves it.
+    Bytes journal = ReadFile(dir.File(journals.front()));
+    journal.back() ^= 0x5A;
+    WriteFile(dir.File(journals.front()), journal);
+
+    RecoverFolder(dir.Path());
+    EXPECT_EQ(ReadFile(path), old) << "the torn journal was applied";
+    EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.mp3", "b.mp3"}))
+        << "the torn journal was kept";
+}
+
 TEST(SaveKills, ARecoveryBesideRunningSavesTakesNothingFromThem)
 {
     // A listing in another window recovers the folder while saves run: it
