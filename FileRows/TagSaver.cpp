@@ -77,13 +77,14 @@ void KeepTheTagsPlace(Tid3v2tag& tag)
 
 // Saves the tag, or removes it from the file when no frame is left; the
 // ID3v1 block goes in with it.
-StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail)
+StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail,
+                    const SaveOptions& options)
 {
     if (tag.Frames.Count() == 0) {
-        return RemoveTagFromTarget(target, 0, {}, tail);
+        return RemoveTagFromTarget(target, 0, options, tail);
     }
     KeepTheTagsPlace(tag);
-    return SaveTagToTarget(tag, target, kOwnValue, kOwnValue, 0, {}, tail);
+    return SaveTagToTarget(tag, target, kOwnValue, kOwnValue, 0, options, tail);
 }
 
 // Writes the fields into the file's ID3v2 tag, with the new ID3v1 block. A
@@ -93,7 +94,7 @@ StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail)
 // unless the caller asked for it to be replaced; the replacement keeps every
 // frame that could be read.
 StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned changed,
-                     bool replaceUnreadable, const Tail& tail)
+                     bool replaceUnreadable, const Tail& tail, const SaveOptions& options)
 {
     Tid3v2tag tag;
     const StatusWord loaded = LoadTagFromTarget(tag, target, 0);
@@ -105,7 +106,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned chang
         if (!SetFields(tag, values, changed)) {
             return status::kFieldNotSet;
         }
-        return StoreTag(tag, target, tail);
+        return StoreTag(tag, target, tail, options);
     }
     if (IsAccessFailure(loaded)) {
         return loaded;
@@ -117,7 +118,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned chang
             return status::kFieldNotSet;
         }
         // Without a frame to write, only the ID3v1 block may change.
-        return StoreTag(fresh, target, tail);
+        return StoreTag(fresh, target, tail, options);
     }
     if (!replaceUnreadable) {
         return status::kUnreadableTag;
@@ -133,7 +134,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned chang
     if (!SetFields(tag, values, changed)) {
         return status::kFieldNotSet;
     }
-    return StoreTag(tag, target, tail);
+    return StoreTag(tag, target, tail, options);
 }
 
 // The ID3v1 genre for the text of a genre field: a reference such as "(17)"
@@ -266,7 +267,9 @@ StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, 
         RemoveLeftoverTemporaries(target.FolderPath());
     }
     const Tail tail = NewId3v1Block(path, target, values, id3v1Mask, m_genres);
-    return WriteTags(target, values, id3v2Mask, m_replaceUnreadable, tail);
+    SaveOptions options;
+    options.DeferredFolderFlushes = m_deferredFlushes;
+    return WriteTags(target, values, id3v2Mask, m_replaceUnreadable, tail, options);
 }
 
 SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,

@@ -9,6 +9,7 @@
 // unless the caller asked for it to be replaced.
 
 #include "FileRow.h"
+#include "FolderFlushes.h"
 #include "Genres.h"
 #include "StatusWord.h"
 
@@ -74,6 +75,11 @@ public:
     // is replaced by one that keeps every frame that could be read.
     void SetReplaceUnreadable(bool replace) { m_replaceUnreadable = replace; }
 
+    // For a run of many saves: files replaced through a temporary file leave
+    // the flush of their folder to `batch` (null: each save flushes its own),
+    // which the caller flushes when the run ends.
+    void DeferFolderFlushes(FolderFlushes* batch) { m_deferredFlushes = batch; }
+
     // What replacing the file's unreadable tag would keep and drop.
     static UnreadableTag InspectUnreadable(const std::string& path);
 
@@ -85,6 +91,7 @@ private:
 
     GenreLookup m_genres;
     bool m_replaceUnreadable = false;
+    FolderFlushes* m_deferredFlushes = nullptr;
     // The folders whose leftover temporary files this saver has cleared.
     std::set<std::string> m_clearedFolders;
 };

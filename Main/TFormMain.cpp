@@ -497,6 +497,9 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
     {
         std::jthread worker([&, saver = m_saver, folder = m_currentFolder,
                              stop = m_stopSaving.get_token()]() mutable {
+            // The files' new names reach the disk together, after the last.
+            FolderFlushes flushes;
+            saver.DeferFolderFlushes(&flushes);
             for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
                 FileRow row = before[i];
                 std::vector<SaveFailure> failed = SaveOneOfMany(saver, folder, row, values, mask);
@@ -510,6 +513,7 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
                     },
                     Qt::QueuedConnection);
             }
+            flushes.Flush();
             QMetaObject::invokeMethod(
                 &context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
         });

@@ -103,6 +103,10 @@ int RunSet(const std::vector<std::string>& args)
     const FolderReader reader;
     TagSaver saver;
     saver.SetReplaceUnreadable(parsed.Has("replace-unreadable"));
+    // Every file is whole after each save; the new names are flushed to
+    // disk together when the run ends.
+    FolderFlushes flushes;
+    saver.DeferFolderFlushes(&flushes);
     ProgressLine progress("Saving", stderr);
     bool anyFailed = false;
     for (std::size_t i = 0; i < parsed.Operands.size(); ++i) {

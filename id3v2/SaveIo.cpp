@@ -1,5 +1,7 @@
 #include "SaveIo.h"
 
+#include "FolderFlushes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <vector>
@@ -253,6 +255,15 @@ void SaveIo::SyncFolder(const platform::Handle& folder) const
 {
     Before(SaveOperation::Sync);
     static_cast<void>(platform::Sync(folder));
+}
+
+void SaveIo::FlushReplacedFolder(const platform::Handle& folder) const
+{
+    if (m_options.DeferredFolderFlushes != nullptr) {
+        m_options.DeferredFolderFlushes->Add(folder);
+    } else {
+        static_cast<void>(platform::Sync(folder));
+    }
 }
 
 } // namespace varnello

@@ -53,6 +53,9 @@ public:
     // Flushes the folder's entries to disk; file systems that cannot do this
     // are not an error.
     void SyncFolder(const platform::Handle& folder) const;
+    // After a rename that replaced the file: flushes the folder now, or
+    // leaves it to the batch of the save's options.
+    void FlushReplacedFolder(const platform::Handle& folder) const;
     // Announces one step of writing a rollback journal.
     void JournalStep() const { Before(SaveOperation::Journal); }
 

@@ -1,11 +1,14 @@
 #pragma once
-// Per-save settings that the tag object does not carry. The only one is a
-// hook that sees every file operation of a save before it runs; tests use it
-// to make a chosen operation fail and check that the file survives.
+// Per-save settings that the tag object does not carry: a hook that sees
+// every file operation of a save before it runs (tests use it to make a
+// chosen operation fail and check that the file survives), and the batch
+// that flushes the folders of many saves at once.
 
 #include <functional>
 
 namespace varnello {
+
+class FolderFlushes;
 
 enum class SaveOperation
 {
@@ -26,6 +29,9 @@ struct SaveOptions
     // Called before each operation. It may throw EReadError, EWriteError,
     // EInOutError, or EFileOpenError (the last only for CreateTemporary).
     std::function<void(SaveOperation)> BeforeOperation;
+    // When set, a file replaced through a temporary file leaves the flush of
+    // its folder to this batch instead of flushing it at once.
+    FolderFlushes* DeferredFolderFlushes = nullptr;
 };
 
 } // namespace varnello

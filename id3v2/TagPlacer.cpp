@@ -155,7 +155,7 @@ bool TagPlacer::ThroughTemporary(SaveTarget& target)
     guard.Keep();
     // The file is replaced now: a folder that cannot be flushed is no
     // failure of the save any more.
-    static_cast<void>(platform::Sync(target.Folder()));
+    m_io.FlushReplacedFolder(target.Folder());
     return true;
 }
 

@@ -216,7 +216,12 @@ TEST(TagSaver, MultiSaveWithOnlyTheArtistTicked)
     }
     TagFields edited{"T", "New Artist", "L", "Y", "G", "C"};
     TagSaver saver;
+    FolderFlushes flushes;
+    saver.DeferFolderFlushes(&flushes);
     EXPECT_TRUE(saver.SaveMultiple(dir.Path(), pointers, edited, fieldmask::kArtist).empty());
+    // The files that got a new tag were replaced; their folder is flushed
+    // once, when the batch ends.
+    EXPECT_EQ(flushes.Pending(), 1u);
 
     for (std::size_t i = 0; i < rows.size(); ++i) {
         TagFields expected = before[i].Fields;
