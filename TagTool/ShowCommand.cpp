@@ -7,6 +7,7 @@
 #include "SaveJournal.h"
 #include "StatusWord.h"
 #include "TagReport.h"
+#include "Utf8.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -247,7 +248,7 @@ int RunShow(const std::vector<std::string>& args)
         json.EndObject();
         WriteOut(json.Text() + "\n");
     } else {
-        WriteOut("File: " + path + "\n" + Id3v2AsText(id3v2) + Id3v1AsText(id3v1));
+        WriteOut("File: " + EscapedText(path) + "\n" + Id3v2AsText(id3v2) + Id3v1AsText(id3v1));
     }
     return exitcode::kOk;
 }

@@ -294,6 +294,11 @@ TEST_F(TagTool, NamesInErrorLinesAndTheTableAreEscaped)
         EXPECT_TRUE(c == '\n' || static_cast<unsigned char>(c) >= 0x20)
             << "control character " << int{c} << " in the table";
     }
+
+    run = Run({"show", "--hex-path", kForeignHex});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_NE(run.Out.find("bad\\xFF\\nname.mp3\n"), std::string::npos) << "show's File line:\n"
+                                                                        << run.Out;
 }
 
 TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)
