@@ -387,18 +387,46 @@ SaveJournal::~SaveJournal()
     }
 }
 
+namespace {
+
+// A new journal under `name` in the folder, locked. Where the file system
+// allows, it is made without a name and locked before it gets one, so that
+// no recovery ever finds it unlocked; elsewhere it is created under its name
+// and locked at once.
+std::error_code CreateLocked(const platform::Handle& folder, const std::string& name,
+                             platform::Handle& journal, bool& locked)
+{
+    static_cast<void>(platform::RemoveAt(folder, name)); // a leftover of ours
+    platform::Handle unnamed;
+    if (!platform::CreateUnnamedIn(folder, unnamed) &&
+        !platform::LockExclusive(unnamed, std::chrono::milliseconds(0)) &&
+        !platform::LinkAt(unnamed, folder, name)) {
+        journal = std::move(unnamed);
+        locked = true;
+        return {};
+    }
+    if (const std::error_code error = platform::CreateExclusiveAt(folder, name, journal)) {
+        return error;
+    }
+    // A recovery may have taken it between its creation and this lock.
+    locked = !platform::LockExclusive(journal, std::chrono::milliseconds(0));
+    return {};
+}
+
+} // namespace
+
 // Creates the journal, beside the file where its folder takes one, else in
-// the state folder, and locks it: held until it is complete, so that a
-// recovery can tell it from the leftover of a killed save. Returns no
-// handle when a recovery removed it before the lock was taken.
+// the state folder, locked: held until it is complete, so that a recovery
+// can tell it from the leftover of a killed save. Returns no handle when a
+// recovery removed it before the lock was taken.
 platform::Handle SaveJournal::Create(const platform::FileInfo& info)
 {
     platform::Handle journal;
     std::error_code error;
+    bool locked = false;
     if (!platform::OpenFolder(m_target.FolderPath(), m_folder)) {
         m_name = BesideName(info);
-        static_cast<void>(platform::RemoveAt(m_folder, m_name)); // a leftover of ours
-        error = platform::CreateExclusiveAt(m_folder, m_name, journal);
+        error = CreateLocked(m_folder, m_name, journal, locked);
     }
     if (!journal.IsOpen()) {
         const std::string state = StateFolder();
@@ -408,16 +436,14 @@ platform::Handle SaveJournal::Create(const platform::FileInfo& info)
             m_name.clear();
             throw EFileOpenError("no folder takes the save's journal: " + error.message());
         }
-        static_cast<void>(platform::RemoveAt(m_folder, m_name));
-        if ((error = platform::CreateExclusiveAt(m_folder, m_name, journal))) {
+        if ((error = CreateLocked(m_folder, m_name, journal, locked))) {
             m_name.clear();
             throw EFileOpenError("cannot create the save's journal: " + error.message());
         }
     }
     platform::FileInfo created;
     platform::FileInfo named;
-    if (platform::LockExclusive(journal, std::chrono::milliseconds(0)) ||
-        platform::Query(journal, created) ||
+    if (!locked || platform::Query(journal, created) ||
         platform::QueryAt(m_folder, m_name, platform::Follow::NoLinks, named) ||
         !named.SameFile(created)) {
         m_name.clear(); // the recovery removes it, or the name is not ours
