@@ -452,7 +452,11 @@ bool GrowingSave(const std::string& path, std::size_t growth)
     tag.SetTextFrame("TIT2", "Grown");
     tag.SetTextFrame("TALB", std::string(growth, 'g'));
     tag.PaddingMode = 0;
-    return status::IsSuccess(SaveTagToTarget(tag, target, 255, 255, 0, {}));
+    const StatusWord result = SaveTagToTarget(tag, target, 255, 255, 0, {});
+    if (!status::IsSuccess(result)) {
+        std::cout << "save failed with " << std::hex << result << std::dec << "\n";
+    }
+    return status::IsSuccess(result);
 }
 
 TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
