@@ -1,7 +1,5 @@
 #include "BodyReader.h"
 
-#include "RingCount.h"
-
 #include <algorithm>
 #include <cstring>
 
@@ -86,13 +84,6 @@ const std::uint8_t* BodyReader::TakeHeld(std::size_t n)
     m_next += n;
     Handed(from, n);
     return bytes;
-}
-
-// Counts `count` bytes handed out, taken from the body bytes after `from`.
-void BodyReader::Handed(std::uint64_t from, std::size_t count)
-{
-    m_consumed += count;
-    m_taken = ringcount::TakenAfterRead(m_taken, from, m_next - from, m_bodySize);
 }
 
 // Reads the next block of the body after m_present into the buffer, keeping

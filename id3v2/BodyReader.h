@@ -11,6 +11,7 @@
 // ringcount::TakenAfterRead from the bytes handed out.
 
 #include "FileStream.h"
+#include "RingCount.h"
 
 #include <array>
 #include <cstddef>
@@ -62,7 +63,12 @@ private:
     }
     void Fill();
     void ReadDirect(std::uint8_t* out, std::size_t count);
-    void Handed(std::uint64_t from, std::size_t count);
+    // Counts `count` bytes handed out, taken from the body bytes after `from`.
+    void Handed(std::uint64_t from, std::size_t count)
+    {
+        m_consumed += count;
+        m_taken = ringcount::TakenAfterRead(m_taken, from, m_next - from, m_bodySize);
+    }
     std::size_t Decode(std::uint8_t* out, std::size_t n);
     void SkipDroppedZero();
 
