@@ -317,7 +317,7 @@ StatusWord TagReader::WalkFrames()
             }
             // Counted as stored, with version 3 unsynchronisation too.
             m_tag.FramesEnd = static_cast<std::uint32_t>(kHeaderSize + m_tag.TagSize - left);
-            ReadPadding(got);
+            ReadPadding(left);
             break;
         }
         if (const StatusWord frame = ReadFrame(); !status::IsSuccess(frame)) {
@@ -346,24 +346,24 @@ std::size_t TagReader::ReadFrameHeader()
     return ReadSome(std::span<std::uint8_t>(m_header.data(), want));
 }
 
-// Everything from a padding start to the end of the tag is padding.
-void TagReader::ReadPadding(std::size_t got)
+// Everything from a padding start to the end of the tag is padding: `found`
+// bytes as stored, the first of them just read as a frame header would be.
+void TagReader::ReadPadding(std::uint64_t found)
 {
     m_paddingFound = true;
-    const std::uint64_t rest = m_body->Unconsumed();
-    if (rest == 0) {
-        m_tag.PaddingSize = static_cast<std::uint32_t>(got);
+    const auto size = static_cast<std::uint32_t>(found);
+    if (m_body->Unconsumed() == 0) {
+        m_tag.PaddingSize = size;
         return;
     }
-    const auto found = static_cast<std::uint32_t>(got + rest);
     // The rest is not read: the tag's end is known, and the audio data is
     // taken to start there. A save checks it before it overwrites it.
     if (m_extendedPadding != 0) {
-        if (found != m_extendedPadding) {
+        if (size != m_extendedPadding) {
             m_status |= status::kWarnPadding;
         }
     } else {
-        m_tag.PaddingSize = found;
+        m_tag.PaddingSize = size;
     }
 }
 

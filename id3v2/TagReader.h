@@ -46,7 +46,7 @@ private:
     StatusWord WalkFrames();
     void RestartFrames(std::uint64_t framesStart);
     std::size_t ReadFrameHeader();
-    void ReadPadding(std::size_t got);
+    void ReadPadding(std::uint64_t found);
     StatusWord ReadFrame();
     bool ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& data);
     StatusWord ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size);

@@ -69,7 +69,7 @@ StatusWord TagReader::ReadFramesV22()
         const std::span<const std::uint8_t> header(m_header.data(), got);
         if (std::all_of(header.begin(), header.end(), [](std::uint8_t b) { return b == 0; })) {
             m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd - left);
-            ReadPadding(got);
+            ReadPadding(left);
             break;
         }
         if (got < kFrameHeaderSize) {

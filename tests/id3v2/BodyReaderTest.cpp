@@ -110,6 +110,24 @@ TEST_F(ReaderTest, UnsyncFF00E0ReadsAsFFE0AndFF0041Stays)
     EXPECT_TRUE(m_tag.Unsynchronisation());
 }
 
+// Junk after the frames of an unsynchronised tag, with zeros that the
+// decoder drops: where the frames end and the padding's size are counted as
+// stored, so that together they reach the tag's end.
+TEST_F(ReaderTest, UnsyncJunkIsCountedAsStored)
+{
+    Bytes stored = testsupport::ToBytes("TIT2");
+    testsupport::AppendBE32(stored, 4);
+    stored.insert(stored.end(), {0, 0, 0, 'a', 'b', 'c'});
+    for (int i = 0; i < 8; ++i) {
+        stored.insert(stored.end(), {0xFF, 0x00, 0x00, 0xE0});
+    }
+    const Bytes tag = Id3v2Builder().HeaderFlags(0x80).Raw(stored).Build();
+    ASSERT_EQ(Load(tag), status::kWarnJunkPadding) << Hex(tag);
+    ASSERT_EQ(m_tag.Frames.Count(), 1u);
+    EXPECT_EQ(m_tag.FramesEnd, 10u + 14u);
+    EXPECT_EQ(m_tag.PaddingSize, 32u);
+}
+
 // Version 4 unsynchronises frame by frame: the header's flag leaves the bytes
 // as stored and marks every frame's data as unsynchronised.
 TEST_F(ReaderTest, Version4TagFlagLeavesFrameDataAlone)
