@@ -13,6 +13,7 @@
 #include "FileStream.h"
 #include "RingCount.h"
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
