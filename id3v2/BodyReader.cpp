@@ -60,14 +60,14 @@ std::size_t BodyReader::Read(std::span<std::uint8_t> target)
     const std::uint64_t from = m_next;
     const std::size_t count = Clamp(target.size());
     const std::size_t held = std::min(count, Available());
-    std::memcpy(target.data(), At(m_next), held);
+    std::copy_n(At(m_next), held, target.data());
     m_next += held;
     const std::size_t rest = count - held;
     if (rest >= kDirectRead) {
         ReadDirect(target.data() + held, rest);
     } else if (rest > 0) {
         Fill();
-        std::memcpy(target.data() + held, At(m_next), rest);
+        std::copy_n(At(m_next), rest, target.data() + held);
         m_next += rest;
     }
     Handed(from, count);
