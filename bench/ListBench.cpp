@@ -3,6 +3,11 @@
 // loop that per file opens it, reads the 10-byte header and the tag body,
 // reads the last 128 bytes and closes it. Also reports how much the peak
 // memory grows while listing, beside the memory the rows themselves hold.
+//
+// With --cold the files' pages are dropped from the page cache before each
+// run, and the pooled listing is compared with that read done by one thread,
+// file after file: the reads of a listing wait for the disk together, those
+// of one thread one after another.
 
 #include "Corpus.h"
 #include "FolderReader.h"
@@ -15,6 +20,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <sys/resource.h>
 #include <unistd.h>
@@ -30,17 +36,25 @@ struct Options
     int Rounds = 5;
     std::string Folder; // empty: a new folder under the temporary folder
     bool Keep = false;
+    bool Cold = false;
+    std::vector<unsigned> Readers{varnello::FolderReader::kDefaultReaders};
 };
 
 constexpr const char* kUsage =
     "Usage: varnello-listbench [--files N] [--rounds R] [--dir FOLDER] [--keep]\n"
+    "                          [--cold [--readers N,M,...]]\n"
     "\n"
     "Lists a folder of N realistic MP3 files (default 10000) into table rows, R times\n"
     "(default 5), against a bare read of the same bytes, and reports the peak memory.\n"
     "The files are generated into FOLDER (default: a folder under the temporary\n"
     "folder) unless an earlier run left them there. FOLDER must be missing, empty or\n"
     "made by a benchmark; it is kept. The default folder is removed at the end\n"
-    "unless --keep is given.\n";
+    "unless --keep is given.\n"
+    "\n"
+    "--cold drops the files' pages from the page cache before each run and compares\n"
+    "the pooled listing, with each number of readers given (default 8), with one\n"
+    "thread reading the same bytes file after file, cold and then warm; the median\n"
+    "of R rounds counts.\n";
 
 enum class Parsed
 {
@@ -66,12 +80,21 @@ Parsed ParseOptions(int argc, char** argv, Options& options)
             options.Keep = true;
         } else if (arg == "--keep") {
             options.Keep = true;
+        } else if (arg == "--cold") {
+            options.Cold = true;
+        } else if (arg == "--readers" && hasValue) {
+            options.Readers.clear();
+            std::istringstream list(argv[++i]);
+            for (std::string item; std::getline(list, item, ',');) {
+                options.Readers.push_back(
+                    static_cast<unsigned>(std::max(1L, std::strtol(item.c_str(), nullptr, 10))));
+            }
         } else {
             std::fputs(kUsage, stderr);
             return Parsed::kWrong;
         }
     }
-    return options.Files > 0 ? Parsed::kRun : Parsed::kWrong;
+    return options.Files > 0 && !options.Readers.empty() ? Parsed::kRun : Parsed::kWrong;
 }
 
 // Reads a "Name:   1234 kB" line of /proc/self/status, in KiB.
@@ -172,6 +195,102 @@ template <typename Work> void Measure(Timing& best, const Work& work)
     best.Wall = std::min(best.Wall, Seconds(Clock::now() - start));
 }
 
+// Drops a file's pages from the page cache, so that the next read of it
+// goes to the disk. fdatasync first, as only clean pages can be dropped; no
+// privileges are needed. Returns false when the file could not be opened.
+bool EvictFromPageCache(const std::string& path)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    const bool dropped =
+        ::fdatasync(fd) == 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
+    ::close(fd);
+    return dropped;
+}
+
+bool EvictFolder(const std::string& folder, const std::vector<std::string>& names)
+{
+    bool all = true;
+    for (const std::string& name : names) {
+        all = EvictFromPageCache(folder + "/" + name) && all;
+    }
+    return all;
+}
+
+double Median(std::vector<double> values)
+{
+    std::sort(values.begin(), values.end());
+    const std::size_t mid = values.size() / 2;
+    return values.size() % 2 == 1 ? values[mid] : (values[mid - 1] + values[mid]) / 2;
+}
+
+// Cold and warm wall times of the single-threaded read and of the pooled
+// listing with each number of readers. In each round every measurement
+// runs once cold (right after the folder's pages were dropped) and once
+// warm (right after that), the order turning from round to round so that
+// none always follows the same other.
+int RunCold(const std::string& folder, const std::vector<std::string>& names,
+            const Options& options)
+{
+    const std::size_t kinds = 1 + options.Readers.size();
+    std::vector<std::vector<double>> cold(kinds);
+    std::vector<std::vector<double>> warm(kinds);
+    std::size_t rowCount = 0;
+    double evicting = 0;
+    const auto run = [&](std::size_t kind) {
+        const auto start = Clock::now();
+        if (kind == 0) {
+            volatile std::size_t sink = ReadFloor(folder, names);
+            (void)sink;
+        } else {
+            std::size_t rows = 0;
+            varnello::FolderReader().ReadRows(
+                folder, names,
+                [&](std::vector<varnello::FileRow>&& batch) {
+                    rows += batch.size();
+                    return true;
+                },
+                options.Readers[kind - 1]);
+            rowCount = rows;
+        }
+        return Seconds(Clock::now() - start);
+    };
+    for (int round = 0; round < options.Rounds; ++round) {
+        for (std::size_t i = 0; i < kinds; ++i) {
+            const std::size_t kind = (i + static_cast<std::size_t>(round)) % kinds;
+            const auto start = Clock::now();
+            if (!EvictFolder(folder, names)) {
+                std::fputs("Could not drop every file's pages from the page cache.\n", stderr);
+                return 1;
+            }
+            evicting += Seconds(Clock::now() - start);
+            cold[kind].push_back(run(kind));
+            warm[kind].push_back(run(kind));
+        }
+    }
+    std::printf("Files listed: %zu (median of %d rounds; cold: the files' pages dropped "
+                "before each run)\n",
+                rowCount, options.Rounds);
+    std::printf("                          cold        warm   cold/warm\n");
+    const double floorCold = Median(cold[0]);
+    for (std::size_t kind = 0; kind < kinds; ++kind) {
+        const double c = Median(cold[kind]);
+        const double w = Median(warm[kind]);
+        if (kind == 0) {
+            std::printf("  read, 1 thread      %7.3f s   %7.3f s   %6.1fx\n", c, w, c / w);
+        } else {
+            std::printf("  listing, %2u readers  %7.3f s   %7.3f s   %6.1fx   cold: %.2fx the "
+                        "read (target 0.5x or less)\n",
+                        options.Readers[kind - 1], c, w, c / w, c / floorCold);
+        }
+    }
+    std::printf("Dropping the pages took %.2f s per run.\n",
+                evicting / static_cast<double>(kinds * static_cast<std::size_t>(options.Rounds)));
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -192,6 +311,13 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::vector<std::string> names = varnello::FolderReader::ListMp3Names(folder);
+    if (options.Cold) {
+        const int result = RunCold(folder, names, options);
+        if (!options.Keep) {
+            varnello::testsupport::RemoveBenchmarkCorpus(folder);
+        }
+        return result;
+    }
     ReadFloor(folder, names); // warm the page cache: both loops read from memory
 
     Timing floor;

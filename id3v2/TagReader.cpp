@@ -107,7 +107,7 @@ StatusWord TagReader::ReadTag()
     return result;
 }
 
-// The start both versions share: header flags, tag size, the ring. Returns
+// The start both versions share: header flags, tag size, the body reader. Returns
 // false when the tag reaches past the end of the file.
 bool TagReader::StartBody(std::uint8_t definedFlags)
 {
@@ -124,7 +124,7 @@ bool TagReader::StartBody(std::uint8_t definedFlags)
         return false;
     }
     const bool tagUnsync = m_tag.MajorVersion == 3 && m_tag.Unsynchronisation();
-    m_ring.emplace(m_file, m_tag.TagSize, tagUnsync);
+    m_body.emplace(m_file, m_tag.TagSize, tagUnsync);
     UpdateProgress();
     return true;
 }
@@ -164,7 +164,7 @@ void TagReader::ClearExtendedHeader()
 StatusWord TagReader::ReadExtendedHeaderV23()
 {
     ClearExtendedHeader();
-    if (!m_tag.ExtendedHeader() || m_ring->Unconsumed() <= 10) {
+    if (!m_tag.ExtendedHeader() || m_body->Unconsumed() <= 10) {
         return m_status;
     }
     m_work.clear();
@@ -192,7 +192,7 @@ StatusWord TagReader::ReadExtendedHeaderV23()
 StatusWord TagReader::ReadExtendedHeaderV24()
 {
     ClearExtendedHeader();
-    if (!m_tag.ExtendedHeader() || m_ring->Unconsumed() <= 6) {
+    if (!m_tag.ExtendedHeader() || m_body->Unconsumed() <= 6) {
         return m_status;
     }
     m_work.clear();
@@ -200,7 +200,7 @@ StatusWord TagReader::ReadExtendedHeaderV24()
         return Fail(status::kBadTag);
     }
     m_tag.ExtHeaderSize = bytes::ReadSyncsafe32(m_work, 0);
-    if (m_tag.ExtHeaderSize < 6 || m_tag.ExtHeaderSize - 4 > m_ring->Unconsumed() ||
+    if (m_tag.ExtHeaderSize < 6 || m_tag.ExtHeaderSize - 4 > m_body->Unconsumed() ||
         !ReadExact(m_tag.ExtHeaderSize - 4, m_work) || m_work[4] == 0) {
         return Fail(status::kBadTag);
     }
@@ -249,7 +249,7 @@ StatusWord TagReader::WalkExtendedFlagsV24()
 
 StatusWord TagReader::ReadFrames()
 {
-    const std::uint64_t framesStart = m_ring->Consumed();
+    const std::uint64_t framesStart = m_body->Consumed();
     const StatusWord before = m_status;
     const StatusWord syncsafe = WalkFrames();
     const bool doubtful = m_junkFound || m_sizeNotSyncsafe;
@@ -286,12 +286,12 @@ StatusWord TagReader::ReadFrames()
 }
 
 // Reads the frames from the start of the frame list once more. Only version
-// 4 bodies are read again, and their ring holds the bytes as stored.
+// 4 bodies are read again, and they are read as stored.
 void TagReader::RestartFrames(std::uint64_t framesStart)
 {
     m_file.Seek(m_tagOffset + kHeaderSize + framesStart);
-    m_ringBase = framesStart;
-    m_ring.emplace(m_file, static_cast<std::uint32_t>(m_tag.TagSize - framesStart), false);
+    m_bodyBase = framesStart;
+    m_body.emplace(m_file, static_cast<std::uint32_t>(m_tag.TagSize - framesStart), false);
 }
 
 // One walk over the frames with the size reading chosen. Whatever follows
@@ -304,10 +304,10 @@ StatusWord TagReader::WalkFrames()
     // Room for the frames of a usual tag, so that the records are not moved
     // each time the list grows; never more than the body could hold.
     m_tag.Frames.Reserve(static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(kFramesReserved, m_ring->Unconsumed() / kHeaderSize)));
+        std::min<std::uint64_t>(kFramesReserved, m_body->Unconsumed() / kHeaderSize)));
     m_tag.FramesEnd = kHeaderSize + m_tag.TagSize;
-    while (m_ring->Unconsumed() > 0) {
-        const std::uint64_t left = m_ring->Unconsumed();
+    while (m_body->Unconsumed() > 0) {
+        const std::uint64_t left = m_body->Unconsumed();
         const std::size_t got = ReadFrameHeader();
         const std::span<const std::uint8_t> bytes(m_header.data(), got);
         if (IsPadding(bytes) || got < kHeaderSize || !IsFrameId(bytes)) {
@@ -315,10 +315,9 @@ StatusWord TagReader::WalkFrames()
                 m_junkFound = true;
                 m_status |= status::kWarnJunkPadding;
             }
-            // Counted as stored; with version 3 unsynchronisation the bytes
-            // the ring holds already are decoded, which padding never changes.
+            // Counted as stored, with version 3 unsynchronisation too.
             m_tag.FramesEnd = static_cast<std::uint32_t>(kHeaderSize + m_tag.TagSize - left);
-            ReadPadding(got);
+            ReadPadding(left);
             break;
         }
         if (const StatusWord frame = ReadFrame(); !status::IsSuccess(frame)) {
@@ -337,34 +336,34 @@ StatusWord TagReader::WalkFrames()
 // Reads up to 10 bytes, fewer only at the end of the tag, into m_header.
 std::size_t TagReader::ReadFrameHeader()
 {
-    if (const std::uint8_t* held = m_ring->TakeHeld(kHeaderSize)) {
+    if (const std::uint8_t* held = m_body->TakeHeld(kHeaderSize)) {
         std::memcpy(m_header.data(), held, kHeaderSize);
         UpdateProgress();
         return kHeaderSize;
     }
     const auto want =
-        static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderSize, m_ring->Unconsumed()));
+        static_cast<std::size_t>(std::min<std::uint64_t>(kHeaderSize, m_body->Unconsumed()));
     return ReadSome(std::span<std::uint8_t>(m_header.data(), want));
 }
 
-// Everything from a padding start to the end of the tag is padding.
-void TagReader::ReadPadding(std::size_t got)
+// Everything from a padding start to the end of the tag is padding: `found`
+// bytes as stored, the first of them just read as a frame header would be.
+void TagReader::ReadPadding(std::uint64_t found)
 {
     m_paddingFound = true;
-    const std::uint64_t rest = m_ring->Unconsumed();
-    if (rest == 0) {
-        m_tag.PaddingSize = static_cast<std::uint32_t>(got);
+    const auto size = static_cast<std::uint32_t>(found);
+    if (m_body->Unconsumed() == 0) {
+        m_tag.PaddingSize = size;
         return;
     }
-    const auto found = static_cast<std::uint32_t>(got + rest);
     // The rest is not read: the tag's end is known, and the audio data is
     // taken to start there. A save checks it before it overwrites it.
     if (m_extendedPadding != 0) {
-        if (found != m_extendedPadding) {
+        if (size != m_extendedPadding) {
             m_status |= status::kWarnPadding;
         }
     } else {
-        m_tag.PaddingSize = found;
+        m_tag.PaddingSize = size;
     }
 }
 
@@ -384,13 +383,13 @@ StatusWord TagReader::ReadFrame()
                                   [](std::uint8_t b) { return b >= 0x80; })) {
         m_sizeNotSyncsafe = true;
     }
-    const std::uint64_t end = kHeaderSize + m_ringBase + m_ring->Consumed() + size;
-    if (size > m_ring->Unconsumed() || (v3 && end > kLargestTag)) {
+    const std::uint64_t end = kHeaderSize + m_bodyBase + m_body->Consumed() + size;
+    if (size > m_body->Unconsumed() || (v3 && end > kLargestTag)) {
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
     FrameRecord& record = frames.Record(index);
-    record.DataOffset = static_cast<std::uint32_t>(m_ringBase + m_ring->Consumed());
+    record.DataOffset = static_cast<std::uint32_t>(m_bodyBase + m_body->Consumed());
     record.StoredFlags = v3 ? TranslateFlagsV3(header[8], header[9])
                             : std::array<std::uint8_t, 2>{header[8], header[9]};
     if (!v3 && m_tag.Unsynchronisation() &&
@@ -412,7 +411,7 @@ StatusWord TagReader::ReadFrame()
         return Fail(status::kBadTag);
     }
     record.HeaderSize =
-        static_cast<std::uint32_t>(m_ringBase + m_ring->Consumed() - record.DataOffset) + 10;
+        static_cast<std::uint32_t>(m_bodyBase + m_body->Consumed() - record.DataOffset) + 10;
     if (!ReadFrameData(size, record.Data)) {
         frames.DeleteFrame(index);
         return Fail(status::kBadTag);
@@ -424,8 +423,8 @@ StatusWord TagReader::ReadFrame()
 // never asks for more than the file holds.
 bool TagReader::ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& data)
 {
-    if (const std::uint8_t* held = m_ring->TakeHeld(size)) {
-        // Most frames lie whole in the ring: one allocation and one copy.
+    if (const std::uint8_t* held = m_body->TakeHeld(size)) {
+        // Most frames lie whole in the buffer: one allocation and one copy.
         data.assign(held, held + size);
         UpdateProgress();
         return true;
@@ -482,25 +481,25 @@ bool TagReader::ReadExact(std::size_t n, std::vector<std::uint8_t>& target)
 
 std::size_t TagReader::ReadSome(std::size_t n, std::vector<std::uint8_t>& target)
 {
-    const std::size_t got = m_ring->Read(n, target);
+    const std::size_t got = m_body->Read(n, target);
     UpdateProgress();
     return got;
 }
 
-// The figure counts the bytes the ring has taken by its refill rule, whether
-// it has read them yet or not, so that it does not depend on how the frame
-// data travels. It changes only when the ring refills, and the tag hears of
-// it only when the percentage changes.
 std::size_t TagReader::ReadSome(std::span<std::uint8_t> target)
 {
-    const std::size_t got = m_ring->Read(target);
+    const std::size_t got = m_body->Read(target);
     UpdateProgress();
     return got;
 }
 
+// The figure is the ring count of the bytes handed out (RingCount.h), so
+// that it does not depend on how the body is buffered. It changes only when
+// that ring would refill, and the tag hears of it only when the percentage
+// changes.
 void TagReader::UpdateProgress()
 {
-    const std::uint64_t taken = m_ringBase + m_ring->Taken();
+    const std::uint64_t taken = m_bodyBase + m_body->Taken();
     if (taken == m_reportedTaken) {
         return;
     }

@@ -1,11 +1,11 @@
 #pragma once
 // Reads the ID3v2 tag (major version 2, 3 or 4) at the current position of an
-// open file into a Tid3v2tag. One reader serves one load: it owns the read
-// ring, the work buffer and the counters, so loads of different tags may run
+// open file into a Tid3v2tag. One reader serves one load: it owns the body
+// reader, the work buffer and the counters, so loads of different tags may run
 // on different threads at once.
 
+#include "BodyReader.h"
 #include "FileStream.h"
-#include "ReadRing.h"
 #include "StatusWord.h"
 
 #include <array>
@@ -46,7 +46,7 @@ private:
     StatusWord WalkFrames();
     void RestartFrames(std::uint64_t framesStart);
     std::size_t ReadFrameHeader();
-    void ReadPadding(std::size_t got);
+    void ReadPadding(std::uint64_t found);
     StatusWord ReadFrame();
     bool ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& data);
     StatusWord ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size);
@@ -61,14 +61,14 @@ private:
     Tid3v2tag& m_tag;
     FileStream& m_file;
     std::uint64_t m_tagOffset;
-    std::optional<ReadRing> m_ring;
+    std::optional<BodyReader> m_body;
     std::array<std::uint8_t, 10> m_header{}; // the tag header, then each frame header
     std::vector<std::uint8_t> m_work;        // extended header
     StatusWord m_status = status::kOk;
     std::uint32_t m_extendedPadding = 0; // padding size stated by a version 3 extended header
-    // Body bytes before the ring's first one: nonzero once the frames are
+    // Body bytes before the body reader's first one: nonzero once the frames are
     // read again from their start.
-    std::uint64_t m_ringBase = 0;
+    std::uint64_t m_bodyBase = 0;
     // What UpdateProgress reported last; the first report always goes out.
     std::uint64_t m_reportedTaken = ~std::uint64_t{0};
     int m_reportedPercent = -1;

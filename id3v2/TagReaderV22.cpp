@@ -47,7 +47,7 @@ StatusWord TagReader::ReadTagV22()
     if (m_file.Size() < m_tagOffset + m_tag.TagSize + kTagHeaderSize) {
         return Fail(status::kBadTagSize);
     }
-    m_ring.emplace(m_file, m_tag.TagSize, m_tag.Unsynchronisation());
+    m_body.emplace(m_file, m_tag.TagSize, m_tag.Unsynchronisation());
     UpdateProgress();
     ClearExtendedHeader();
     return ReadFramesV22();
@@ -57,19 +57,19 @@ StatusWord TagReader::ReadFramesV22()
 {
     m_tag.Frames.ClearFrames();
     m_tag.Frames.Reserve(static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(kFramesReserved, m_ring->Unconsumed() / kFrameHeaderSize)));
+        std::min<std::uint64_t>(kFramesReserved, m_body->Unconsumed() / kFrameHeaderSize)));
     // Where the frames end, for a save's check of the padding for audio:
     // the tag's end, or where padding or an unreadable frame begins.
     const std::uint64_t tagEnd = std::uint64_t{kTagHeaderSize} + m_tag.TagSize;
     m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd);
-    while (m_ring->Unconsumed() > 0) {
-        const std::uint64_t left = m_ring->Unconsumed();
+    while (m_body->Unconsumed() > 0) {
+        const std::uint64_t left = m_body->Unconsumed();
         const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(kFrameHeaderSize, left));
         const std::size_t got = ReadSome(std::span<std::uint8_t>(m_header.data(), want));
         const std::span<const std::uint8_t> header(m_header.data(), got);
         if (std::all_of(header.begin(), header.end(), [](std::uint8_t b) { return b == 0; })) {
             m_tag.FramesEnd = static_cast<std::uint32_t>(tagEnd - left);
-            ReadPadding(got);
+            ReadPadding(left);
             break;
         }
         if (got < kFrameHeaderSize) {
@@ -92,10 +92,10 @@ StatusWord TagReader::ReadFrameV22()
     }
     const std::uint32_t size = (std::uint32_t{m_header[3]} << 16) |
                                (std::uint32_t{m_header[4]} << 8) | std::uint32_t{m_header[5]};
-    if (size > m_ring->Unconsumed()) {
+    if (size > m_body->Unconsumed()) {
         return Fail(status::kBadTag);
     }
-    const auto dataOffset = static_cast<std::uint32_t>(m_ring->Consumed());
+    const auto dataOffset = static_cast<std::uint32_t>(m_body->Consumed());
     std::vector<std::uint8_t> data;
     if (!ReadFrameData(size, data)) {
         return Fail(status::kBadTag);

@@ -89,7 +89,7 @@ std::vector<std::pair<std::string, Bytes>> Seeds()
     seeds.emplace_back("no-tag", Mp3Builder().Audio(1).Build());
     seeds.emplace_back("mp3e-padding",
                        File(Id3v2Builder().Version(3).TextFrame("TIT2", "T").Raw(ToBytes("MP3e"))));
-    // Frames that cross the 16 KiB blocks of the read ring, with bytes that
+    // Frames that cross the 16 KiB refills of the body reader, with bytes that
     // unsynchronisation changes on both sides of each boundary.
     Bytes large(20000, 0xFF);
     for (std::size_t i = 0; i < large.size(); i += 3) {

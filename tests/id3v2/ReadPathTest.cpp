@@ -1,10 +1,9 @@
 // Large frames are read straight from the file into their buffers, small
-// ones through the read ring. Whichever way a frame's data takes, the frame
-// records, the status words and the progress figures must be those of one
-// pass through the ring.
+// ones through the body reader's buffer. Whichever way a frame's data takes,
+// the frame records, the status words and the progress figures must be those
+// of one pass through the body.
 
 #include "FrameFlags.h"
-#include "ReadRing.h"
 #include "ReaderFixture.h"
 
 #include <random>
@@ -24,8 +23,9 @@ Bytes Filler(std::mt19937& random, std::size_t size)
     return bytes;
 }
 
-// Frames of sizes around the ring's block and ring sizes, about 1.2 MB in
-// all, so that one percent is less than a block.
+// Frames of sizes around the 16 KiB blocks and the 64 KiB ring the progress
+// figure counts by, about 1.2 MB in all, so that one percent is less than a
+// block.
 Bytes MixedSizes(std::mt19937& random, std::uint8_t major)
 {
     Id3v2Builder b;
@@ -268,8 +268,9 @@ TEST_F(ReaderTest, RandomTagsGiveTheFramesAsLaidOut)
 
 // The same frames in a version 3 tag with and without tag-level
 // unsynchronisation: the first is read partly straight from the file, the
-// second wholly through the ring. The records must not tell them apart.
-TEST_F(ReaderTest, FramesReadStraightMatchFramesReadThroughTheRing)
+// second wholly through the buffer and the decoder. The records must not
+// tell them apart.
+TEST_F(ReaderTest, FramesReadStraightMatchFramesReadThroughTheDecoder)
 {
     std::mt19937 random(99u);
     for (int round = 0; round < 8; ++round) {
@@ -290,11 +291,11 @@ TEST_F(ReaderTest, FramesReadStraightMatchFramesReadThroughTheRing)
         ASSERT_EQ(Load(plain.Build()), status::kOk) << "round " << round;
         const TFrameIndex straight = m_tag.Frames;
         ASSERT_EQ(Load(unsynchronised.Build()), status::kOk) << "round " << round;
-        const TFrameIndex& ring = m_tag.Frames;
-        ASSERT_EQ(straight.Count(), ring.Count()) << "round " << round;
-        for (std::uint32_t i = 1; i <= ring.Count(); ++i) {
+        const TFrameIndex& decoded = m_tag.Frames;
+        ASSERT_EQ(straight.Count(), decoded.Count()) << "round " << round;
+        for (std::uint32_t i = 1; i <= decoded.Count(); ++i) {
             const FrameRecord& a = straight.Record(i);
-            const FrameRecord& b = ring.Record(i);
+            const FrameRecord& b = decoded.Record(i);
             const std::string where =
                 "round " + std::to_string(round) + " frame " + std::to_string(i);
             ASSERT_TRUE(a.Data == b.Data) << where << ": " << Hex(a.Data) << " vs " << Hex(b.Data);
@@ -305,71 +306,5 @@ TEST_F(ReaderTest, FramesReadStraightMatchFramesReadThroughTheRing)
             EXPECT_EQ(a.EncryptionMethod, b.EncryptionMethod) << where;
             EXPECT_EQ(a.GroupID, b.GroupID) << where;
         }
-    }
-}
-
-namespace {
-
-// Reads the body through a ring in the given pieces; returns what came out
-// and, after each piece, Consumed and Taken.
-struct RingRun
-{
-    Bytes Out;
-    std::vector<std::uint64_t> Consumed;
-    std::vector<std::uint64_t> Taken;
-};
-
-RingRun ReadInPieces(const std::string& path, std::size_t bodySize, bool unsynchronised,
-                     const std::vector<std::size_t>& pieces)
-{
-    FileStream file(path, FileStream::Access::Read);
-    ReadRing ring(file, static_cast<std::uint32_t>(bodySize), unsynchronised);
-    RingRun run;
-    bool intoSpan = false;
-    for (const std::size_t n : pieces) {
-        if (intoSpan) {
-            Bytes piece(n);
-            piece.resize(ring.Read(std::span<std::uint8_t>(piece)));
-            testsupport::Append(run.Out, piece);
-        } else {
-            ring.Read(n, run.Out);
-        }
-        intoSpan = !intoSpan;
-        run.Consumed.push_back(ring.Consumed());
-        run.Taken.push_back(ring.Taken());
-        EXPECT_EQ(ring.Unconsumed(), bodySize - ring.Consumed());
-        EXPECT_LE(ring.Taken() - ring.Consumed(), ReadRing::kSize);
-    }
-    return run;
-}
-
-} // namespace
-
-// A body without 0xFF bytes reads the same with and without the decoder, so
-// the eager ring of unsynchronised bodies, which really reads the file as
-// it refills, shows what the lazy one of plain bodies must count as taken.
-TEST(ReadRing, LazyReadsGiveTheBytesAndTheCountsOfEagerOnes)
-{
-    testsupport::TempDir dir;
-    std::mt19937 random(5u);
-    for (int round = 0; round < 20; ++round) {
-        Bytes body(1 + random() % 400000);
-        for (auto& b : body) {
-            b = static_cast<std::uint8_t>(random() % 0xFF);
-        }
-        const std::string path = dir.File("body" + std::to_string(round));
-        testsupport::WriteFile(path, body);
-        std::vector<std::size_t> pieces;
-        for (std::size_t total = 0; total <= body.size();) {
-            const std::size_t n = random() % 3 == 0 ? random() % 100000 : random() % 40;
-            pieces.push_back(n);
-            total += n + 1;
-        }
-        const RingRun lazy = ReadInPieces(path, body.size(), false, pieces);
-        const RingRun eager = ReadInPieces(path, body.size(), true, pieces);
-        ASSERT_TRUE(lazy.Out == body) << "round " << round << ": " << Hex(lazy.Out);
-        ASSERT_TRUE(eager.Out == body) << "round " << round;
-        EXPECT_EQ(lazy.Consumed, eager.Consumed) << "round " << round;
-        EXPECT_EQ(lazy.Taken, eager.Taken) << "round " << round;
     }
 }
