@@ -30,7 +30,7 @@ void SetUp(TListViewSort& log)
 {
     log.setObjectName(QStringLiteral("clsLVLogView"));
     log.SetColumns({
-        {QStringLiteral("!"), 30, 30, 30, false},
+        {QCoreApplication::translate("LogView", "!"), 30, 30, 30, false},
         {QCoreApplication::translate("LogView", "Description"), 240, 30, 500, false},
         {QCoreApplication::translate("LogView", "Path"), 300, 30, 500, false},
         {QCoreApplication::translate("LogView", "Time"), TimeColumnWidth(log), 1, 500, false},

@@ -25,8 +25,9 @@ QString FromFileSystem(const std::string& name)
 } // namespace
 
 TFileListBox::TFileListBox(QWidget* parent)
-    : QListWidget(parent),
-      m_lister([](const std::string& folder) { return FolderReader::ListMp3Names(folder); })
+    : QListWidget(parent), m_lister([this](const std::string& folder) {
+          ShowNames(folder, FolderReader::ListMp3Names(folder));
+      })
 {
     setObjectName(QStringLiteral("clsFileListBox"));
     // It only feeds the file table; the user never sees it.
@@ -56,19 +57,28 @@ void TFileListBox::SetDirectory(const QString& folder)
 
 void TFileListBox::Update()
 {
-    clear();
-    m_names.clear();
-    if (!m_directory.isEmpty()) {
-        m_names = m_lister(m_folder);
+    if (m_directory.isEmpty()) {
+        ShowNames(m_folder, {});
+        return;
     }
+    m_lister(m_folder);
+}
+
+void TFileListBox::ShowNames(const std::string& folder, const std::vector<std::string>& names)
+{
+    if (folder != m_folder) {
+        return;
+    }
+    clear();
+    m_names = names;
     // One insertion for the whole folder: item by item costs more than the
     // listing itself in a large folder.
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(m_names.size()));
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(m_names.size()));
     for (const std::string& name : m_names) {
-        names.append(FromFileSystem(name));
+        items.append(FromFileSystem(name));
     }
-    addItems(names);
+    addItems(items);
     ++m_readCount;
     emit Change();
 }

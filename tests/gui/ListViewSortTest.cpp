@@ -28,9 +28,9 @@ void Fill(TListViewSort& view, const std::vector<QStringList>& rows)
     view.SetColumns(columns);
     std::vector<TListRow> listRows;
     for (const QStringList& cells : rows) {
-        listRows.push_back({cells, QByteArray(), {}});
+        listRows.push_back({cells, QByteArray()});
     }
-    view.Rows().SetRows(std::move(listRows));
+    view.TextRows().SetRows(std::move(listRows));
 }
 
 QStringList ColumnTexts(const TListViewSort& view, int column)
