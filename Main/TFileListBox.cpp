@@ -25,23 +25,20 @@ QString FromFileSystem(const std::string& name)
 } // namespace
 
 TFileListBox::TFileListBox(QWidget* parent)
-    : QListWidget(parent), m_lister([this](const std::string& folder) {
+    : QListView(parent), m_model(new QStringListModel(this)),
+      m_lister([this](const std::string& folder) {
           ShowNames(folder, FolderReader::ListMp3Names(folder));
       })
 {
     setObjectName(QStringLiteral("clsFileListBox"));
+    setModel(m_model);
     // It only feeds the file table; the user never sees it.
     setVisible(false);
 }
 
 QStringList TFileListBox::Names() const
 {
-    QStringList names;
-    names.reserve(count());
-    for (int i = 0; i < count(); ++i) {
-        names.append(item(i)->text());
-    }
-    return names;
+    return m_model->stringList();
 }
 
 void TFileListBox::SetDirectory(const QString& folder)
@@ -69,16 +66,13 @@ void TFileListBox::ShowNames(const std::string& folder, const std::vector<std::s
     if (folder != m_folder) {
         return;
     }
-    clear();
     m_names = names;
-    // One insertion for the whole folder: item by item costs more than the
-    // listing itself in a large folder.
     QStringList items;
     items.reserve(static_cast<qsizetype>(m_names.size()));
     for (const std::string& name : m_names) {
         items.append(FromFileSystem(name));
     }
-    addItems(items);
+    m_model->setStringList(items);
     ++m_readCount;
     emit Change();
 }

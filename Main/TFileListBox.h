@@ -4,14 +4,15 @@
 // at another folder, and reports a change exactly when the names of a read
 // are in. Who lists the names decides whether they come at once or later.
 
-#include <QListWidget>
+#include <QListView>
+#include <QStringListModel>
 #include <functional>
 #include <string>
 #include <vector>
 
 namespace varnello {
 
-class TFileListBox : public QListWidget
+class TFileListBox : public QListView
 {
     Q_OBJECT
 
@@ -32,6 +33,7 @@ public:
     // The folder whose names are listed; empty before the first one.
     QString Directory() const { return m_directory; }
     QStringList Names() const;
+    int count() const { return static_cast<int>(m_names.size()); }
     // The same in the file system's encoding, as the module takes them.
     const std::string& Folder() const { return m_folder; }
     const std::vector<std::string>& RawNames() const { return m_names; }
@@ -50,6 +52,9 @@ signals:
     void Change();
 
 private:
+    // The names as text, one string list shared with the model: a folder of
+    // thousands of files costs no item objects.
+    QStringListModel* m_model = nullptr;
     Lister m_lister;
     QString m_directory;
     std::string m_folder;
