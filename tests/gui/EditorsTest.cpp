@@ -123,7 +123,6 @@ private:
     template <typename T> T* Dialog(const char* name) { return Find<T>(EditorDialog(), name); }
     QString Cell(int row, int column) { return Table().Rows().Cell(row, column); }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {});
-    void TypeInto(QWidget* field, const QString& text);
     // Opens the tag editor through the Command menu and runs `whileShown` in it.
     void RunEditor(const std::function<void()>& whileShown);
     void OpenFolder(const TempDir& dir);
@@ -158,15 +157,6 @@ void EditorsTest::ClickRow(int row, Qt::KeyboardModifiers modifiers)
 {
     const QRect cell = Table().visualRect(Table().model()->index(row, filetable::kTitle));
     QTest::mouseClick(Table().viewport(), Qt::LeftButton, modifiers, cell.center());
-}
-
-void EditorsTest::TypeInto(QWidget* field, const QString& text)
-{
-    field->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
-        edit->selectAll();
-    }
-    QTest::keyClicks(field, text);
 }
 
 void EditorsTest::RunEditor(const std::function<void()>& whileShown)

@@ -2,6 +2,7 @@
 // driven through the widgets found by their object names. The volumes are the
 // real root plus a folder that stands in for a second volume.
 
+#include "AddressHistory.h"
 #include "TDirListBox.h"
 #include "TDriveComboBox.h"
 #include "VarnelloSettings.h"
@@ -38,15 +39,6 @@ QString MakeFolder(const TempDir& dir, const char* relative, const QStringList& 
             .WriteTo(path + "/" + std::to_string(++number) + ".mp3");
     }
     return QString::fromStdString(path);
-}
-
-QStringList HistoryOf(QComboBox& address)
-{
-    QStringList entries;
-    for (int i = 0; i < address.count(); ++i) {
-        entries << address.itemText(i);
-    }
-    return entries;
 }
 
 } // namespace
@@ -169,7 +161,7 @@ void NavigationWindowTest::StartShowsWorkingFolderInTheAddressBox()
     QCOMPARE(m_window->CurrentFolder(), m_music);
     QCOMPARE(FileNames(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("2.mp3")}));
     QCOMPARE(Table().Rows().Cell(0, filetable::kTitle), QStringLiteral("Alpha"));
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
     QCOMPARE(Address().currentText(), m_music);
     QCOMPARE(Drives().Drive(), QStringLiteral("/"));
     QCOMPARE(Drives().currentText(), QStringLiteral("/ [SYSTEM]"));
@@ -207,7 +199,7 @@ void NavigationWindowTest::EnterOnFolderOfOtherVolumeSwitchesEverything()
                                        QStringLiteral("3.mp3")}));
     QCOMPARE(Table().Rows().Cell(2, filetable::kTitle), QStringLiteral("Three"));
     QCOMPARE(m_window->CurrentFolder(), m_rock);
-    QCOMPARE(HistoryOf(Address()), (QStringList{m_rock, m_music}));
+    QCOMPARE(HistoryEntries(Address()), (QStringList{m_rock, m_music}));
     QCOMPARE(Address().currentText(), m_rock);
     // One Enter is one Go: the folder is read once.
     QCOMPARE(ListingsOf(m_rock), 1);
@@ -219,7 +211,7 @@ void NavigationWindowTest::SameFolderTwiceIsAddedOnceAndReadOnce()
     TypeAndEnter(m_rock);
     TypeAndEnter(m_rock + QStringLiteral("/"));
     QTest::mouseClick(Find<QToolButton>(*m_window, "TbGoAddress"), Qt::LeftButton);
-    QCOMPARE(HistoryOf(Address()), (QStringList{m_rock, m_music}));
+    QCOMPARE(HistoryEntries(Address()), (QStringList{m_rock, m_music}));
     QCOMPARE(ListingsOf(m_rock), 1);
 }
 
@@ -237,13 +229,13 @@ void NavigationWindowTest::FolderWithoutMp3MovesDirectoryListAndAddressOnly()
     QCOMPARE(Address().currentText(), m_music); // the folder the table lists
     QCOMPARE(m_window->CurrentFolder(), m_music);
     QCOMPARE(FileNames().size(), 2);
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
     QCOMPARE(RowsRead(), rowsRead);
 
     // Typed, the folder becomes a history entry of its own; choosing it from
     // the history later puts the address back to the folder shown.
     TypeAndEnter(m_empty);
-    QCOMPARE(HistoryOf(Address()), (QStringList{m_empty, m_music}));
+    QCOMPARE(HistoryEntries(Address()), (QStringList{m_empty, m_music}));
     QCOMPARE(m_window->CurrentFolder(), m_music);
     ChooseFromHistory(m_empty);
     QCOMPARE(Address().currentText(), m_music);
@@ -261,7 +253,7 @@ void NavigationWindowTest::TypedNonFolderDoesNothing()
         TypeAndEnter(text);
         QCOMPARE(Address().currentText(), text);
     }
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
     QCOMPARE(Dirs().Directory(), m_music);
     QCOMPARE(RowsRead(), rowsRead);
     QCOMPARE(m_folders->FoldersListed(), listings);
@@ -281,7 +273,7 @@ void NavigationWindowTest::OpeningFolderAlreadyShownDoesNotReReadIt()
     TypeAndEnter(m_music);
     QCOMPARE(ListingsOf(m_music), 1);
     QCOMPARE(RowsRead(), rowsRead);
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
 
     // Cancel with another folder in the address box goes there.
     Address().setEditText(m_rock);

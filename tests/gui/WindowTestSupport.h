@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QLabel>
+#include <QLineEdit>
 #include <QTest>
 #include <chrono>
 #include <map>
@@ -68,6 +69,16 @@ inline QStringList Column(const TListViewSort& table, int column)
         texts << table.Rows().Cell(row, column);
     }
     return texts;
+}
+
+// Replaces a field's text by typing, as the user does.
+inline void TypeInto(QWidget* field, const QString& text)
+{
+    field->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+        edit->selectAll();
+    }
+    QTest::keyClicks(field, text);
 }
 
 inline QString NativeFolder(const TempDir& dir)

@@ -23,13 +23,6 @@ using namespace varnello::testsupport;
 
 namespace {
 
-void TypeInto(QLineEdit* field, const QString& text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClicks(field, text);
-}
-
 // Focus leaves the address box as a click elsewhere takes it.
 void LeaveAddressBox(TFormMain& window)
 {
