@@ -63,7 +63,8 @@ bool FolderLoader::Running() const
 
 void FolderLoader::Cancel()
 {
-    Stop(m_listing);
+    // A folder whose names are still being listed opens all the same: the
+    // file list already points at it.
     Stop(m_reading);
     if (m_readingRows) {
         m_readingRows = false;

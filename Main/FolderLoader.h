@@ -3,8 +3,8 @@
 // the rows, with the module's pool of readers (FolderReader::ReadRows), handed
 // to the window in table order: the first batch at once, then in batches.
 // A folder without MP3 files replaces nothing: the read it would have
-// replaced goes on. Starting another read or cancelling drops whatever the
-// previous one had not delivered yet. Nothing is shared with the window but
+// replaced goes on. A folder with MP3 files replaces the read under way,
+// which then delivers nothing more; so does Cancel. Nothing is shared with the window but
 // the names and the finished rows.
 
 #include "FileRow.h"
@@ -48,7 +48,7 @@ public:
 
     // Lists `folder` and reads its rows.
     void Start(const std::string& folder);
-    // Stops every read under way; rows not yet delivered are dropped.
+    // Stops the read of rows under way; rows not yet delivered are dropped.
     void Cancel();
     // A read is under way: its names or its rows are still to come.
     bool Running() const;

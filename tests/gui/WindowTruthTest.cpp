@@ -272,6 +272,36 @@ private slots:
         QCOMPARE(ReadBack(*m_first, name).Fields.Genre, std::string("rock"));
     }
 
+    void AFolderWithFilesReplacesALongReadAndAnEmptyOneDoesNot()
+    {
+        for (int i = 0; i < 300; ++i) {
+            WriteTitled(*m_second, "n" + std::to_string(i) + ".mp3", "N");
+        }
+        TempDir empty;
+        TestFolders slow;
+        slow.RowDelay = std::chrono::milliseconds(1);
+        m_window = OpenWindowOn(NativeFolder(*m_first), slow.Hooks());
+        TListViewSort& table = FileTableOf(*m_window);
+
+        // An empty folder while the long read runs: the read goes on to the end.
+        m_window->ShowFolder(NativeFolder(*m_second));
+        QTRY_VERIFY(m_window->CurrentFolder() == NativeFolder(*m_second) &&
+                    table.Rows().RowCount() > 0);
+        ShowFolderAndWait(*m_window, NativeFolder(empty));
+        QCOMPARE(table.Rows().RowCount(), 301);
+        QCOMPARE(m_window->CurrentFolder(), NativeFolder(*m_second));
+
+        // A folder with files: its rows replace the read, and nothing of the
+        // long read arrives after them.
+        m_window->ShowFolder(NativeFolder(*m_second)); // the same folder, read again
+        QTRY_VERIFY(table.Rows().RowCount() > 0 && table.Rows().RowCount() < 301);
+        ShowFolderAndWait(*m_window, NativeFolder(*m_first));
+        QTest::qWait(50);
+        QCOMPARE(Column(table, kFileName), (QStringList{"a1.mp3", "a2.mp3"}));
+        QCOMPARE(m_window->CurrentFolder(), NativeFolder(*m_first));
+        m_window.reset(); // before the folder source it reads through
+    }
+
     void LongReadShowsRowsEarlyAndEscStopsIt()
     {
         for (int i = 0; i < 400; ++i) {
