@@ -42,7 +42,9 @@ void SetUp(TListViewSort& log)
 
 QString StatusMessageText(std::uint32_t status)
 {
-    return ui::ToQt(StatusMessage(status >> 8));
+    // The core's English message is the key of its translation.
+    const std::string message = StatusMessage(status >> 8);
+    return QCoreApplication::translate("StatusMessage", message.c_str());
 }
 
 TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time)
