@@ -67,11 +67,12 @@ int FileTableModel::CompareRows(int first, int second, int column, const QCollat
     return x == y ? 0 : collator.compare(ui::ToQt(x), ui::ToQt(y));
 }
 
-void FileTableModel::Clear()
+void FileTableModel::Clear(std::size_t expected)
 {
     beginResetModel();
-    m_rows.clear();
-    m_rows.shrink_to_fit();
+    // A fresh vector: the room of a larger folder listed before goes.
+    std::vector<FileRow>().swap(m_rows);
+    m_rows.reserve(expected);
     ClearMarkers();
     endResetModel();
 }

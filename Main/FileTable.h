@@ -50,7 +50,8 @@ public:
     int CompareRows(int first, int second, int column, const QCollator& collator) const override;
 
     const FileRow& Row(int row) const { return m_rows.at(static_cast<std::size_t>(row)); }
-    void Clear();
+    // Empties the table, keeping room for `expected` rows.
+    void Clear(std::size_t expected = 0);
     void AppendRows(std::vector<FileRow> rows);
     // Rewrites a row's TagKind and six fields; "No." and "File Name" stay.
     void WriteFields(int row, int tagKind, const TagFields& fields);

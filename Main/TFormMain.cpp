@@ -254,7 +254,7 @@ void TFormMain::ShowStatus(const QString& text)
 
 void TFormMain::StartFileTable(std::size_t total)
 {
-    filetable::Rows(*clsLVFile).Clear();
+    filetable::Rows(*clsLVFile).Clear(total);
     m_listingTotal = static_cast<int>(total);
     if (!IsListing()) {
         return;
