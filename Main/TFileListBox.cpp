@@ -66,10 +66,9 @@ void TFileListBox::ShowNames(const std::string& folder, const std::vector<std::s
     if (folder != m_folder) {
         return;
     }
-    m_names = names;
     QStringList items;
-    items.reserve(static_cast<qsizetype>(m_names.size()));
-    for (const std::string& name : m_names) {
+    items.reserve(static_cast<qsizetype>(names.size()));
+    for (const std::string& name : names) {
         items.append(FromFileSystem(name));
     }
     m_model->setStringList(items);

@@ -33,10 +33,9 @@ public:
     // The folder whose names are listed; empty before the first one.
     QString Directory() const { return m_directory; }
     QStringList Names() const;
-    int count() const { return static_cast<int>(m_names.size()); }
-    // The same in the file system's encoding, as the module takes them.
+    int count() const { return m_model->rowCount(); }
+    // The folder in the file system's encoding, as the module takes it.
     const std::string& Folder() const { return m_folder; }
-    const std::vector<std::string>& RawNames() const { return m_names; }
 
     // Points the list at `folder`; re-reads and reports a change when that
     // is not the folder already listed.
@@ -58,7 +57,6 @@ private:
     Lister m_lister;
     QString m_directory;
     std::string m_folder;
-    std::vector<std::string> m_names;
     int m_readCount = 0;
 };
 

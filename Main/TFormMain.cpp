@@ -214,7 +214,7 @@ void TFormMain::SetCurrentFolder(const std::string& folder)
 void TFormMain::clsFileListBoxChange()
 {
     const TFileListBox& list = *ClsPnlLeft->FileList();
-    if (list.RawNames().empty()) {
+    if (list.count() == 0) {
         // The table keeps the folder it lists; the status bar says why.
         ShowStatus(tr("%1: No MP3 files").arg(ui::PathToQt(list.Folder())));
         return;
@@ -225,7 +225,7 @@ void TFormMain::clsFileListBoxChange()
     SetCurrentFolder(list.Folder());
     AddToHistory(*CbAddress, CurrentFolder());
     m_navigator->ShowCurrentFolder();
-    StartFileTable(list.RawNames().size());
+    StartFileTable(static_cast<std::size_t>(list.count()));
     ShowNewTable();
 }
 
