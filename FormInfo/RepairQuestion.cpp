@@ -9,6 +9,10 @@ namespace varnello {
 
 std::string RepairQuestionText(const std::string& fileName, const UnreadableTag& tag)
 {
+    // The question is put together from its parts; each part is translated.
+    const auto tr = [](const char* text) {
+        return ui::ToUtf8(QCoreApplication::translate("RepairQuestion", text));
+    };
     const auto list = [](const std::vector<std::string>& ids) {
         std::string text;
         for (const std::string& id : ids) {
@@ -16,22 +20,23 @@ std::string RepairQuestionText(const std::string& fileName, const UnreadableTag&
         }
         return text;
     };
-    std::string text = "The ID3v2 tag of \"" + fileName + "\" could not be " +
-                       (tag.LostFrames.empty() ? "read" : "kept whole") +
-                       ", so it was not saved.\n\nReplace the tag with a new one? ";
+    std::string text = tr("The ID3v2 tag of \"") + fileName + tr("\" could not be ") +
+                       (tag.LostFrames.empty() ? tr("read") : tr("kept whole")) +
+                       tr(", so it was not saved.\n\nReplace the tag with a new one? ");
     if (tag.ReadableFrames.empty()) {
-        text += "No frame of the old tag could be read: all of it is lost";
+        text += tr("No frame of the old tag could be read: all of it is lost");
     } else {
-        text += "It keeps the " + std::to_string(tag.ReadableFrames.size()) +
-                " frame(s) that could be read (" + list(tag.ReadableFrames) + ")";
+        text += tr("It keeps the ") + std::to_string(tag.ReadableFrames.size()) +
+                tr(" frame(s) that could be read (") + list(tag.ReadableFrames) + ")";
     }
     if (!tag.LostFrames.empty()) {
-        text += "; the frame(s) " + list(tag.LostFrames) + ", which have no ID3v2.3 form, are lost";
+        text += tr("; the frame(s) ") + list(tag.LostFrames) +
+                tr(", which have no ID3v2.3 form, are lost");
     } else {
-        text += "; the " + std::to_string(tag.UnreadableBytes) +
-                " bytes that could not be read are lost";
+        text += tr("; the ") + std::to_string(tag.UnreadableBytes) +
+                tr(" bytes that could not be read are lost");
     }
-    return text + ". The audio is not touched.";
+    return text + tr(". The audio is not touched.");
 }
 
 bool AskToReplaceUnreadableTag(QWidget* parent, const std::string& fileName,

@@ -39,7 +39,7 @@ constexpr int kClientHeight = 330;
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption)
 {
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    auto* label = new QLabel(QCoreApplication::translate("TFormInfo", caption), parent);
     label->setObjectName(QString::fromLatin1(name));
     return label;
 }
@@ -222,7 +222,8 @@ void TFormInfo::SetSelection(std::vector<FileRow> selectedRows)
     m_rows = std::move(selectedRows);
     m_selectedCount = static_cast<int>(m_rows.size());
     // "Seleted" is the dialog's wording as users know it.
-    edFileName->setText(QString::number(m_selectedCount) + QStringLiteral(" Files Seleted."));
+    edFileName->setText(QString::number(m_selectedCount) +
+                        QCoreApplication::translate("TFormInfo", " Files Seleted."));
 }
 
 void TFormInfo::SetSingleFile(const QString& path)

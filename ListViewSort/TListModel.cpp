@@ -1,5 +1,6 @@
 #include "TListModel.h"
 
+#include <QCollator>
 #include <utility>
 
 namespace varnello {
@@ -30,38 +31,15 @@ void TListModel::SetRowColours(const QColor& even, const QColor& odd)
 {
     m_evenColour = even;
     m_oddColour = odd;
-    if (!m_rows.empty()) {
+    if (RowCount() > 0) {
         emit dataChanged(index(0, 0), index(RowCount() - 1, columnCount() - 1),
                          {Qt::BackgroundRole});
     }
 }
 
-const QString& TListModel::Cell(int row, int column) const
+int TListModel::CompareRows(int first, int second, int column, const QCollator& collator) const
 {
-    static const QString empty;
-    const QStringList& cells = Row(row).Cells;
-    return column >= 0 && column < cells.size() ? cells.at(column) : empty;
-}
-
-void TListModel::SetCell(int row, int column, const QString& text)
-{
-    if (row < 0 || row >= RowCount() || column < 0 || column >= columnCount()) {
-        return;
-    }
-    QStringList& cells = m_rows[static_cast<std::size_t>(row)].Cells;
-    while (cells.size() <= column) {
-        cells.append(QString());
-    }
-    cells[column] = text;
-    const QModelIndex changed = index(row, column);
-    emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole});
-}
-
-void TListModel::SetRowData(int row, const QByteArray& data)
-{
-    if (row >= 0 && row < RowCount()) {
-        m_rows[static_cast<std::size_t>(row)].Data = data;
-    }
+    return collator.compare(Cell(first, column), Cell(second, column));
 }
 
 void TListModel::SetRowMarker(int row, const QString& marker, const QString& tip)
@@ -69,14 +47,14 @@ void TListModel::SetRowMarker(int row, const QString& marker, const QString& tip
     if (row < 0 || row >= RowCount()) {
         return;
     }
-    m_markers.resize(m_rows.size());
+    m_markers.resize(static_cast<std::size_t>(RowCount()));
     RowMarker& target = m_markers[static_cast<std::size_t>(row)];
     if (target.Sign == marker && target.Tip == tip) {
         return;
     }
     target.Sign = marker;
     target.Tip = tip;
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
+    RowChanged(row);
 }
 
 QString TListModel::Marker(int row) const
@@ -85,69 +63,29 @@ QString TListModel::Marker(int row) const
     return row >= 0 && at < m_markers.size() ? m_markers[at].Sign : QString();
 }
 
-void TListModel::SetRowValue(int row, std::any value, const QStringList& cells)
+void TListModel::GrowMarkers()
 {
-    if (row < 0 || row >= RowCount()) {
-        return;
-    }
-    TListRow& target = m_rows[static_cast<std::size_t>(row)];
-    target.Value = std::move(value);
-    target.Cells = cells;
-    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
-}
-
-void TListModel::Clear()
-{
-    SetRows({});
-}
-
-void TListModel::SetRows(std::vector<TListRow> rows)
-{
-    beginResetModel();
-    m_rows = std::move(rows);
-    m_markers.clear();
-    endResetModel();
-}
-
-void TListModel::AppendRows(std::vector<TListRow> rows)
-{
-    if (rows.empty()) {
-        return;
-    }
-    const int first = RowCount();
-    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
-    m_rows.reserve(m_rows.size() + rows.size());
-    for (TListRow& row : rows) {
-        m_rows.push_back(std::move(row));
-    }
     if (!m_markers.empty()) {
-        m_markers.resize(m_rows.size());
+        m_markers.resize(static_cast<std::size_t>(RowCount()));
     }
-    endInsertRows();
 }
 
-void TListModel::AppendRow(TListRow row)
+void TListModel::RowChanged(int row)
 {
-    std::vector<TListRow> rows;
-    rows.push_back(std::move(row));
-    AppendRows(std::move(rows));
+    emit dataChanged(index(row, 0), index(row, columnCount() - 1));
 }
 
 void TListModel::Reorder(const std::vector<int>& order)
 {
-    if (order.size() != m_rows.size()) {
+    if (order.size() != static_cast<std::size_t>(RowCount())) {
         return;
     }
     emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
     std::vector<int> newPosition(order.size());
-    std::vector<TListRow> sorted;
-    sorted.reserve(m_rows.size());
     for (std::size_t i = 0; i < order.size(); ++i) {
-        const auto from = static_cast<std::size_t>(order[i]);
-        newPosition[from] = static_cast<int>(i);
-        sorted.push_back(std::move(m_rows[from]));
+        newPosition[static_cast<std::size_t>(order[i])] = static_cast<int>(i);
     }
-    m_rows = std::move(sorted);
+    MoveRows(order);
     if (!m_markers.empty()) {
         std::vector<RowMarker> markers;
         markers.reserve(m_markers.size());
@@ -196,7 +134,7 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
             return m_markers[at].Tip;
         }
         // Shows a cell's whole text when the column is too narrow for it.
-        const QString& text = Cell(index.row(), index.column());
+        const QString text = Cell(index.row(), index.column());
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
     case Qt::BackgroundRole: {
@@ -220,6 +158,78 @@ QVariant TListModel::headerData(int section, Qt::Orientation orientation, int ro
 Qt::ItemFlags TListModel::flags(const QModelIndex& index) const
 {
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+QString TTextListModel::Cell(int row, int column) const
+{
+    const QStringList& cells = Row(row).Cells;
+    return column >= 0 && column < cells.size() ? cells.at(column) : QString();
+}
+
+void TTextListModel::SetCell(int row, int column, const QString& text)
+{
+    if (row < 0 || row >= RowCount() || column < 0 || column >= columnCount()) {
+        return;
+    }
+    QStringList& cells = m_rows[static_cast<std::size_t>(row)].Cells;
+    while (cells.size() <= column) {
+        cells.append(QString());
+    }
+    cells[column] = text;
+    const QModelIndex changed = index(row, column);
+    emit dataChanged(changed, changed, {Qt::DisplayRole, Qt::ToolTipRole});
+}
+
+void TTextListModel::SetRowData(int row, const QByteArray& data)
+{
+    if (row >= 0 && row < RowCount()) {
+        m_rows[static_cast<std::size_t>(row)].Data = data;
+    }
+}
+
+void TTextListModel::Clear()
+{
+    SetRows({});
+}
+
+void TTextListModel::SetRows(std::vector<TListRow> rows)
+{
+    beginResetModel();
+    m_rows = std::move(rows);
+    ClearMarkers();
+    endResetModel();
+}
+
+void TTextListModel::AppendRows(std::vector<TListRow> rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    const int first = RowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.reserve(m_rows.size() + rows.size());
+    for (TListRow& row : rows) {
+        m_rows.push_back(std::move(row));
+    }
+    GrowMarkers();
+    endInsertRows();
+}
+
+void TTextListModel::AppendRow(TListRow row)
+{
+    std::vector<TListRow> rows;
+    rows.push_back(std::move(row));
+    AppendRows(std::move(rows));
+}
+
+void TTextListModel::MoveRows(const std::vector<int>& order)
+{
+    std::vector<TListRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (int from : order) {
+        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(from)]));
+    }
+    m_rows = std::move(sorted);
 }
 
 } // namespace varnello

@@ -29,7 +29,7 @@ QCollator MakeCollator(bool natural = false)
 } // namespace
 
 TListViewSort::TListViewSort(QWidget* parent)
-    : QTableView(parent), m_rows(new TListModel(this)), m_collator(MakeCollator()),
+    : QTableView(parent), m_rows(new TTextListModel(this)), m_collator(MakeCollator()),
       m_naturalCollator(MakeCollator(true)), m_headerFont(QApplication::font())
 {
     setHorizontalHeader(new TSortHeader(this));
@@ -38,6 +38,24 @@ TListViewSort::TListViewSort(QWidget* parent)
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             &TListViewSort::KeepColumnInLimits);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this, &TListViewSort::SortByColumn);
+}
+
+TTextListModel& TListViewSort::TextRows()
+{
+    auto* rows = qobject_cast<TTextListModel*>(m_rows);
+    Q_ASSERT(rows != nullptr);
+    return *rows;
+}
+
+void TListViewSort::SetRowModel(TListModel* model)
+{
+    TListModel* old = m_rows;
+    QItemSelectionModel* oldSelection = selectionModel();
+    model->setParent(this);
+    m_rows = model;
+    setModel(m_rows);
+    delete oldSelection;
+    delete old;
 }
 
 void TListViewSort::SetUpView()
@@ -177,7 +195,7 @@ int TListViewSort::CompareRows(int first, int second, int column) const
     const bool natural = column >= 0 && static_cast<std::size_t>(column) < m_natural.size() &&
                          m_natural[static_cast<std::size_t>(column)];
     const QCollator& collator = natural ? m_naturalCollator : m_collator;
-    const int result = collator.compare(m_rows->Cell(first, column), m_rows->Cell(second, column));
+    const int result = m_rows->CompareRows(first, second, column, collator);
     return m_sortAscending ? result : -result;
 }
 

@@ -1,10 +1,10 @@
 #pragma once
 // A report-style list: grid lines, whole-row selection of several rows, no
-// editing in place. Clicking a column header sorts the rows by that column's
-// text; clicking the sort column again turns the direction round, clicking
-// another column keeps it. The header marks the sort column with its sort
-// indicator, draws its captions in HeaderFont, and a BackPicture, when set, is
-// tiled behind the rows.
+// editing in place. Clicking a column header sorts the rows by that column
+// (by its text, unless the rows' model compares otherwise); clicking the sort column again turns
+// the direction round, clicking another column keeps it. The header marks the sort column with its
+// sort indicator, draws its captions in HeaderFont, and a BackPicture, when set, is tiled behind
+// the rows.
 
 #include "TListModel.h"
 
@@ -35,8 +35,13 @@ class TListViewSort : public QTableView
 public:
     explicit TListViewSort(QWidget* parent = nullptr);
 
+    // The rows shown: text rows (TextRows) unless an owner put in a model of
+    // its own.
     TListModel& Rows() { return *m_rows; }
     const TListModel& Rows() const { return *m_rows; }
+    TTextListModel& TextRows();
+    // Shows `model`'s rows instead, taking ownership; call before SetColumns.
+    void SetRowModel(TListModel* model);
 
     void SetColumns(const std::vector<TListColumn>& columns);
     int ColumnCount() const { return static_cast<int>(m_columns.size()); }
@@ -56,9 +61,9 @@ public:
     void ForgetSort();
     // Numbers inside the column's texts compare as numbers: "2" before "10".
     void SetNaturalOrder(int column, bool natural);
-    // The comparison of the sort: the two rows' texts in the column, locale
-    // aware and case-sensitive (natural order in a Natural column), negated
-    // for a descending sort.
+    // The comparison of the sort: the model's comparison of the two rows in
+    // the column (for text, locale aware and case-sensitive, natural order in
+    // a Natural column), negated for a descending sort.
     int CompareRows(int first, int second, int column) const;
 
     // Rows in table order.

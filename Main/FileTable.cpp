@@ -3,11 +3,115 @@
 #include "TagFieldTable.h"
 #include "Ui.h"
 
+#include <QCollator>
 #include <QCoreApplication>
 #include <QStyle>
 #include <array>
 
-namespace varnello::filetable {
+namespace varnello {
+
+namespace {
+
+// The field of a column from "Title" on, as the field table describes it.
+const TagFieldInfo* FieldOf(int column)
+{
+    const int at = column - filetable::kTitle;
+    return at >= 0 && at < static_cast<int>(kTagFields.size())
+               ? &kTagFields[static_cast<std::size_t>(at)]
+               : nullptr;
+}
+
+} // namespace
+
+QString FileTableModel::Cell(int row, int column) const
+{
+    if (row < 0 || row >= RowCount()) {
+        return {};
+    }
+    const FileRow& value = Row(row);
+    switch (column) {
+    case filetable::kNo:
+        return QString::number(value.No);
+    case filetable::kTagKind:
+        return QString::number(value.TagKind);
+    case filetable::kFileName:
+        return ui::PathToQt(value.FileName);
+    default:
+        break;
+    }
+    const TagFieldInfo* field = FieldOf(column);
+    return field != nullptr ? ui::ToQt(value.Fields.*field->Member) : QString();
+}
+
+int FileTableModel::CompareRows(int first, int second, int column, const QCollator& collator) const
+{
+    const FileRow& a = Row(first);
+    const FileRow& b = Row(second);
+    const auto compareNumbers = [](int x, int y) { return x < y ? -1 : (x > y ? 1 : 0); };
+    switch (column) {
+    case filetable::kNo:
+        return compareNumbers(a.No, b.No);
+    case filetable::kTagKind:
+        return compareNumbers(a.TagKind, b.TagKind);
+    case filetable::kFileName:
+        return collator.compare(ui::PathToQt(a.FileName), ui::PathToQt(b.FileName));
+    default:
+        break;
+    }
+    const TagFieldInfo* field = FieldOf(column);
+    if (field == nullptr) {
+        return 0;
+    }
+    const std::string& x = a.Fields.*field->Member;
+    const std::string& y = b.Fields.*field->Member;
+    return x == y ? 0 : collator.compare(ui::ToQt(x), ui::ToQt(y));
+}
+
+void FileTableModel::Clear(std::size_t expected)
+{
+    beginResetModel();
+    // A fresh vector: the room of a larger folder listed before goes.
+    std::vector<FileRow>().swap(m_rows);
+    m_rows.reserve(expected);
+    ClearMarkers();
+    endResetModel();
+}
+
+void FileTableModel::AppendRows(std::vector<FileRow> rows)
+{
+    if (rows.empty()) {
+        return;
+    }
+    const int first = RowCount();
+    beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
+    m_rows.insert(m_rows.end(), std::make_move_iterator(rows.begin()),
+                  std::make_move_iterator(rows.end()));
+    GrowMarkers();
+    endInsertRows();
+}
+
+void FileTableModel::WriteFields(int row, int tagKind, const TagFields& fields)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    FileRow& target = m_rows[static_cast<std::size_t>(row)];
+    target.TagKind = tagKind;
+    target.Fields = fields;
+    RowChanged(row);
+}
+
+void FileTableModel::MoveRows(const std::vector<int>& order)
+{
+    std::vector<FileRow> sorted;
+    sorted.reserve(m_rows.size());
+    for (int from : order) {
+        sorted.push_back(std::move(m_rows[static_cast<std::size_t>(from)]));
+    }
+    m_rows = std::move(sorted);
+}
+
+namespace filetable {
 
 namespace {
 
@@ -32,29 +136,12 @@ const std::array<TListColumn, kColumnCount>& Columns()
     return columns;
 }
 
-QStringList FieldCells(const TagFields& fields)
-{
-    QStringList cells;
-    for (const TagFieldInfo& field : kTagFields) {
-        cells << ui::ToQt(fields.*field.Member);
-    }
-    return cells;
-}
-
-QStringList Cells(const FileRow& row)
-{
-    QStringList cells;
-    cells.reserve(kColumnCount);
-    cells << QString::number(row.No) << QString::number(row.TagKind) << ui::PathToQt(row.FileName)
-          << FieldCells(row.Fields);
-    return cells;
-}
-
 } // namespace
 
 void SetUp(TListViewSort& table)
 {
     table.setObjectName(QStringLiteral("clsLVFile"));
+    table.SetRowModel(new FileTableModel);
     table.SetColumns({Columns().begin(), Columns().end()});
     table.Rows().SetRowColours(kEvenRowColour, kOddRowColour);
     table.Rows().SetMarkerColumn(kFileName);
@@ -66,33 +153,14 @@ void SetUp(TListViewSort& table)
     table.setPalette(palette);
 }
 
-TListRow ToListRow(const FileRow& row)
+FileTableModel& Rows(TListViewSort& table)
 {
-    TListRow listRow;
-    listRow.Cells = Cells(row);
-    listRow.Data = ui::ToBytes(row.FileName);
-    listRow.Value = row;
-    return listRow;
+    return static_cast<FileTableModel&>(table.Rows());
 }
 
-FileRow FromListRow(const TListRow& listRow)
+const FileTableModel& Rows(const TListViewSort& table)
 {
-    // The row's own record: the cells are only its picture.
-    const auto* row = std::any_cast<FileRow>(&listRow.Value);
-    return row != nullptr ? *row : FileRow{};
-}
-
-void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields)
-{
-    TListModel& rows = table.Rows();
-    if (row < 0 || row >= rows.RowCount()) {
-        return;
-    }
-    FileRow updated = FromListRow(rows.Row(row));
-    updated.TagKind = tagKind;
-    updated.Fields = fields;
-    const QStringList cells = Cells(updated);
-    rows.SetRowValue(row, std::move(updated), cells);
+    return static_cast<const FileTableModel&>(table.Rows());
 }
 
 void LayoutFileColumns(TListViewSort& table)
@@ -117,13 +185,14 @@ QString SelectionText(const TListViewSort& table, const std::string& folder)
 {
     const std::vector<int> selected = table.SelectedRows();
     if (selected.size() >= 2) {
-        return QStringLiteral("%1 files selected").arg(selected.size());
+        return QCoreApplication::translate("FileTable", "%1 files selected").arg(selected.size());
     }
     if (selected.empty()) {
         return {};
     }
-    const std::string name = ui::FromBytes(table.Rows().Row(selected.front()).Data);
-    return ui::PathToQt(JoinPath(folder, name));
+    return ui::PathToQt(JoinPath(folder, Rows(table).Row(selected.front()).FileName));
 }
 
-} // namespace varnello::filetable
+} // namespace filetable
+
+} // namespace varnello

@@ -1,7 +1,8 @@
 #pragma once
-// The file table's columns, limits and row colours, and the module's rows in
-// the table: each table row keeps its FileRow as its value, the cells are
-// made from it and never read back. The TagKind column is hidden.
+// The file table: its columns, limits and row colours, and its model, which
+// holds the module's FileRow values. The cells are formatted from the rows
+// when they are shown and sorting compares the rows' values; nothing is read
+// back from the text. The TagKind column is hidden.
 
 #include "FileRow.h"
 #include "TListViewSort.h"
@@ -9,8 +10,11 @@
 #include <QColor>
 #include <QString>
 #include <string>
+#include <vector>
 
-namespace varnello::filetable {
+namespace varnello {
+
+namespace filetable {
 
 enum Column : int
 {
@@ -29,14 +33,43 @@ enum Column : int
 inline const QColor kEvenRowColour{215, 238, 240};
 inline const QColor kOddRowColour{215, 240, 224};
 
-void SetUp(TListViewSort& table);
+} // namespace filetable
 
-TListRow ToListRow(const FileRow& row);
-// The row's record as it was put in or last rewritten.
-FileRow FromListRow(const TListRow& row);
-// Rewrites a row's TagKind and six fields, record and cells alike; "No." and
-// "File Name" stay.
-void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields);
+class FileTableModel : public TListModel
+{
+    Q_OBJECT
+
+public:
+    using TListModel::TListModel;
+
+    int RowCount() const override { return static_cast<int>(m_rows.size()); }
+    // "No." and TagKind as numbers, the file name in the file system's
+    // encoding, the six fields as the field table lists them.
+    QString Cell(int row, int column) const override;
+    // "No." and TagKind compare as numbers, the texts with `collator`.
+    int CompareRows(int first, int second, int column, const QCollator& collator) const override;
+
+    const FileRow& Row(int row) const { return m_rows.at(static_cast<std::size_t>(row)); }
+    // Empties the table, keeping room for `expected` rows.
+    void Clear(std::size_t expected = 0);
+    void AppendRows(std::vector<FileRow> rows);
+    // Rewrites a row's TagKind and six fields; "No." and "File Name" stay.
+    void WriteFields(int row, int tagKind, const TagFields& fields);
+
+protected:
+    void MoveRows(const std::vector<int>& order) override;
+
+private:
+    std::vector<FileRow> m_rows;
+};
+
+namespace filetable {
+
+// Columns, colours, marker column and sort rules; the table shows a
+// FileTableModel from then on.
+void SetUp(TListViewSort& table);
+FileTableModel& Rows(TListViewSort& table);
+const FileTableModel& Rows(const TListViewSort& table);
 
 // Every column at its minimum width; the comment column takes the rest of the
 // table's width, up to its maximum.
@@ -46,4 +79,6 @@ void LayoutFileColumns(TListViewSort& table);
 // count of selected files.
 QString SelectionText(const TListViewSort& table, const std::string& folder);
 
-} // namespace varnello::filetable
+} // namespace filetable
+
+} // namespace varnello

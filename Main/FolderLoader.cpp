@@ -2,92 +2,189 @@
 
 #include <QMetaObject>
 #include <chrono>
-#include <memory>
+#include <utility>
 
 namespace varnello {
 
 namespace {
 
-// A batch goes to the window after this much time or this many rows,
-// whichever comes first: often enough to look live, seldom enough that
-// inserting rows does not keep the event loop busy.
-constexpr auto kBatchInterval = std::chrono::milliseconds(40);
-constexpr std::size_t kBatchRows = 2000;
+// After the first batch, rows go to the window after this much time or this
+// many rows, whichever comes first: often enough to look live, seldom enough
+// that the window's work stays small beside the reading. Every batch costs a
+// repaint of the table (shaping the text of every visible cell), whatever
+// its size; the row limit bounds the time one insertion takes.
+constexpr auto kBatchInterval = std::chrono::milliseconds(100);
+constexpr std::size_t kBatchRows = 10000;
 
 } // namespace
 
-FolderLoader::FolderLoader(RowReader reader, QObject* parent)
-    : QObject(parent), m_reader(std::move(reader))
+FolderSource FolderSource::Module()
 {
+    FolderSource source;
+    source.ListNames = [](const std::string& folder) { return FolderReader::ListMp3Names(folder); };
+    source.ReadRows = [](const std::string& folder, const std::vector<std::string>& names,
+                         const FolderReader::RowSink& sink) {
+        FolderReader().ReadRows(folder, names, sink);
+    };
+    return source;
+}
+
+FolderLoader::FolderLoader(FolderSource source, QObject* parent)
+    : QObject(parent), m_source(std::move(source))
+{
+    FolderSource module = FolderSource::Module();
+    if (!m_source.ListNames) {
+        m_source.ListNames = std::move(module.ListNames);
+    }
+    if (!m_source.ReadRows) {
+        m_source.ReadRows = std::move(module.ReadRows);
+    }
 }
 
 FolderLoader::~FolderLoader()
 {
-    Stop();
+    Stop(m_listing);
+    Stop(m_reading);
 }
 
-void FolderLoader::Stop()
+void FolderLoader::Stop(Job& job)
 {
-    ++m_generation;
-    if (m_worker.joinable()) {
-        m_worker.request_stop();
-        m_worker.join();
+    job.Id = 0; // its deliveries still queued are dropped
+    if (job.Worker.joinable()) {
+        job.Worker.request_stop();
+        job.Worker.join();
     }
+    job.Early.clear();
+    job.EarlyLast = false;
+}
+
+bool FolderLoader::Running() const
+{
+    return m_listing.Id != 0 || m_readingRows;
 }
 
 void FolderLoader::Cancel()
 {
-    if (!m_running) {
-        return;
+    // A folder whose names are still being listed opens all the same: the
+    // file list already points at it.
+    Stop(m_reading);
+    if (m_readingRows) {
+        m_readingRows = false;
+        emit Finished(true);
     }
-    Stop();
-    m_running = false;
-    emit Finished(true);
 }
 
-void FolderLoader::Start(std::string folder, std::vector<std::string> names, std::size_t first)
+void FolderLoader::Start(const std::string& folder)
 {
-    Stop();
-    m_running = true;
-    const unsigned generation = m_generation;
-    // Runs on the GUI thread: a batch of a read that was since cancelled or
-    // replaced is dropped.
-    auto deliver = [this, generation](std::shared_ptr<std::vector<FileRow>> rows, bool last) {
-        QMetaObject::invokeMethod(
-            this,
-            [this, generation, rows, last] {
-                if (generation != m_generation) {
-                    return;
-                }
-                if (!rows->empty()) {
-                    emit RowsRead(*rows);
-                }
-                if (last) {
-                    m_running = false;
-                    emit Finished(false);
-                }
-            },
-            Qt::QueuedConnection);
-    };
-    m_worker =
-        std::jthread([reader = m_reader, folder = std::move(folder), names = std::move(names),
-                      first, deliver](const std::stop_token& stop) {
+    Stop(m_listing);
+    const unsigned id = ++m_lastId;
+    m_listing.Id = id;
+    // Runs on the worker; what it hands over is queued for the GUI thread,
+    // where a delivery of a read since stopped or replaced is dropped.
+    m_listing.Worker =
+        std::jthread([this, id, folder, source = m_source](const std::stop_token& stop) {
+            std::vector<std::string> names = source.ListNames(folder);
+            if (stop.stop_requested()) {
+                return;
+            }
+            const bool empty = names.empty();
+            QMetaObject::invokeMethod(
+                this, [this, id, folder, names] { NamesArrived(id, folder, names); },
+                Qt::QueuedConnection);
+            if (empty) {
+                return;
+            }
             using Clock = std::chrono::steady_clock;
-            auto batch = std::make_shared<std::vector<FileRow>>();
+            std::vector<FileRow> batch;
+            bool first = true;
             auto sent = Clock::now();
-            for (std::size_t i = first; i < names.size(); ++i) {
+            const auto deliver = [this, id](std::vector<FileRow> rows, bool last) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, rows = std::move(rows), last]() mutable {
+                        RowsArrived(id, std::move(rows), last);
+                    },
+                    Qt::QueuedConnection);
+            };
+            source.ReadRows(folder, names, [&](std::vector<FileRow>&& rows) {
                 if (stop.stop_requested()) {
-                    return;
+                    return false;
                 }
-                batch->push_back(reader(folder, names[i], static_cast<int>(i)));
-                if (batch->size() >= kBatchRows || Clock::now() - sent >= kBatchInterval) {
+                if (batch.empty()) {
+                    batch = std::move(rows);
+                } else {
+                    batch.insert(batch.end(), std::make_move_iterator(rows.begin()),
+                                 std::make_move_iterator(rows.end()));
+                }
+                // The first rows go at once, so that the table fills before the
+                // first repaint.
+                if (first || batch.size() >= kBatchRows || Clock::now() - sent >= kBatchInterval) {
                     deliver(std::move(batch), false);
-                    batch = std::make_shared<std::vector<FileRow>>();
+                    batch.clear();
+                    first = false;
                     sent = Clock::now();
                 }
+                return true;
+            });
+            if (!stop.stop_requested()) {
+                deliver(std::move(batch), true);
             }
-            deliver(std::move(batch), true);
         });
+}
+
+void FolderLoader::NamesArrived(unsigned id, const std::string& folder,
+                                const std::vector<std::string>& names)
+{
+    if (id != m_listing.Id) {
+        return;
+    }
+    // The window may ask a question before it takes the new folder (an edit
+    // of the old one to save); rows that come meanwhile wait in Early.
+    emit NamesListed(folder, names);
+    if (id != m_listing.Id) {
+        return; // started again or cancelled meanwhile
+    }
+    if (names.empty()) {
+        // The worker has ended; the read of the table's folder goes on.
+        Stop(m_listing);
+        return;
+    }
+    Stop(m_reading);
+    m_reading.Worker = std::move(m_listing.Worker);
+    m_reading.Id = id;
+    m_listing.Id = 0;
+    m_readingRows = true;
+    std::vector<FileRow> early = std::move(m_listing.Early);
+    const bool last = m_listing.EarlyLast;
+    m_listing.Early.clear();
+    m_listing.EarlyLast = false;
+    if (!early.empty()) {
+        emit RowsRead(early);
+    }
+    if (last) {
+        m_readingRows = false;
+        emit Finished(false);
+    }
+}
+
+void FolderLoader::RowsArrived(unsigned id, std::vector<FileRow> rows, bool last)
+{
+    if (id == m_listing.Id) {
+        m_listing.Early.insert(m_listing.Early.end(), std::make_move_iterator(rows.begin()),
+                               std::make_move_iterator(rows.end()));
+        m_listing.EarlyLast = last;
+        return;
+    }
+    if (id != m_reading.Id) {
+        return;
+    }
+    if (!rows.empty()) {
+        emit RowsRead(rows);
+    }
+    if (last) {
+        m_readingRows = false;
+        emit Finished(false);
+    }
 }
 
 } // namespace varnello

@@ -1,14 +1,16 @@
 #pragma once
-// Reads the rows of a folder on a worker thread and hands them to the window
-// in batches, in table order. One read at a time: starting another or
-// cancelling drops whatever the previous one had not delivered yet. The
-// worker has its own engine objects (each row is read by a fresh reader), so
-// nothing is shared with the window but the finished rows.
+// Reads a folder for the window on a worker thread: first the MP3 names, then
+// the rows, with the module's pool of readers (FolderReader::ReadRows), handed
+// to the window in table order: the first batch at once, then in batches.
+// A folder without MP3 files replaces nothing: the read it would have
+// replaced goes on. A folder with MP3 files replaces the read under way,
+// which then delivers nothing more; so does Cancel. Nothing is shared with the window but
+// the names and the finished rows.
 
 #include "FileRow.h"
+#include "FolderReader.h"
 
 #include <QObject>
-#include <cstddef>
 #include <functional>
 #include <string>
 #include <thread>
@@ -16,36 +18,68 @@
 
 namespace varnello {
 
+// Where the window's names and rows come from: the module, unless tests put
+// in folders of their own, or slow down or count the reads. Both are called
+// on the loader's worker thread.
+struct FolderSource
+{
+    using NameLister = std::function<std::vector<std::string>(const std::string& folder)>;
+    // Reads the rows of `names` (numbered from 0 in that order) into `sink`,
+    // in order, until it returns false.
+    using RowReader =
+        std::function<void(const std::string& folder, const std::vector<std::string>& names,
+                           const FolderReader::RowSink& sink)>;
+
+    NameLister ListNames;
+    RowReader ReadRows;
+
+    // FolderReader's listing and its pool of readers.
+    static FolderSource Module();
+};
+
 class FolderLoader : public QObject
 {
     Q_OBJECT
 
 public:
-    // Reads one row; called on the worker thread.
-    using RowReader =
-        std::function<FileRow(const std::string& folder, const std::string& fileName, int no)>;
-
-    explicit FolderLoader(RowReader reader, QObject* parent = nullptr);
+    // Empty members of `source` are the module's.
+    explicit FolderLoader(FolderSource source, QObject* parent = nullptr);
     ~FolderLoader() override;
 
-    // Reads names[first..] of `folder` with their positions as numbers.
-    void Start(std::string folder, std::vector<std::string> names, std::size_t first);
-    // Stops the read under way; rows not yet delivered are dropped.
+    // Lists `folder` and reads its rows.
+    void Start(const std::string& folder);
+    // Stops the read of rows under way; rows not yet delivered are dropped.
     void Cancel();
-    bool Running() const { return m_running; }
+    // A read is under way: its names or its rows are still to come.
+    bool Running() const;
 
 signals:
-    void RowsRead(const std::vector<FileRow>& rows);
-    // The read ended, after its last batch, on its own or by Cancel.
+    // A started folder's names; rows follow only when there are any.
+    void NamesListed(const std::string& folder, const std::vector<std::string>& names);
+    // The next rows in table order; a receiver may take them.
+    void RowsRead(std::vector<FileRow>& rows);
+    // The rows' read ended, after its last batch, on its own or by Cancel.
     void Finished(bool cancelled);
 
 private:
-    void Stop();
+    struct Job
+    {
+        std::jthread Worker;
+        unsigned Id = 0;
+        // Rows that came while the window was still taking the names in.
+        std::vector<FileRow> Early;
+        bool EarlyLast = false;
+    };
+    static void Stop(Job& job);
+    void NamesArrived(unsigned id, const std::string& folder,
+                      const std::vector<std::string>& names);
+    void RowsArrived(unsigned id, std::vector<FileRow> rows, bool last);
 
-    RowReader m_reader;
-    std::jthread m_worker;
-    unsigned m_generation = 0; // of the read whose batches are still wanted
-    bool m_running = false;
+    FolderSource m_source;
+    unsigned m_lastId = 0;
+    Job m_listing; // a started read whose names are not in yet
+    Job m_reading; // the read whose rows go to the table
+    bool m_readingRows = false;
 };
 
 } // namespace varnello

@@ -33,12 +33,6 @@ FolderNavigator::FolderNavigator(const Controls& controls, QWidget* window)
     ConnectControls();
 }
 
-void FolderNavigator::SetCurrentFolderAccess(FolderGetter get, FolderSetter set)
-{
-    m_getFolder = std::move(get);
-    m_setFolder = std::move(set);
-}
-
 void FolderNavigator::ConnectControls()
 {
     connect(m_controls.Drives, &TDriveComboBox::Change, this, &FolderNavigator::ClsDrvComBoxChange);
@@ -140,9 +134,6 @@ void FolderNavigator::ClsDirListBoxChange()
     // Opening a volume mounted inside another one moves to that volume.
     m_controls.Drives->ShowDriveOf(folder);
     m_controls.Files->SetDirectory(folder);
-    if (m_controls.Files->count() > 0 && m_setFolder) {
-        m_setFolder(folder);
-    }
     // The box names the folder the table lists, which is not this one when
     // it holds no MP3 files.
     ShowCurrentFolder();

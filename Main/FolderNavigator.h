@@ -3,7 +3,7 @@
 // address box with its history and go button. The controls know nothing of
 // each other; every link between them is made here. The folder whose files
 // the table shows (CurrentFolder) stays with the window, which the navigator
-// reaches through two small functions.
+// reads through a small function.
 
 #include "Volume.h"
 
@@ -36,7 +36,6 @@ public:
     };
 
     using FolderGetter = std::function<QString()>;
-    using FolderSetter = std::function<void(const QString&)>;
     // Seams that tests answer in advance: the error box and the folder
     // picker (which returns an empty text for Cancel).
     using ErrorBox = std::function<void(const QString& text, const QString& caption)>;
@@ -48,7 +47,9 @@ public:
 
     FolderNavigator(const Controls& controls, QWidget* window);
 
-    void SetCurrentFolderAccess(FolderGetter get, FolderSetter set);
+    // The folder the table lists; its owner sets it when it rebuilds the
+    // table from the file list's names.
+    void SetCurrentFolderGetter(FolderGetter get) { m_getFolder = std::move(get); }
     void SetErrorBox(ErrorBox box) { m_errorBox = std::move(box); }
     void SetFolderPicker(FolderPicker picker) { m_folderPicker = std::move(picker); }
 
@@ -70,6 +71,9 @@ public:
     void TbGoAddressClick();
     void CbAddressClick();
     void Open1Click();
+    // The address box shows the folder the table lists; called again by the
+    // table's owner when that folder has changed.
+    void ShowCurrentFolder();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -78,12 +82,10 @@ private:
     void ConnectControls();
     void ShowDriveError();
     QString CurrentFolder() const;
-    void ShowCurrentFolder();
 
     Controls m_controls;
     QWidget* m_window = nullptr;
     FolderGetter m_getFolder;
-    FolderSetter m_setFolder;
     ErrorBox m_errorBox;
     FolderPicker m_folderPicker;
     bool m_leavingFocus = false; // the address box is handling its focus loss

@@ -30,7 +30,7 @@ void SetUp(TListViewSort& log)
 {
     log.setObjectName(QStringLiteral("clsLVLogView"));
     log.SetColumns({
-        {QStringLiteral("!"), 30, 30, 30, false},
+        {QCoreApplication::translate("LogView", "!"), 30, 30, 30, false},
         {QCoreApplication::translate("LogView", "Description"), 240, 30, 500, false},
         {QCoreApplication::translate("LogView", "Path"), 300, 30, 500, false},
         {QCoreApplication::translate("LogView", "Time"), TimeColumnWidth(log), 1, 500, false},
@@ -42,7 +42,9 @@ void SetUp(TListViewSort& log)
 
 QString StatusMessageText(std::uint32_t status)
 {
-    return ui::ToQt(StatusMessage(status >> 8));
+    // The core's English message is the key of its translation.
+    const std::string message = StatusMessage(status >> 8);
+    return QCoreApplication::translate("StatusMessage", message.c_str());
 }
 
 TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time)

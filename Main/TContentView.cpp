@@ -7,6 +7,7 @@
 #include "Ui.h"
 
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,7 +24,7 @@ namespace {
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const char* caption, QWidget* buddy)
 {
-    auto* label = new QLabel(QString::fromLatin1(caption), parent);
+    auto* label = new QLabel(QCoreApplication::translate("TContentView", caption), parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setBuddy(buddy);
     return label;

@@ -25,22 +25,20 @@ QString FromFileSystem(const std::string& name)
 } // namespace
 
 TFileListBox::TFileListBox(QWidget* parent)
-    : QListWidget(parent),
-      m_lister([](const std::string& folder) { return FolderReader::ListMp3Names(folder); })
+    : QListView(parent), m_model(new QStringListModel(this)),
+      m_lister([this](const std::string& folder) {
+          ShowNames(folder, FolderReader::ListMp3Names(folder));
+      })
 {
     setObjectName(QStringLiteral("clsFileListBox"));
+    setModel(m_model);
     // It only feeds the file table; the user never sees it.
     setVisible(false);
 }
 
 QStringList TFileListBox::Names() const
 {
-    QStringList names;
-    names.reserve(count());
-    for (int i = 0; i < count(); ++i) {
-        names.append(item(i)->text());
-    }
-    return names;
+    return m_model->stringList();
 }
 
 void TFileListBox::SetDirectory(const QString& folder)
@@ -56,19 +54,24 @@ void TFileListBox::SetDirectory(const QString& folder)
 
 void TFileListBox::Update()
 {
-    clear();
-    m_names.clear();
-    if (!m_directory.isEmpty()) {
-        m_names = m_lister(m_folder);
+    if (m_directory.isEmpty()) {
+        ShowNames(m_folder, {});
+        return;
     }
-    // One insertion for the whole folder: item by item costs more than the
-    // listing itself in a large folder.
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(m_names.size()));
-    for (const std::string& name : m_names) {
-        names.append(FromFileSystem(name));
+    m_lister(m_folder);
+}
+
+void TFileListBox::ShowNames(const std::string& folder, const std::vector<std::string>& names)
+{
+    if (folder != m_folder) {
+        return;
     }
-    addItems(names);
+    QStringList items;
+    items.reserve(static_cast<qsizetype>(names.size()));
+    for (const std::string& name : names) {
+        items.append(FromFileSystem(name));
+    }
+    m_model->setStringList(items);
     ++m_readCount;
     emit Change();
 }

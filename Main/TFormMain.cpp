@@ -41,17 +41,14 @@
 
 namespace varnello {
 
-namespace {
+TFormMain::TFormMain(QWidget* parent) : TFormMain(WindowHooks{}, parent) {}
 
-// The first rows of a folder are read on the GUI thread for at most this
-// long, so that a small folder is listed at once and a large one shows rows
-// before its first repaint; the rest is read by the folder loader.
-constexpr qint64 kFirstRowsBudgetMs = 25;
-
-} // namespace
-
-TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
+TFormMain::TFormMain(WindowHooks hooks, QWidget* parent)
+    : QMainWindow(parent), m_hooks(std::move(hooks)), m_menus(*this)
 {
+    if (!m_hooks.AskRepair) {
+        m_hooks.AskRepair = AskToReplaceUnreadableTag;
+    }
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QCoreApplication::translate("TFormMain", "Varnello"));
     CreateToolBar();
@@ -64,13 +61,13 @@ TFormMain::TFormMain(QWidget* parent) : QMainWindow(parent), m_menus(*this)
 
 TFormMain::~TFormMain()
 {
-    // The loader's worker reads through this window; it stops first.
+    // The loader's worker may read through the hooks; it stops first.
     m_loader->Cancel();
 }
 
 void TFormMain::ConnectHandlers()
 {
-    connect(m_menus.Open1, &QAction::triggered, this, [this] { Open1Click(); });
+    connect(m_menus.Open1, &QAction::triggered, m_navigator, &FolderNavigator::Open1Click);
     connect(m_menus.Exit1, &QAction::triggered, this, &QWidget::close);
     connect(m_menus.ModifyAction, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
     connect(m_menus.menuModifyMp3Info, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
@@ -78,11 +75,11 @@ void TFormMain::ConnectHandlers()
     connect(m_menus.TbDirectory, &QAction::toggled, this, &TFormMain::TbDirectoryClick);
     connect(m_menus.tmiPropertiesView, &QAction::toggled, this, &TFormMain::tmiPropertiesViewClick);
     connect(m_menus.TbStatusbar, &QAction::toggled, this, &TFormMain::TbStatusbarClick);
-    connect(m_menus.Content1, &QAction::triggered, this, [this] { Content1Click(); });
-    connect(m_menus.Homepage1, &QAction::triggered, this, [this] { Homepage1Click(); });
-    connect(m_menus.Reportabug1, &QAction::triggered, this, [this] { Reportabug1Click(); });
-    connect(m_menus.Viewbugs1, &QAction::triggered, this, [this] { Viewbugs1Click(); });
-    connect(m_menus.About1, &QAction::triggered, this, [this] { About1Click(); });
+    connect(m_menus.Content1, &QAction::triggered, m_help, &HelpMenu::Content1Click);
+    connect(m_menus.Homepage1, &QAction::triggered, m_help, &HelpMenu::Homepage1Click);
+    connect(m_menus.Reportabug1, &QAction::triggered, m_help, &HelpMenu::Reportabug1Click);
+    connect(m_menus.Viewbugs1, &QAction::triggered, m_help, &HelpMenu::Viewbugs1Click);
+    connect(m_menus.About1, &QAction::triggered, m_help, &HelpMenu::About1Click);
 
     connect(ClsPnlLeft, &TDirectoryPanel::CloseClicked, this, &TFormMain::ToggleDirectoryPanel);
     connect(clsBtnPropertyViewClose, &QToolButton::clicked, this,
@@ -110,9 +107,7 @@ void TFormMain::ConnectHandlers()
     connect(SaveContentAction, &QAction::triggered, this, &TFormMain::SaveContentNow);
     connect(PageControl, &QTabWidget::currentChanged, this, &TFormMain::UpdateLogTab);
 
-    m_loader = new FolderLoader([this](const std::string& folder, const std::string& name,
-                                       int no) { return ReadFileRow(folder, name, no); },
-                                this);
+    connect(m_loader, &FolderLoader::NamesListed, ClsPnlLeft->FileList(), &TFileListBox::ShowNames);
     connect(m_loader, &FolderLoader::RowsRead, this, &TFormMain::AppendFileRows);
     connect(m_loader, &FolderLoader::Finished, this, &TFormMain::ListingFinished);
     CancelAction = new QAction(tr("Cancel"), this);
@@ -219,7 +214,7 @@ void TFormMain::SetCurrentFolder(const std::string& folder)
 void TFormMain::clsFileListBoxChange()
 {
     const TFileListBox& list = *ClsPnlLeft->FileList();
-    if (list.RawNames().empty()) {
+    if (list.count() == 0) {
         // The table keeps the folder it lists; the status bar says why.
         ShowStatus(tr("%1: No MP3 files").arg(ui::PathToQt(list.Folder())));
         return;
@@ -229,7 +224,8 @@ void TFormMain::clsFileListBoxChange()
     SavePendingContent();
     SetCurrentFolder(list.Folder());
     AddToHistory(*CbAddress, CurrentFolder());
-    FillFileTable(list.RawNames());
+    m_navigator->ShowCurrentFolder();
+    StartFileTable(static_cast<std::size_t>(list.count()));
     ShowNewTable();
 }
 
@@ -256,29 +252,17 @@ void TFormMain::ShowStatus(const QString& text)
     ClsStbStatusText->setText(text);
 }
 
-void TFormMain::FillFileTable(const std::vector<std::string>& names)
+void TFormMain::StartFileTable(std::size_t total)
 {
-    m_loader->Cancel();
-    TListModel& rows = clsLVFile->Rows();
-    rows.Clear();
-    m_listingTotal = static_cast<int>(names.size());
-    QElapsedTimer elapsed;
-    elapsed.start();
-    std::vector<TListRow> first;
-    std::size_t next = 0;
-    for (; next < names.size() && elapsed.elapsed() < kFirstRowsBudgetMs; ++next) {
-        first.push_back(filetable::ToListRow(
-            ReadFileRow(m_currentFolder, names[next], static_cast<int>(next))));
-    }
-    rows.AppendRows(std::move(first));
-    if (next == names.size()) {
+    filetable::Rows(*clsLVFile).Clear(total);
+    m_listingTotal = static_cast<int>(total);
+    if (!IsListing()) {
         return;
     }
-    // The rest comes in batches; meanwhile sorting would mix sorted and
+    // The rows come in batches; meanwhile sorting would mix sorted and
     // unsorted rows, so the header waits.
     clsLVFile->horizontalHeader()->setSectionsClickable(false);
-    ShowProgress(static_cast<int>(next), m_listingTotal);
-    m_loader->Start(m_currentFolder, names, next);
+    ShowProgress(0, m_listingTotal);
 }
 
 bool TFormMain::IsListing() const
@@ -286,14 +270,9 @@ bool TFormMain::IsListing() const
     return m_loader->Running();
 }
 
-void TFormMain::AppendFileRows(const std::vector<FileRow>& rows)
+void TFormMain::AppendFileRows(std::vector<FileRow>& rows)
 {
-    std::vector<TListRow> listRows;
-    listRows.reserve(rows.size());
-    for (const FileRow& row : rows) {
-        listRows.push_back(filetable::ToListRow(row));
-    }
-    clsLVFile->Rows().AppendRows(std::move(listRows));
+    filetable::Rows(*clsLVFile).AppendRows(std::move(rows));
     ShowProgress(clsLVFile->Rows().RowCount(), m_listingTotal);
 }
 
@@ -350,7 +329,7 @@ void TFormMain::AppendLogEntries(std::vector<SaveFailure> failures)
         rows.push_back(logview::ToLogRow(failure, m_currentFolder, now));
     }
     m_unseenLogRows += static_cast<int>(rows.size());
-    clsLVLogView->Rows().AppendRows(std::move(rows));
+    clsLVLogView->TextRows().AppendRows(std::move(rows));
     UpdateLogTab();
 }
 
@@ -381,12 +360,12 @@ FileRow TFormMain::FileRowAt(int row) const
     if (row < 0 || row >= clsLVFile->Rows().RowCount()) {
         return {};
     }
-    return filetable::FromListRow(clsLVFile->Rows().Row(row));
+    return filetable::Rows(*clsLVFile).Row(row);
 }
 
 void TFormMain::SetFileRowFields(int row, int tagKind, const TagFields& fields)
 {
-    filetable::WriteFields(*clsLVFile, row, tagKind, fields);
+    filetable::Rows(*clsLVFile).WriteFields(row, tagKind, fields);
 }
 
 void TFormMain::UpdateModifyAction()
@@ -453,12 +432,12 @@ void TFormMain::OpenSingleFileEditor(int row, const FileRow& fileRow)
 {
     FormInfo->SetSingleFile(ui::PathToQt(JoinPath(m_currentFolder, fileRow.FileName)));
     FormInfo->LoadFromRow(fileRow);
-    FormInfo->exec();
+    ShowEditor();
     if (!FormInfo->WasSaved()) {
         return;
     }
     EditOutcome outcome = SaveSingleEdit(m_saver, this, m_currentFolder, fileRow,
-                                         FormInfo->EditedFields(), m_askRepair);
+                                         FormInfo->EditedFields(), m_hooks.AskRepair);
     const FileRow& saved = outcome.Rows.front();
     SetFileRowFields(row, saved.TagKind, saved.Fields);
     ShowContentInContentView();
@@ -470,10 +449,19 @@ void TFormMain::OpenSingleFileEditor(int row, const FileRow& fileRow)
     AppendLogEntries(std::move(outcome.Failures));
 }
 
+void TFormMain::ShowEditor()
+{
+    if (m_hooks.ShowEditor) {
+        m_hooks.ShowEditor(*FormInfo);
+    } else {
+        FormInfo->exec();
+    }
+}
+
 void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows)
 {
     FormInfo->SetMultipleFiles();
-    FormInfo->exec();
+    ShowEditor();
     if (FormInfo->WasSaved()) {
         SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask());
     }
@@ -525,8 +513,8 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
     // The last processed file first, as a multi-file save lists them.
     std::reverse(failures.begin(), failures.end());
     fileRows.resize(done);
-    failures =
-        RepairMany(m_saver, this, m_currentFolder, fileRows, values, mask, failures, m_askRepair);
+    failures = RepairMany(m_saver, this, m_currentFolder, fileRows, values, mask, failures,
+                          m_hooks.AskRepair);
     for (std::size_t i = 0; i < done; ++i) {
         if (fileRows[i].Fields != before[i].Fields || fileRows[i].TagKind != before[i].TagKind) {
             SetFileRowFields(rows[i], fileRows[i].TagKind, fileRows[i].Fields);
@@ -631,7 +619,7 @@ bool TFormMain::SaveContent()
             result = repairing.SaveContent(m_currentFolder, before, edited);
             return result.Failures;
         };
-        failures = OfferRepairs(this, m_currentFolder, result.Failures, m_askRepair, repair);
+        failures = OfferRepairs(this, m_currentFolder, result.Failures, m_hooks.AskRepair, repair);
     }
     if (result.Id3v2Saved && failures.empty()) {
         SetFileRowFields(row, result.TagKind, result.Fields);
@@ -677,16 +665,6 @@ bool TFormMain::clsLVFileChanging()
         return false;
     }
     return true;
-}
-
-std::vector<std::string> TFormMain::ListFolderNames(const std::string& folder) const
-{
-    return FolderReader::ListMp3Names(folder);
-}
-
-FileRow TFormMain::ReadFileRow(const std::string& folder, const std::string& fileName, int no) const
-{
-    return FolderReader().ReadRow(folder, fileName, no);
 }
 
 void TFormMain::TbToolBarClick(bool checked)

@@ -5,6 +5,9 @@
 // reader; the window only shows them.
 
 #include "FileRow.h"
+#include "FolderLoader.h"
+#include "FolderNavigator.h"
+#include "HelpMenu.h"
 #include "MainMenus.h"
 #include "RepairQuestion.h"
 #include "TagSaver.h"
@@ -12,6 +15,7 @@
 #include <QMainWindow>
 #include <QPersistentModelIndex>
 #include <QString>
+#include <functional>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -32,14 +36,25 @@ class QWidget;
 
 namespace varnello {
 
-class FolderLoader;
-class FolderNavigator;
-class HelpMenu;
 class TDirectoryPanel;
 class THeaderStrip;
 class TContentView;
 class TFormInfo;
 class TListViewSort;
+
+// What the window asks of the world outside it: the folders it lists, and
+// the boxes, the folder picker, the desktop and the tag editor's showing it
+// hands over to. Empty members keep the window's own; tests put in theirs.
+struct WindowHooks
+{
+    FolderSource Folders;
+    FolderNavigator::ErrorBox ErrorBox;
+    FolderNavigator::FolderPicker FolderPicker;
+    HelpMenu::CheckedUrlOpener OpenUrl;
+    RepairQuestion AskRepair;
+    // Shows the tag editor, modal; by default its exec().
+    std::function<void(TFormInfo& editor)> ShowEditor;
+};
 
 class TFormMain : public QMainWindow
 {
@@ -47,6 +62,7 @@ class TFormMain : public QMainWindow
 
 public:
     explicit TFormMain(QWidget* parent = nullptr);
+    explicit TFormMain(WindowHooks hooks, QWidget* parent = nullptr);
     ~TFormMain() override;
 
     // True while the rows of the listed folder are still being read.
@@ -67,15 +83,12 @@ public:
     // address text empty.
     void ShowFolder(const QString& folder);
     // The hidden file list reads the folder's MP3 names, even when it shows
-    // that folder already, and reports a change.
+    // that folder already, and reports a change when they are in.
     void ReadFileList(const QString& folder);
     // Rebuilds the table from the file list; a list without names changes
     // nothing.
     void clsFileListBoxChange();
 
-    // The question asked before a tag that could not be read is replaced;
-    // tests put their own answer in.
-    void SetRepairQuestion(RepairQuestion ask) { m_askRepair = std::move(ask); }
     // True while a multi-file save runs.
     bool IsSaving() const { return m_saving; }
 
@@ -106,46 +119,11 @@ public:
     void clsLVFileChange();
 
 protected:
-    // Shows the tag editor for the selected rows (table order) and takes its
-    // results into the table and the log.
-    virtual void OpenEditor(const std::vector<int>& selectedRows);
-    // Fills the properties view from the first selected row.
-    virtual void ShowContentInContentView();
-    // Asked before the user changes the table's selection; false refuses.
-    virtual bool clsLVFileChanging();
-    // The module's listing; replaceable so that tests can list any folder.
-    virtual std::vector<std::string> ListFolderNames(const std::string& folder) const;
-    virtual FileRow ReadFileRow(const std::string& folder, const std::string& fileName,
-                                int no) const;
-
-    // Handlers of File > "&Open", the go button and the Help menu; the work
-    // is the folder navigator's and the help menu's.
-    virtual void Open1Click();
-    virtual void TbGoAddressClick();
-    virtual void Content1Click();
-    virtual void Homepage1Click();
-    virtual void Reportabug1Click();
-    virtual void Viewbugs1Click();
-    virtual void About1Click();
-
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     // Closing saves a pending edit like a row change does; when that save
     // fails the window stays open and says why.
     void closeEvent(QCloseEvent* event) override;
-
-    TListViewSort* FileTable() const { return clsLVFile; }
-    TListViewSort* LogView() const { return clsLVLogView; }
-    QComboBox* AddressBox() const { return CbAddress; }
-    TDirectoryPanel* DirectoryPanel() const { return ClsPnlLeft; }
-    QTabWidget* LowerPages() const { return PageControl; }
-    QWidget* ContentPage() const { return TsContent; }
-    QPushButton* SaveContentButton() const { return clsSpbSaveContent; }
-    TContentView* ContentViewPage() const { return ContentView; }
-    TFormInfo* EditorDialog() const { return FormInfo; }
-    MainMenus& Menus() { return m_menus; }
-    FolderNavigator& Navigator() const { return *m_navigator; }
-    HelpMenu& Help() const { return *m_help; }
 
 private:
     void CreateToolBar();
@@ -160,10 +138,9 @@ private:
     void SetTabOrder();
 
     void SetCurrentFolder(const std::string& folder);
-    // Reads the first rows at once, within a few milliseconds, and leaves the
-    // rest to the folder loader.
-    void FillFileTable(const std::vector<std::string>& names);
-    void AppendFileRows(const std::vector<FileRow>& rows);
+    // An empty table for the folder's rows, which the folder loader brings.
+    void StartFileTable(std::size_t total);
+    void AppendFileRows(std::vector<FileRow>& rows);
     void ListingFinished(bool cancelled);
     // After a rebuild nothing of the old table stays on screen.
     void ShowNewTable();
@@ -175,8 +152,16 @@ private:
     void HideProgress();
     void UpdateModifyAction();
     void clsLVFileContextMenu(const QPoint& position);
+    // Shows the tag editor for the selected rows (table order) and takes its
+    // results into the table and the log.
+    void OpenEditor(const std::vector<int>& selectedRows);
+    // Fills the properties view from the first selected row.
+    void ShowContentInContentView();
+    // Asked before the user changes the table's selection; false refuses.
+    bool clsLVFileChanging();
 
     void OpenSingleFileEditor(int row, const FileRow& fileRow);
+    void ShowEditor();
     void OpenMultiFileEditor(const std::vector<int>& rows, std::vector<FileRow> fileRows);
     // Saves the fields of `mask` into the files of `rows` on a worker, one
     // file at a time, with the status bar's progress bar and Cancel; returns
@@ -196,6 +181,7 @@ private:
     void ToggleDirectoryPanel();
     void clsBtnPropertyViewCloseClick();
 
+    WindowHooks m_hooks;
     MainMenus m_menus;
     FolderNavigator* m_navigator = nullptr; // children of the window
     HelpMenu* m_help = nullptr;
@@ -216,7 +202,6 @@ private:
     FolderLoader* m_loader = nullptr; // child of the window
     int m_listingTotal = 0;
     TagSaver m_saver; // both editors save through it
-    RepairQuestion m_askRepair = AskToReplaceUnreadableTag;
     bool m_saving = false;
     std::stop_source m_stopSaving;
     QSplitter* ClsSplLeftRight = nullptr;

@@ -18,15 +18,23 @@ namespace varnello {
 void TFormMain::CreateNavigation()
 {
     TFileListBox* files = ClsPnlLeft->FileList();
-    // The listing stays replaceable through the window, for tests.
-    files->SetLister([this](const std::string& folder) { return ListFolderNames(folder); });
+    // The names are listed, and the rows read, by the folder loader's worker.
+    m_loader = new FolderLoader(m_hooks.Folders, this);
+    files->SetLister([this](const std::string& folder) { m_loader->Start(folder); });
     m_navigator = new FolderNavigator(
         {ClsPnlLeft->Drives(), ClsPnlLeft->Directories(), files, CbAddress, TbGoAddress}, this);
-    m_navigator->SetCurrentFolderAccess(
-        [this] { return CurrentFolder(); },
-        [this](const QString& folder) { SetCurrentFolder(ui::PathFromQt(folder)); });
+    m_navigator->SetCurrentFolderGetter([this] { return CurrentFolder(); });
+    if (m_hooks.ErrorBox) {
+        m_navigator->SetErrorBox(m_hooks.ErrorBox);
+    }
+    if (m_hooks.FolderPicker) {
+        m_navigator->SetFolderPicker(m_hooks.FolderPicker);
+    }
     m_navigator->SetVolumes(MountedVolumes());
     m_help = new HelpMenu(this);
+    if (m_hooks.OpenUrl) {
+        m_help->SetCheckedUrlOpener(m_hooks.OpenUrl);
+    }
 }
 
 void TFormMain::ShowFolder(const QString& folder)
@@ -46,41 +54,6 @@ void TFormMain::ReadFileList(const QString& folder)
     } else {
         files->SetDirectory(folder);
     }
-}
-
-void TFormMain::Open1Click()
-{
-    m_navigator->Open1Click();
-}
-
-void TFormMain::TbGoAddressClick()
-{
-    m_navigator->TbGoAddressClick();
-}
-
-void TFormMain::Content1Click()
-{
-    m_help->Content1Click();
-}
-
-void TFormMain::Homepage1Click()
-{
-    m_help->Homepage1Click();
-}
-
-void TFormMain::Reportabug1Click()
-{
-    m_help->Reportabug1Click();
-}
-
-void TFormMain::Viewbugs1Click()
-{
-    m_help->Viewbugs1Click();
-}
-
-void TFormMain::About1Click()
-{
-    m_help->About1Click();
 }
 
 } // namespace varnello

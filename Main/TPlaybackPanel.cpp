@@ -2,6 +2,7 @@
 
 #include "THeaderStrip.h"
 
+#include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QStyle>
 #include <QToolButton>
@@ -16,7 +17,7 @@ QToolButton* MakePlayerButton(QWidget* parent, const char* name, const char* tex
 {
     auto* button = new QToolButton(parent);
     button->setObjectName(QString::fromLatin1(name));
-    button->setToolTip(QString::fromLatin1(text));
+    button->setToolTip(QCoreApplication::translate("TPlaybackPanel", text));
     button->setIcon(parent->style()->standardIcon(icon));
     button->setAutoRaise(true);
     return button;
@@ -28,7 +29,8 @@ TPlaybackPanel::TPlaybackPanel(QWidget* parent) : QFrame(parent)
 {
     setObjectName(QStringLiteral("ClsPnlLeftBottom"));
     resize(width(), kHeight);
-    auto* header = new THeaderStrip(QStringLiteral("PnlLeftBottomPlay"), QStringLiteral("Play"),
+    auto* header = new THeaderStrip(QStringLiteral("PnlLeftBottomPlay"),
+                                    QCoreApplication::translate("TPlaybackPanel", "Play"),
                                     kHeaderHeight, this);
     m_closeButton = header->AddCloseButton(QStringLiteral("spbtnPlayClose"));
     connect(m_closeButton, &QToolButton::clicked, this, &TPlaybackPanel::CloseClicked);

@@ -43,7 +43,7 @@ bool AsksForHelp(int argc, char* argv[])
 int main(int argc, char* argv[])
 {
     if (AsksForHelp(argc, argv)) {
-        std::fputs(kUsage, stdout);
+        std::fputs(QCoreApplication::translate("main", kUsage).toLocal8Bit().constData(), stdout);
         return 0;
     }
     // A file size limit fails a save with a status instead of ending Varnello.

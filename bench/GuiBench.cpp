@@ -2,9 +2,12 @@
 // main window, against the folder reader's listing of the same folder alone:
 // the time until the first rows are in the table, the longest stall of the
 // event loop while the rest is read (a 2 ms timer records how late its ticks
-// come), the total time; and sorting the filled table by a column.
+// come), the total time; and sorting the filled table by a column. With
+// --cold the files' pages are evicted from the page cache before each run,
+// and the window's listing is compared with a single-threaded read of the
+// same bytes, also cold.
 //
-//   varnello-guibench [--files N] [--rounds R] [--dir FOLDER]
+//   varnello-guibench [--files N] [--rounds R] [--dir FOLDER] [--cold]
 //
 // The folder is the listing benchmark's (generated once, then reused).
 
@@ -23,7 +26,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <string>
+#include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -32,16 +38,21 @@ struct Options
     std::size_t Files = 10000;
     int Rounds = 3;
     std::string Folder;
+    bool Cold = false;
 };
 
 constexpr const char* kUsage =
-    "Usage: varnello-guibench [--files N] [--rounds R] [--dir FOLDER] [QT-OPTIONS]\n"
+    "Usage: varnello-guibench [--files N] [--rounds R] [--dir FOLDER] [--cold] [QT-OPTIONS]\n"
     "\n"
     "Rebuilds the file table of the offscreen main window from a folder of N\n"
     "realistic MP3 files (default 10000) and sorts it by a few columns, R times\n"
     "(default 3), against the folder reader's listing alone. The folder is the\n"
     "listing benchmark's (generated once, then reused); FOLDER must be missing,\n"
-    "empty or made by a benchmark. Nothing is removed.\n";
+    "empty or made by a benchmark. Nothing is removed.\n"
+    "\n"
+    "--cold evicts the files' pages from the page cache before every run and\n"
+    "compares the window's listing with a single-threaded read of the same\n"
+    "bytes (header, tag body, last 128 bytes of each file).\n";
 
 // Before the application exists, so that the help needs no display.
 bool AsksForHelp(int argc, char** argv)
@@ -65,6 +76,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.Rounds = std::max(1, std::atoi(argv[++i]));
         } else if (arg == "--dir" && hasValue) {
             options.Folder = argv[++i];
+        } else if (arg == "--cold") {
+            options.Cold = true;
         } else {
             std::fputs(kUsage, stderr);
             return false;
@@ -86,7 +99,7 @@ void Settle()
 
 struct ListingTimes
 {
-    double FirstRows = 0; // until the table shows rows
+    double FirstRows = 0; // until the table has painted its first rows
     double LongestStall = 0;
     double Total = 0;
 };
@@ -105,12 +118,18 @@ ListingTimes ListInWindow(varnello::TFormMain& window, varnello::TListViewSort& 
         sinceTick.restart();
     });
     QElapsedTimer timer;
-    timer.start();
-    window.ReadFileList(folder);
-    table.viewport()->repaint(); // the first rows on screen
-    times.FirstRows = SecondsOf(timer);
-    sinceTick.start();
-    ticker.start(2);
+    // The first rows on screen: the first insertion after the table was
+    // emptied, painted at once.
+    bool emptied = false;
+    const QMetaObject::Connection reset =
+        QObject::connect(&table.Rows(), &QAbstractItemModel::modelReset, [&] { emptied = true; });
+    const QMetaObject::Connection inserted =
+        QObject::connect(&table.Rows(), &QAbstractItemModel::rowsInserted, [&] {
+            if (emptied && times.FirstRows == 0) {
+                table.viewport()->repaint();
+                times.FirstRows = SecondsOf(timer);
+            }
+        });
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -118,11 +137,108 @@ ListingTimes ListInWindow(varnello::TFormMain& window, varnello::TListViewSort& 
             loop.quit();
         }
     });
+    timer.start();
+    window.ReadFileList(folder);
+    sinceTick.start();
+    ticker.start(2);
     poll.start(1);
     loop.exec();
     Settle();
     times.Total = SecondsOf(timer);
+    QObject::disconnect(reset);
+    QObject::disconnect(inserted);
     return times;
+}
+
+// Drops the files' pages from the page cache, so that the next read comes
+// from the disk: written back first, then let go.
+void EvictPages(const std::string& folder, const std::vector<std::string>& names)
+{
+    for (const std::string& name : names) {
+        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        ::fdatasync(fd);
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+        ::close(fd);
+    }
+}
+
+// The same bytes as the listing reads, on one thread: per file one open, the
+// header, the tag body, the last 128 bytes, close.
+std::size_t ReadBytesAlone(const std::string& folder, const std::vector<std::string>& names)
+{
+    std::vector<unsigned char> buffer(1 << 20);
+    std::size_t checksum = 0;
+    for (const std::string& name : names) {
+        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        unsigned char header[10];
+        if (::read(fd, header, 10) == 10 && header[0] == 'I' && header[1] == 'D' &&
+            header[2] == '3') {
+            std::size_t left = (std::size_t{header[6]} << 21) | (std::size_t{header[7]} << 14) |
+                               (std::size_t{header[8]} << 7) | std::size_t{header[9]};
+            while (left > 0) {
+                const ssize_t got = ::read(fd, buffer.data(), std::min(left, buffer.size()));
+                if (got <= 0) {
+                    break;
+                }
+                left -= static_cast<std::size_t>(got);
+            }
+        }
+        unsigned char last[128];
+        if (::lseek(fd, -128, SEEK_END) >= 0 && ::read(fd, last, 128) == 128) {
+            checksum += last[0];
+        }
+        ::close(fd);
+    }
+    return checksum;
+}
+
+// Cold runs: each round evicts the pages, reads the bytes alone, evicts
+// again and lists the folder in the window.
+int RunCold(varnello::TFormMain& window, varnello::TListViewSort& table, const std::string& folder,
+            const QString& qtFolder, int rounds)
+{
+    const std::vector<std::string> names = varnello::FolderReader::ListMp3Names(folder);
+    std::vector<double> alone;
+    std::vector<double> total;
+    std::vector<double> first;
+    std::vector<double> stall;
+    for (int round = 0; round < rounds; ++round) {
+        EvictPages(folder, names);
+        QElapsedTimer timer;
+        timer.start();
+        volatile std::size_t sink = ReadBytesAlone(folder, names);
+        (void)sink;
+        alone.push_back(SecondsOf(timer));
+
+        EvictPages(folder, names);
+        const ListingTimes times = ListInWindow(window, table, qtFolder);
+        total.push_back(times.Total);
+        first.push_back(times.FirstRows);
+        stall.push_back(times.LongestStall);
+        std::printf("  round %d: bytes alone %.3f s, window %.3f s (%.2fx), first rows %.3f s, "
+                    "longest stall %.3f s\n",
+                    round + 1, alone.back(), total.back(), total.back() / alone.back(),
+                    first.back(), stall.back());
+    }
+    const auto median = [](std::vector<double> values) {
+        std::sort(values.begin(), values.end());
+        return values[values.size() / 2];
+    };
+    const int tableRows = table.Rows().RowCount();
+    std::printf("Files: %zu, %d rows in the table (median of %d rounds, cold page cache)\n",
+                names.size(), tableRows, rounds);
+    std::printf("  bytes alone, 1 thread %8.3f s\n", median(alone));
+    std::printf("  window total          %8.3f s  %.2fx the bytes alone (target 0.5x or less)\n",
+                median(total), median(total) / median(alone));
+    std::printf("  first rows shown      %8.3f s\n", median(first));
+    std::printf("  longest stall         %8.3f s\n", median(stall));
+    return static_cast<std::size_t>(tableRows) == names.size() ? 0 : 1;
 }
 
 } // namespace
@@ -146,13 +262,15 @@ int main(int argc, char** argv)
     if (folder.empty()) {
         return 1;
     }
-    varnello::FolderReader().ReadFolder(folder); // warm the page cache
-
     varnello::TFormMain window;
     window.show();
     Settle();
     auto* table = window.findChild<varnello::TListViewSort*>(QStringLiteral("clsLVFile"));
     const QString qtFolder = QFile::decodeName(QByteArray::fromStdString(folder));
+    if (options.Cold) {
+        return RunCold(window, *table, folder, qtFolder, options.Rounds);
+    }
+    varnello::FolderReader().ReadFolder(folder); // warm the page cache
 
     double listBest = 1e9;
     ListingTimes best{1e9, 1e9, 1e9};

@@ -3,15 +3,12 @@
 // from the table. Files are built byte by byte and checked on disk with the
 // engine after each save.
 
-#include "FileTable.h"
-#include "Mp3Builder.h"
 #include "Mp3Mng.h"
 #include "StatusWord.h"
 #include "TContentView.h"
 #include "TFormInfo.h"
-#include "TFormMain.h"
-#include "TListViewSort.h"
 #include "Tid3v2tag.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -94,18 +91,6 @@ std::string Id3v1Title(const std::string& path)
     return title;
 }
 
-class TestWindow : public TFormMain
-{
-public:
-    using TFormMain::ContentViewPage;
-    using TFormMain::EditorDialog;
-    using TFormMain::FileTable;
-    using TFormMain::LogView;
-    using TFormMain::LowerPages;
-    using TFormMain::Menus;
-    using TFormMain::SaveContentButton;
-};
-
 } // namespace
 
 class EditorsTest : public QObject
@@ -125,38 +110,26 @@ private slots:
     void SingleFileDialogSaveUpdatesRowAndPropertiesView();
     void MultiFileDialogSaveRewritesTheChangedCells();
     void FailedDialogSaveAddsALogRow();
-    void Issue7RebuildWithPendingEditSavesItFirst();
+    void RebuildWithPendingEditSavesItFirst();
     void SortingKeepsAPendingEdit();
     void OpeningTheEditorSavesAPendingEditFirst();
 
 private:
-    TListViewSort& Table() { return *m_window->FileTable(); }
-    template <typename T> T* Content(const char* name)
-    {
-        T* widget = m_window->ContentViewPage()->findChild<T*>(QString::fromLatin1(name));
-        if (widget == nullptr) {
-            qFatal("no field %s in the properties view", name);
-        }
-        return widget;
-    }
-    template <typename T> T* Dialog(const char* name)
-    {
-        T* widget = m_window->EditorDialog()->findChild<T*>(QString::fromLatin1(name));
-        if (widget == nullptr) {
-            qFatal("no control %s in the dialog", name);
-        }
-        return widget;
-    }
+    TListViewSort& Table() { return FileTableOf(*m_window); }
+    TContentView& ContentView() { return *Find<TContentView>(*m_window, "TsContent"); }
+    TFormInfo& EditorDialog() { return *Find<TFormInfo>(*m_window, "FormInfo"); }
+    QWidget& SaveContentButton() { return *Find<QWidget>(*m_window, "clsSpbSaveContent"); }
+    template <typename T> T* Content(const char* name) { return Find<T>(ContentView(), name); }
+    template <typename T> T* Dialog(const char* name) { return Find<T>(EditorDialog(), name); }
     QString Cell(int row, int column) { return Table().Rows().Cell(row, column); }
     void ClickRow(int row, Qt::KeyboardModifiers modifiers = {});
-    void TypeInto(QWidget* field, const QString& text);
     // Opens the tag editor through the Command menu and runs `whileShown` in it.
     void RunEditor(const std::function<void()>& whileShown);
     void OpenFolder(const TempDir& dir);
     std::vector<int> Selected() { return Table().SelectedRows(); }
 
     std::unique_ptr<TempDir> m_dir;
-    std::unique_ptr<TestWindow> m_window;
+    std::unique_ptr<TFormMain> m_window;
 };
 
 void EditorsTest::init()
@@ -165,10 +138,7 @@ void EditorsTest::init()
     WriteFile(*m_dir, "a.mp3", true, false, Fields("a")); // TagKind 1
     WriteFile(*m_dir, "b.mp3", true, true, Fields("b"));  // TagKind 3
     WriteFile(*m_dir, "c.mp3", false, true, Fields("c")); // TagKind 2
-    m_window = std::make_unique<TestWindow>();
-    m_window->show();
-    QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
-    OpenFolder(*m_dir);
+    m_window = OpenWindowOn(NativeFolder(*m_dir));
     QCOMPARE(Table().Rows().RowCount(), 3);
 }
 
@@ -180,8 +150,7 @@ void EditorsTest::cleanup()
 
 void EditorsTest::OpenFolder(const TempDir& dir)
 {
-    m_window->ShowFolder(QString::fromStdString(dir.Path()));
-    QCoreApplication::processEvents();
+    ShowFolderAndWait(*m_window, NativeFolder(dir));
 }
 
 void EditorsTest::ClickRow(int row, Qt::KeyboardModifiers modifiers)
@@ -190,28 +159,19 @@ void EditorsTest::ClickRow(int row, Qt::KeyboardModifiers modifiers)
     QTest::mouseClick(Table().viewport(), Qt::LeftButton, modifiers, cell.center());
 }
 
-void EditorsTest::TypeInto(QWidget* field, const QString& text)
-{
-    field->setFocus();
-    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
-        edit->selectAll();
-    }
-    QTest::keyClicks(field, text);
-}
-
 void EditorsTest::RunEditor(const std::function<void()>& whileShown)
 {
     bool ran = false;
     QTimer::singleShot(0, m_window.get(), [&] {
         ran = true;
-        TFormInfo* dialog = m_window->EditorDialog();
-        QVERIFY(dialog->isVisible());
+        TFormInfo& dialog = EditorDialog();
+        QVERIFY(dialog.isVisible());
         whileShown();
-        if (dialog->isVisible()) {
-            dialog->reject();
+        if (dialog.isVisible()) {
+            dialog.reject();
         }
     });
-    m_window->Menus().ModifyAction->trigger();
+    Action(*m_window, "ModifyAction").trigger();
     QVERIFY2(ran, "the tag editor did not open");
 }
 
@@ -219,7 +179,7 @@ void EditorsTest::SelectingOneRowFillsTheFieldsAndSeveralDisableThem()
 {
     // Typing with no row selected does not mark an edit.
     TypeInto(Content<QLineEdit>("edYear"), QStringLiteral("1"));
-    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    QVERIFY(!SaveContentButton().isEnabled());
 
     ClickRow(1);
     QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("b title"));
@@ -227,8 +187,8 @@ void EditorsTest::SelectingOneRowFillsTheFieldsAndSeveralDisableThem()
     QCOMPARE(Content<QComboBox>("cbGenreContent")->currentText(), QStringLiteral("Jazz"));
     QCOMPARE(Content<QPlainTextEdit>("edComment")->toPlainText(), QStringLiteral("b comment"));
     QVERIFY(Content<QLineEdit>("edTitle")->isEnabled());
-    QVERIFY(!m_window->SaveContentButton()->isEnabled());
-    QVERIFY(m_window->SaveContentButton()->isHidden());
+    QVERIFY(!SaveContentButton().isEnabled());
+    QVERIFY(SaveContentButton().isHidden());
 
     ClickRow(2, Qt::ControlModifier);
     QCOMPARE(Selected(), (std::vector<int>{1, 2}));
@@ -241,12 +201,12 @@ void EditorsTest::EditThenClickOnAnotherRowSavesAndKeepsTheSelection()
 {
     ClickRow(0);
     TypeInto(Content<QLineEdit>("edTitle"), QStringLiteral("New Title"));
-    QVERIFY(m_window->SaveContentButton()->isEnabled());
+    QVERIFY(SaveContentButton().isEnabled());
 
     ClickRow(2);
     QCOMPARE(Selected(), std::vector<int>{0});
     QCOMPARE(Table().currentIndex().row(), 0);
-    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    QVERIFY(!SaveContentButton().isEnabled());
     const std::string path = m_dir->File("a.mp3");
     QCOMPARE(Id3v2Text(path, "TIT2"), std::string("New Title"));
     QCOMPARE(Id3v2Text(path, "TPE1"), std::string("a artist"));
@@ -266,7 +226,7 @@ void EditorsTest::EditThenDownArrowSavesAndTheNextDownMovesOneRow()
     Content<QComboBox>("cbGenreContent")->setFocus();
     Content<QComboBox>("cbGenreContent")->setEditText(QString());
     QTest::keyClicks(Content<QComboBox>("cbGenreContent"), QStringLiteral(" hip-HOP "));
-    QVERIFY(m_window->SaveContentButton()->isEnabled());
+    QVERIFY(SaveContentButton().isEnabled());
 
     Table().setFocus();
     QTest::keyClick(&Table(), Qt::Key_Down);
@@ -310,20 +270,18 @@ void EditorsTest::EditThenSelectAllSavesAndIsRefused()
 
 void EditorsTest::ContentPageShownTwiceFillsTheGenreBoxOnce()
 {
-    TestWindow hidden;
-    QCOMPARE(
-        hidden.ContentViewPage()->findChild<QComboBox*>(QStringLiteral("cbGenreContent"))->count(),
-        1);
+    TFormMain hidden;
+    QCOMPARE(Find<QComboBox>(hidden, "cbGenreContent")->count(), 1);
 
     auto* genre = Content<QComboBox>("cbGenreContent");
     QCOMPARE(genre->count(), 126);
     QCOMPARE(genre->itemText(0), QStringLiteral("A Capela"));
     genre->addItem(QStringLiteral("Zz marker"));
     genre->setEditText(QStringLiteral("typed"));
-    QTabWidget* pages = m_window->LowerPages();
-    pages->setCurrentIndex(pages->indexOf(pages->findChild<QWidget*>(QStringLiteral("TsLogView"))));
-    pages->setCurrentWidget(m_window->ContentViewPage());
-    QVERIFY(m_window->ContentViewPage()->isVisible());
+    auto* pages = Find<QTabWidget>(*m_window, "PageControl");
+    pages->setCurrentWidget(Find<QWidget>(*pages, "TsLogView"));
+    pages->setCurrentWidget(&ContentView());
+    QVERIFY(ContentView().isVisible());
     QCOMPARE(genre->count(), 127);
     QCOMPARE(genre->currentText(), QStringLiteral("typed"));
 }
@@ -337,7 +295,7 @@ void EditorsTest::FailedContentSaveIsLoggedAndTheRowKeepsItsCells()
     TypeInto(Content<QLineEdit>("edTitle"), QStringLiteral("Locked"));
     ClickRow(0);
     QCOMPARE(Selected(), std::vector<int>{1});
-    QCOMPARE(m_window->LogView()->Rows().RowCount(), 1);
+    QCOMPARE(LogViewOf(*m_window).Rows().RowCount(), 1);
     QCOMPARE(Cell(1, filetable::kTitle), QStringLiteral("b title"));
     QCOMPARE(Id3v2Text(path, "TIT2"), std::string("b title"));
     // A refused file keeps its ID3v1 tag as well.
@@ -357,8 +315,8 @@ void EditorsTest::SingleFileDialogSaveUpdatesRowAndPropertiesView()
     QCOMPARE(Cell(1, filetable::kTitle), QStringLiteral("From Dialog"));
     QCOMPARE(Cell(1, filetable::kGenre), QStringLiteral("rock"));
     QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("From Dialog"));
-    QVERIFY(!m_window->SaveContentButton()->isEnabled());
-    QCOMPARE(m_window->LogView()->Rows().RowCount(), 0);
+    QVERIFY(!SaveContentButton().isEnabled());
+    QCOMPARE(LogViewOf(*m_window).Rows().RowCount(), 0);
     QCOMPARE(Id3v2Text(m_dir->File("b.mp3"), "TIT2"), std::string("From Dialog"));
     QCOMPARE(Id3v1Title(m_dir->File("b.mp3")), std::string("From Dialog"));
 
@@ -406,13 +364,13 @@ void EditorsTest::FailedDialogSaveAddsALogRow()
         Dialog<QLineEdit>("edTitle")->setText(QStringLiteral("Refused"));
         QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
     });
-    QCOMPARE(m_window->LogView()->Rows().RowCount(), 1);
+    QCOMPARE(LogViewOf(*m_window).Rows().RowCount(), 1);
     QCOMPARE(Cell(0, filetable::kTitle), QStringLiteral("a title"));
     QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("a title"));
     QCOMPARE(Id3v2Text(m_dir->File("a.mp3"), "TIT2"), std::string("a title"));
 }
 
-void EditorsTest::Issue7RebuildWithPendingEditSavesItFirst()
+void EditorsTest::RebuildWithPendingEditSavesItFirst()
 {
     TempDir other;
     WriteFile(other, "x.mp3", true, false, Fields("x"));
@@ -423,7 +381,7 @@ void EditorsTest::Issue7RebuildWithPendingEditSavesItFirst()
     OpenFolder(other);
     QCOMPARE(Table().Rows().RowCount(), 2);
     QCOMPARE(Id3v2Text(m_dir->File("a.mp3"), "TALB"), std::string("Kept"));
-    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    QVERIFY(!SaveContentButton().isEnabled());
     // Nothing in the new table is refused, and nothing is written there.
     const Bytes before = ReadFile(other.File("x.mp3"));
     ClickRow(1);
@@ -444,7 +402,7 @@ void EditorsTest::SortingKeepsAPendingEdit()
     QCOMPARE(selected, std::vector<int>{2});
     QCOMPARE(Cell(selected.front(), filetable::kFileName), QStringLiteral("a.mp3"));
     QCOMPARE(Content<QLineEdit>("edTitle")->text(), QStringLiteral("Still typing"));
-    QVERIFY(m_window->SaveContentButton()->isEnabled());
+    QVERIFY(SaveContentButton().isEnabled());
 
     ClickRow(0);
     QCOMPARE(Selected(), selected);
@@ -460,7 +418,7 @@ void EditorsTest::OpeningTheEditorSavesAPendingEditFirst()
     RunEditor([&] { shown = Dialog<QLineEdit>("edAlbum")->text(); });
     QCOMPARE(shown, QStringLiteral("Typed Album"));
     QCOMPARE(Id3v2Text(m_dir->File("b.mp3"), "TALB"), std::string("Typed Album"));
-    QVERIFY(!m_window->SaveContentButton()->isEnabled());
+    QVERIFY(!SaveContentButton().isEnabled());
 }
 
 QTEST_MAIN(EditorsTest)

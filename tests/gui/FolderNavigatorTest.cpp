@@ -59,9 +59,7 @@ public:
         layout->addWidget(Drives);
         layout->addWidget(Dirs);
         Navigator = new FolderNavigator({Drives, Dirs, Files, Address, Go}, this);
-        Navigator->SetCurrentFolderAccess(
-            [this] { return CurrentFolder; },
-            [this](const QString& folder) { CurrentFolder = folder; });
+        Navigator->SetCurrentFolderGetter([this] { return CurrentFolder; });
         Navigator->SetErrorBox([this](const QString& text, const QString& caption) {
             Errors.append(caption + QStringLiteral(": ") + text);
         });

@@ -10,10 +10,40 @@
 #include <vector>
 
 using varnello::TListColumn;
+using varnello::TListModel;
 using varnello::TListRow;
 using varnello::TListViewSort;
 
 namespace {
+
+// An owner's rows kept as numbers: shown as text, compared as numbers.
+class NumberModel : public TListModel
+{
+public:
+    std::vector<int> Values;
+
+    int RowCount() const override { return static_cast<int>(Values.size()); }
+    QString Cell(int row, int) const override
+    {
+        return QString::number(Values.at(static_cast<std::size_t>(row)));
+    }
+    int CompareRows(int first, int second, int, const QCollator&) const override
+    {
+        const int a = Values.at(static_cast<std::size_t>(first));
+        const int b = Values.at(static_cast<std::size_t>(second));
+        return a < b ? -1 : (a > b ? 1 : 0);
+    }
+
+protected:
+    void MoveRows(const std::vector<int>& order) override
+    {
+        std::vector<int> moved;
+        for (int from : order) {
+            moved.push_back(Values.at(static_cast<std::size_t>(from)));
+        }
+        Values = moved;
+    }
+};
 
 const QColor kEven{215, 238, 240};
 const QColor kOdd{215, 240, 224};
@@ -28,9 +58,9 @@ void Fill(TListViewSort& view, const std::vector<QStringList>& rows)
     view.SetColumns(columns);
     std::vector<TListRow> listRows;
     for (const QStringList& cells : rows) {
-        listRows.push_back({cells, QByteArray(), {}});
+        listRows.push_back({cells, QByteArray()});
     }
-    view.Rows().SetRows(std::move(listRows));
+    view.TextRows().SetRows(std::move(listRows));
 }
 
 QStringList ColumnTexts(const TListViewSort& view, int column)
@@ -148,6 +178,22 @@ private slots:
             const QVariant colour = view.model()->index(row, 0).data(Qt::BackgroundRole);
             QCOMPARE(colour.value<QColor>(), row % 2 == 0 ? kEven : kOdd);
         }
+    }
+
+    void AnOwnersModelIsShownAndSortedByItsOwnValues()
+    {
+        TListViewSort view;
+        auto* numbers = new NumberModel;
+        numbers->Values = {10, 9, 100, 2};
+        view.SetRowModel(numbers);
+        view.SetColumns({{QStringLiteral("N"), 60, 20, 0, false}});
+        view.SelectRows({0}); // 10
+        view.SortByColumn(0); // ascending: as numbers, not as texts
+        QCOMPARE(ColumnTexts(view, 0), (QStringList{"2", "9", "10", "100"}));
+        QCOMPARE(view.model()->index(3, 0).data().toString(), QStringLiteral("100"));
+        QCOMPARE(view.SelectedRows(), std::vector<int>{2});
+        view.SortByColumn(0);
+        QCOMPARE(ColumnTexts(view, 0), (QStringList{"100", "10", "9", "2"}));
     }
 
     void EqualCellsKeepTheirOrder()

@@ -105,6 +105,10 @@ int main(int argc, char* argv[])
         return 1;
     }
     window.ShowFolder(folder);
+    if (!QTest::qWaitFor([&] { return !window.IsListing(); }, 10000)) {
+        std::fprintf(stderr, "the folder was not read\n");
+        return 1;
+    }
     auto* table = window.findChild<varnello::TListViewSort*>(QStringLiteral("clsLVFile"));
     table->SelectRows({1});
     QTest::qWait(50);

@@ -2,31 +2,20 @@
 // sorting, colours, status bar, "&Modify"), the log view, the panels and the
 // View toggles, driven through the widgets found by their object names.
 
-#include "FileTable.h"
 #include "LogView.h"
-#include "Mp3Builder.h"
 #include "StatusWord.h"
-#include "TFormMain.h"
-#include "TListViewSort.h"
+#include "TFormInfo.h"
+#include "WindowTestSupport.h"
 
-#include <QAction>
-#include <QComboBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
-#include <QTest>
 #include <QToolBar>
 #include <QToolButton>
-#include <filesystem>
-#include <map>
 
 using namespace varnello;
-using testsupport::Id3v1Fields;
-using testsupport::Id3v2Builder;
-using testsupport::Mp3Builder;
-using testsupport::TempDir;
+using namespace varnello::testsupport;
 
 namespace {
 
@@ -39,74 +28,6 @@ void WriteTagged(const TempDir& dir, const std::string& name, const std::string&
         .Tag(Id3v2Builder().TextFrame("TIT2", title).TextFrame("TPE1", "Artist").Build())
         .Audio(2)
         .WriteTo(dir.File(name));
-}
-
-QString NativeFolder(const TempDir& dir)
-{
-    return QDir::toNativeSeparators(QString::fromStdString(dir.Path()));
-}
-
-// A window whose editor and listing can be watched or replaced.
-class TestWindow : public TFormMain
-{
-public:
-    std::vector<std::vector<int>> EditorCalls;
-    // Folder -> names and rows served instead of the disk's, when set.
-    std::map<std::string, std::vector<FileRow>> FakeFolders;
-
-    using TFormMain::FileTable;
-    using TFormMain::LogView;
-    using TFormMain::Menus;
-
-protected:
-    void OpenEditor(const std::vector<int>& rows) override { EditorCalls.push_back(rows); }
-
-    std::vector<std::string> ListFolderNames(const std::string& folder) const override
-    {
-        const auto found = FakeFolders.find(folder);
-        if (found == FakeFolders.end()) {
-            return TFormMain::ListFolderNames(folder);
-        }
-        std::vector<std::string> names;
-        for (const FileRow& row : found->second) {
-            names.push_back(row.FileName);
-        }
-        return names;
-    }
-
-    FileRow ReadFileRow(const std::string& folder, const std::string& name, int no) const override
-    {
-        const auto found = FakeFolders.find(folder);
-        if (found == FakeFolders.end()) {
-            return TFormMain::ReadFileRow(folder, name, no);
-        }
-        FileRow row = found->second.at(static_cast<std::size_t>(no));
-        row.No = no;
-        return row;
-    }
-};
-
-template <typename T> T* Find(QObject& window, const char* name)
-{
-    T* child = window.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no child %s", name);
-    }
-    return child;
-}
-
-QString StatusText(TFormMain& window)
-{
-    return Find<QLabel>(window, "ClsStbStatusText")->text();
-}
-
-QStringList Column(const TListViewSort& table, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < table.Rows().RowCount(); ++row) {
-        texts << table.Rows().Cell(row, column);
-    }
-    return texts;
 }
 
 QColor PaintedRowColour(TListViewSort& table, int row)
@@ -132,16 +53,11 @@ class MainWindowTest : public QObject
 
 private:
     std::unique_ptr<TempDir> m_folder;
-    std::unique_ptr<TestWindow> m_window;
+    std::unique_ptr<TFormMain> m_window;
 
-    TestWindow& OpenWindowOn(const QString& folder)
+    TFormMain& OpenOn(const QString& folder, WindowHooks hooks = {})
     {
-        m_window = std::make_unique<TestWindow>();
-        m_window->show();
-        if (!QTest::qWaitForWindowExposed(m_window.get())) {
-            qFatal("window not exposed");
-        }
-        m_window->ShowFolder(folder);
+        m_window = OpenWindowOn(folder, std::move(hooks));
         return *m_window;
     }
 
@@ -164,12 +80,13 @@ private slots:
 
     void ListsTheFolderInNameOrderWithNumbers()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
-        TListViewSort& table = *window.FileTable();
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        TListViewSort& table = FileTableOf(window);
         QCOMPARE(Column(table, filetable::kFileName), (QStringList{"A.mp3", "b.mp3", "c.MP3"}));
         QCOMPARE(Column(table, filetable::kNo), (QStringList{"0", "1", "2"}));
         QCOMPARE(Column(table, filetable::kTitle), (QStringList{"Alpha", "Bravo", "Charlie"}));
         QCOMPARE(Column(table, filetable::kTagKind), (QStringList{"1", "1", "1"}));
+        QCOMPARE(Column(table, filetable::kArtist), (QStringList{"Artist", "Artist", "Artist"}));
         QVERIFY2(table.isColumnHidden(filetable::kTagKind), "TagKind is a hidden field");
         QCOMPARE(window.CurrentFolder(), NativeFolder(*m_folder));
         QComboBox* address = Find<QComboBox>(window, "CbAddress");
@@ -184,8 +101,8 @@ private slots:
         for (int i = 3; i < 12; ++i) {
             WriteTagged(*m_folder, "t" + std::to_string(i) + ".mp3", "T");
         }
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
-        TListViewSort& table = *window.FileTable();
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        TListViewSort& table = FileTableOf(window);
         QCOMPARE(table.Rows().RowCount(), 12);
 
         ClickHeader(table, filetable::kNo); // new table: descending -> ascending
@@ -207,8 +124,8 @@ private slots:
 
     void StatusBarShowsOnePathOrTheCount()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
-        TListViewSort& table = *window.FileTable();
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        TListViewSort& table = FileTableOf(window);
         table.SelectRows({1});
         const QString separator = QDir::toNativeSeparators(QStringLiteral("/"));
         QCOMPARE(StatusText(window), NativeFolder(*m_folder) + separator + QStringLiteral("b.mp3"));
@@ -219,23 +136,22 @@ private slots:
     void StatusBarForARootFolderHasOneSeparator()
     {
         const QString root = QDir::toNativeSeparators(QDir::rootPath());
-        m_window = std::make_unique<TestWindow>();
+        TestFolders folders;
         FileRow row;
         row.FileName = "x.mp3";
-        m_window->FakeFolders[root.toStdString()] = {row};
-        m_window->show();
-        m_window->ShowFolder(root);
+        folders.Fake[root.toStdString()] = {row};
+        OpenOn(root, folders.Hooks());
         QCOMPARE(m_window->CurrentFolder(), root);
-        m_window->FileTable()->SelectRows({0});
+        FileTableOf(*m_window).SelectRows({0});
         QCOMPARE(StatusText(*m_window), root + QStringLiteral("x.mp3"));
     }
 
     void DeselectingKeepsTheTextAndHidesModify()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
-        TListViewSort& table = *window.FileTable();
-        QAction* popupModify = window.Menus().menuModifyMp3Info;
-        QAction* commandModify = window.Menus().ModifyAction;
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        TListViewSort& table = FileTableOf(window);
+        QAction* popupModify = &Action(window, "menuModifyMp3Info");
+        QAction* commandModify = &Action(window, "ModifyAction");
         QVERIFY2(!commandModify->isEnabled(), "\"&Modify\" is disabled without a selection");
         QVERIFY(!popupModify->isVisible());
 
@@ -250,46 +166,59 @@ private slots:
 
     void EveryWayOfOpeningTheEditorHandsOverTheSelection()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
-        TListViewSort& table = *window.FileTable();
+        // The editor is not shown: each showing records the rows it was given.
+        std::vector<std::vector<std::string>> editorCalls;
+        WindowHooks hooks;
+        hooks.ShowEditor = [&](TFormInfo& editor) {
+            std::vector<std::string> names;
+            for (const FileRow& row : editor.GetRows()) {
+                names.push_back(row.FileName);
+            }
+            editorCalls.push_back(names);
+        };
+        TFormMain& window = OpenOn(NativeFolder(*m_folder), std::move(hooks));
+        TListViewSort& table = FileTableOf(window);
         table.setFocus();
         QTest::keyClick(&table, Qt::Key_Return); // nothing selected: nothing opens
-        window.Menus().ModifyAction->trigger();
-        QVERIFY(window.EditorCalls.empty());
+        Action(window, "ModifyAction").trigger();
+        QVERIFY(editorCalls.empty());
 
         table.SelectRows({0, 2});
         QTest::keyClick(&table, Qt::Key_Return);
-        window.Menus().ModifyAction->trigger();
-        window.Menus().menuModifyMp3Info->trigger();
-        QCOMPARE(window.EditorCalls.size(), std::size_t(3));
+        Action(window, "ModifyAction").trigger();
+        Action(window, "menuModifyMp3Info").trigger();
+        QCOMPARE(editorCalls.size(), std::size_t(3));
         const QRect cell = table.visualRect(table.model()->index(1, filetable::kTitle));
         // What a real double click delivers: a click, then the double click.
         QTest::mouseClick(table.viewport(), Qt::LeftButton, {}, cell.center());
         QTest::mouseDClick(table.viewport(), Qt::LeftButton, {}, cell.center());
-        QCOMPARE(window.EditorCalls.size(), std::size_t(4));
-        QCOMPARE(window.EditorCalls[0], (std::vector<int>{0, 2}));
-        QCOMPARE(window.EditorCalls[2], (std::vector<int>{0, 2}));
-        QCOMPARE(window.EditorCalls[3], std::vector<int>{1});
+        QCOMPARE(editorCalls.size(), std::size_t(4));
+        const std::vector<std::string> firstAndLast{"A.mp3", "c.MP3"};
+        QCOMPARE(editorCalls[0], firstAndLast);
+        QCOMPARE(editorCalls[1], firstAndLast);
+        QCOMPARE(editorCalls[2], firstAndLast);
+        QCOMPARE(editorCalls[3], std::vector<std::string>{"b.mp3"});
     }
 
     void AFolderWithoutMp3FilesLeavesTheTable()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         TempDir empty;
         testsupport::WriteFile(empty.File("notes.txt"), testsupport::ToBytes("no music"));
-        window.FileTable()->SelectRows({1});
-        window.ShowFolder(NativeFolder(empty));
-        QCOMPARE(window.FileTable()->Rows().RowCount(), 3);
+        FileTableOf(window).SelectRows({1});
+        ShowFolderAndWait(window, NativeFolder(empty));
+        QCOMPARE(FileTableOf(window).Rows().RowCount(), 3);
         QCOMPARE(window.CurrentFolder(), NativeFolder(*m_folder));
         QCOMPARE(Find<QComboBox>(window, "CbAddress")->count(), 1);
-        QCOMPARE(window.FileTable()->SelectedRows(), std::vector<int>{1});
+        QCOMPARE(FileTableOf(window).SelectedRows(), std::vector<int>{1});
+        QCOMPARE(StatusText(window), NativeFolder(empty) + QStringLiteral(": No MP3 files"));
     }
 
     void ThreeFailuresGiveThreeLogRowsInOrder()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         window.AppendLogEntries({{"A.mp3", 0x0100}, {"b.mp3", 0x2101}, {"c.MP3", 0x0480}});
-        TListViewSort& log = *window.LogView();
+        TListViewSort& log = LogViewOf(window);
         QCOMPARE(log.Rows().RowCount(), 3);
         const QString separator = QDir::toNativeSeparators(QStringLiteral("/"));
         const QStringList messages{QString::fromStdString(StatusMessage(0x01)),
@@ -309,7 +238,7 @@ private slots:
 
     void LowerPagesStartOnContentAndNeverShowPlay()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         QTabWidget* pages = Find<QTabWidget>(window, "PageControl");
         QCOMPARE(pages->tabText(pages->currentIndex()), QStringLiteral("Content"));
         QCOMPARE(pages->currentIndex(), 0);
@@ -321,9 +250,9 @@ private slots:
 
     void ClosingTheDirectoryPanelUnchecksItsMenuItem()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         QWidget* panel = Find<QWidget>(window, "ClsPnlLeft");
-        QAction* item = window.Menus().TbDirectory;
+        QAction* item = &Action(window, "TbDirectory");
         QVERIFY(item->isChecked());
         QTest::mouseClick(Find<QToolButton>(window, "ClsSpdBtnCloseLeft"), Qt::LeftButton);
         QVERIFY(!panel->isVisible());
@@ -335,26 +264,26 @@ private slots:
 
     void ViewTogglesShowAndHideTheirTargets()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         QWidget* properties = Find<QWidget>(window, "ClsPnlRightBottom");
-        window.Menus().tmiPropertiesView->trigger();
+        Action(window, "tmiPropertiesView").trigger();
         QVERIFY(!properties->isVisible());
-        window.Menus().tmiPropertiesView->trigger();
+        Action(window, "tmiPropertiesView").trigger();
         QVERIFY(properties->isVisible());
         QTest::mouseClick(Find<QToolButton>(window, "clsBtnPropertyViewClose"), Qt::LeftButton);
         QVERIFY(!properties->isVisible());
-        QVERIFY(!window.Menus().tmiPropertiesView->isChecked());
+        QVERIFY(!Action(window, "tmiPropertiesView").isChecked());
 
-        window.Menus().TbStatusbar->trigger();
+        Action(window, "TbStatusbar").trigger();
         QVERIFY(!window.statusBar()->isVisible());
-        window.Menus().TbToolBar->trigger();
+        Action(window, "TbToolBar").trigger();
         QVERIFY(!Find<QToolBar>(window, "CbToolBar")->isVisible());
         QVERIFY(!Find<QToolBar>(window, "CbToolBar")->isMovable());
     }
 
     void PanelsKeepTheirMinimumSizes()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         auto* leftRight = Find<QSplitter>(window, "ClsSplLeftRight");
         QCOMPARE(leftRight->sizes().at(0), 209);
         leftRight->setSizes({0, 2000});
@@ -376,8 +305,8 @@ private slots:
 
     void ColumnsKeepTheirLimitsAndCommentTakesTheRest()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
-        TListViewSort& table = *window.FileTable();
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        TListViewSort& table = FileTableOf(window);
         table.horizontalHeader()->resizeSection(filetable::kNo, 90);
         QCOMPARE(table.columnWidth(filetable::kNo), 45);
         table.horizontalHeader()->resizeSection(filetable::kComment, 5000);
@@ -396,7 +325,7 @@ private slots:
 
     void ObjectNamesOfTheLayoutAreThere()
     {
-        TestWindow& window = OpenWindowOn(NativeFolder(*m_folder));
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
         for (const char* name :
              {"clsLVFile",          "clsLVLogView",       "ClsStbStatusBar",
               "CbAddress",          "TbGoAddress",        "ClsPnlLeft",

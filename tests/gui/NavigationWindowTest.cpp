@@ -2,15 +2,11 @@
 // driven through the widgets found by their object names. The volumes are the
 // real root plus a folder that stands in for a second volume.
 
-#include "FileTable.h"
-#include "FolderNavigator.h"
-#include "HelpMenu.h"
-#include "Mp3Builder.h"
+#include "AddressHistory.h"
 #include "TDirListBox.h"
 #include "TDriveComboBox.h"
-#include "TFormMain.h"
-#include "TListViewSort.h"
 #include "VarnelloSettings.h"
+#include "WindowTestSupport.h"
 
 #include <QAction>
 #include <QApplication>
@@ -27,9 +23,7 @@
 #include <memory>
 
 using namespace varnello;
-using testsupport::Id3v2Builder;
-using testsupport::Mp3Builder;
-using testsupport::TempDir;
+using namespace varnello::testsupport;
 
 namespace {
 
@@ -45,49 +39,6 @@ QString MakeFolder(const TempDir& dir, const char* relative, const QStringList& 
             .WriteTo(path + "/" + std::to_string(++number) + ".mp3");
     }
     return QString::fromStdString(path);
-}
-
-// Counts the folders listed and the rows read, to see what was read again.
-class CountingWindow : public TFormMain
-{
-public:
-    mutable std::map<std::string, int> Listings;
-    mutable int RowsRead = 0;
-
-    using TFormMain::Help;
-    using TFormMain::Menus;
-    using TFormMain::Navigator;
-
-protected:
-    std::vector<std::string> ListFolderNames(const std::string& folder) const override
-    {
-        ++Listings[folder];
-        return TFormMain::ListFolderNames(folder);
-    }
-
-    FileRow ReadFileRow(const std::string& folder, const std::string& name, int no) const override
-    {
-        ++RowsRead;
-        return TFormMain::ReadFileRow(folder, name, no);
-    }
-};
-
-template <typename T> T* Find(QObject& parent, const char* name)
-{
-    T* child = parent.findChild<T*>(QString::fromLatin1(name));
-    if (child == nullptr) {
-        qFatal("no child %s", name);
-    }
-    return child;
-}
-
-QStringList HistoryOf(QComboBox& address)
-{
-    QStringList entries;
-    for (int i = 0; i < address.count(); ++i) {
-        entries << address.itemText(i);
-    }
-    return entries;
 }
 
 } // namespace
@@ -118,13 +69,22 @@ private:
     TListViewSort& Table() { return *Find<TListViewSort>(*m_window, "clsLVFile"); }
     TDirListBox& Dirs() { return *Find<TDirListBox>(*m_window, "ClsDirListBox"); }
     TDriveComboBox& Drives() { return *Find<TDriveComboBox>(*m_window, "ClsDrvComBox"); }
-    QStringList FileNames();
+    FolderNavigator& Navigator() { return *Find<FolderNavigator>(*m_window, "FolderNavigator"); }
+    QStringList FileNames() { return Column(Table(), filetable::kFileName); }
     void TypeAndEnter(const QString& text);
     void ChooseFromHistory(const QString& entry);
-    int ListingsOf(const QString& folder) { return m_window->Listings[folder.toStdString()]; }
+    void TriggerAndWait(const char* action)
+    {
+        Action(*m_window, action).trigger();
+        WaitForListing(*m_window);
+    }
+    int ListingsOf(const QString& folder) { return m_folders->Listings(folder); }
+    int RowsRead() { return m_folders->RowsRead(); }
 
     std::unique_ptr<TempDir> m_dir;
-    std::unique_ptr<CountingWindow> m_window;
+    // Counts the folders listed and the rows read, to see what was read again.
+    std::unique_ptr<TestFolders> m_folders;
+    std::unique_ptr<TFormMain> m_window;
     QString m_startFolder;
     QString m_music;
     QString m_empty;
@@ -150,43 +110,41 @@ void NavigationWindowTest::init()
     m_pickerAnswer.clear();
     m_opened.clear();
 
-    m_window = std::make_unique<CountingWindow>();
-    FolderNavigator& navigator = m_window->Navigator();
-    navigator.SetVolumes({{QStringLiteral("/"), QStringLiteral("system"), true},
-                          {m_backup, QStringLiteral("Backup"), true}});
-    navigator.SetErrorBox([this](const QString& text, const QString& caption) {
+    m_folders = std::make_unique<TestFolders>();
+    WindowHooks hooks;
+    hooks.Folders = m_folders->Source();
+    hooks.ErrorBox = [this](const QString& text, const QString& caption) {
         m_errors << caption + QStringLiteral(": ") + text;
-    });
-    navigator.SetFolderPicker([this](const QString& title, const QString& start) {
+    };
+    hooks.FolderPicker = [this](const QString& title, const QString& start) {
         m_pickerCalls << title + QStringLiteral(" @ ") + start;
         return m_pickerAnswer;
-    });
-    m_window->Help().SetUrlOpener([this](const QUrl& url) { m_opened << url; });
+    };
+    hooks.OpenUrl = [this](const QUrl& url) {
+        m_opened << url;
+        return true;
+    };
+    m_window = std::make_unique<TFormMain>(std::move(hooks));
+    Navigator().SetVolumes({{QStringLiteral("/"), QStringLiteral("system"), true},
+                            {m_backup, QStringLiteral("Backup"), true}});
     m_window->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
-    m_window->ShowFolder(m_music);
+    ShowFolderAndWait(*m_window, m_music);
 }
 
 void NavigationWindowTest::cleanup()
 {
     m_window.reset();
+    m_folders.reset();
     QDir::setCurrent(m_startFolder);
     m_dir.reset();
-}
-
-QStringList NavigationWindowTest::FileNames()
-{
-    QStringList names;
-    for (int row = 0; row < Table().Rows().RowCount(); ++row) {
-        names << Table().Rows().Cell(row, filetable::kFileName);
-    }
-    return names;
 }
 
 void NavigationWindowTest::TypeAndEnter(const QString& text)
 {
     Address().setEditText(text);
     QTest::keyClick(Address().lineEdit(), Qt::Key_Return);
+    WaitForListing(*m_window);
 }
 
 void NavigationWindowTest::ChooseFromHistory(const QString& entry)
@@ -195,6 +153,7 @@ void NavigationWindowTest::ChooseFromHistory(const QString& entry)
     QVERIFY2(index >= 0, qPrintable(entry));
     Address().setCurrentIndex(index);
     emit Address().activated(index);
+    WaitForListing(*m_window);
 }
 
 void NavigationWindowTest::StartShowsWorkingFolderInTheAddressBox()
@@ -202,7 +161,7 @@ void NavigationWindowTest::StartShowsWorkingFolderInTheAddressBox()
     QCOMPARE(m_window->CurrentFolder(), m_music);
     QCOMPARE(FileNames(), (QStringList{QStringLiteral("1.mp3"), QStringLiteral("2.mp3")}));
     QCOMPARE(Table().Rows().Cell(0, filetable::kTitle), QStringLiteral("Alpha"));
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
     QCOMPARE(Address().currentText(), m_music);
     QCOMPARE(Drives().Drive(), QStringLiteral("/"));
     QCOMPARE(Drives().currentText(), QStringLiteral("/ [SYSTEM]"));
@@ -240,7 +199,7 @@ void NavigationWindowTest::EnterOnFolderOfOtherVolumeSwitchesEverything()
                                        QStringLiteral("3.mp3")}));
     QCOMPARE(Table().Rows().Cell(2, filetable::kTitle), QStringLiteral("Three"));
     QCOMPARE(m_window->CurrentFolder(), m_rock);
-    QCOMPARE(HistoryOf(Address()), (QStringList{m_rock, m_music}));
+    QCOMPARE(HistoryEntries(Address()), (QStringList{m_rock, m_music}));
     QCOMPARE(Address().currentText(), m_rock);
     // One Enter is one Go: the folder is read once.
     QCOMPARE(ListingsOf(m_rock), 1);
@@ -252,81 +211,84 @@ void NavigationWindowTest::SameFolderTwiceIsAddedOnceAndReadOnce()
     TypeAndEnter(m_rock);
     TypeAndEnter(m_rock + QStringLiteral("/"));
     QTest::mouseClick(Find<QToolButton>(*m_window, "TbGoAddress"), Qt::LeftButton);
-    QCOMPARE(HistoryOf(Address()), (QStringList{m_rock, m_music}));
+    QCOMPARE(HistoryEntries(Address()), (QStringList{m_rock, m_music}));
     QCOMPARE(ListingsOf(m_rock), 1);
 }
 
 void NavigationWindowTest::FolderWithoutMp3MovesDirectoryListAndAddressOnly()
 {
-    const int rowsRead = m_window->RowsRead;
+    const int rowsRead = RowsRead();
     QListWidgetItem* empty = Dirs().findItems(QStringLiteral("empty"), Qt::MatchExactly).at(0);
     // What a real double click delivers: a click, then the double click.
     const QPoint point = Dirs().visualItemRect(empty).center();
     QTest::mouseClick(Dirs().viewport(), Qt::LeftButton, {}, point);
     QTest::mouseDClick(Dirs().viewport(), Qt::LeftButton, {}, point);
+    WaitForListing(*m_window);
+    QCOMPARE(ListingsOf(m_empty), 1);
     QCOMPARE(Dirs().Directory(), m_empty);
     QCOMPARE(Address().currentText(), m_music); // the folder the table lists
     QCOMPARE(m_window->CurrentFolder(), m_music);
     QCOMPARE(FileNames().size(), 2);
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
-    QCOMPARE(m_window->RowsRead, rowsRead);
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
+    QCOMPARE(RowsRead(), rowsRead);
 
     // Typed, the folder becomes a history entry of its own; choosing it from
     // the history later puts the address back to the folder shown.
     TypeAndEnter(m_empty);
-    QCOMPARE(HistoryOf(Address()), (QStringList{m_empty, m_music}));
+    QCOMPARE(HistoryEntries(Address()), (QStringList{m_empty, m_music}));
     QCOMPARE(m_window->CurrentFolder(), m_music);
     ChooseFromHistory(m_empty);
     QCOMPARE(Address().currentText(), m_music);
     QCOMPARE(m_window->CurrentFolder(), m_music);
     QCOMPARE(FileNames().size(), 2);
-    QCOMPARE(m_window->RowsRead, rowsRead);
+    QCOMPARE(RowsRead(), rowsRead);
 }
 
 void NavigationWindowTest::TypedNonFolderDoesNothing()
 {
-    const int rowsRead = m_window->RowsRead;
-    const std::size_t listings = m_window->Listings.size();
+    const int rowsRead = RowsRead();
+    const std::size_t listings = m_folders->FoldersListed();
     for (const QString& text : {m_music + QStringLiteral("/nothing"),
                                 m_music + QStringLiteral("/1.mp3"), QStringLiteral("   ")}) {
         TypeAndEnter(text);
         QCOMPARE(Address().currentText(), text);
     }
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
     QCOMPARE(Dirs().Directory(), m_music);
-    QCOMPARE(m_window->RowsRead, rowsRead);
-    QCOMPARE(m_window->Listings.size(), listings);
+    QCOMPARE(RowsRead(), rowsRead);
+    QCOMPARE(m_folders->FoldersListed(), listings);
     QVERIFY(m_errors.isEmpty());
 }
 
 void NavigationWindowTest::OpeningFolderAlreadyShownDoesNotReReadIt()
 {
-    const int rowsRead = m_window->RowsRead;
+    const int rowsRead = RowsRead();
     m_pickerAnswer = m_music;
-    m_window->Menus().Open1->trigger();
+    TriggerAndWait("Open1");
     QCOMPARE(m_pickerCalls, QStringList{QStringLiteral("Select Directory @ ") + m_music});
     QCOMPARE(Address().currentText(), m_music);
     // Cancel runs Go again with the address text, the folder shown.
     m_pickerAnswer.clear();
-    m_window->Menus().Open1->trigger();
+    TriggerAndWait("Open1");
     TypeAndEnter(m_music);
     QCOMPARE(ListingsOf(m_music), 1);
-    QCOMPARE(m_window->RowsRead, rowsRead);
-    QCOMPARE(HistoryOf(Address()), QStringList{m_music});
+    QCOMPARE(RowsRead(), rowsRead);
+    QCOMPARE(HistoryEntries(Address()), QStringList{m_music});
 
     // Cancel with another folder in the address box goes there.
     Address().setEditText(m_rock);
-    m_window->Menus().Open1->trigger();
+    TriggerAndWait("Open1");
     QCOMPARE(m_window->CurrentFolder(), m_rock);
 }
 
 void NavigationWindowTest::UnreadableVolumeShowsErrorAndKeepsTable()
 {
     const QString cd = MakeFolder(*m_dir, "cd", {QStringLiteral("Disc")});
-    m_window->Navigator().SetVolumes({{QStringLiteral("/"), QStringLiteral("system"), true},
-                                      {m_backup, QStringLiteral("Backup"), true},
-                                      {cd, QStringLiteral("cd"), false}});
+    Navigator().SetVolumes({{QStringLiteral("/"), QStringLiteral("system"), true},
+                            {m_backup, QStringLiteral("Backup"), true},
+                            {cd, QStringLiteral("cd"), false}});
     Drives().setCurrentIndex(Drives().findText(cd + QStringLiteral(" [CD]")));
+    WaitForListing(*m_window);
     QCOMPARE(m_errors, QStringList{QStringLiteral("Open Error: Could not read this drive !")});
     QCOMPARE(Drives().Drive(), QStringLiteral("/"));
     QCOMPARE(Dirs().Directory(), m_music);
@@ -352,10 +314,10 @@ void NavigationWindowTest::HelpMenuHandsOverExactRequests()
                                  QStringLiteral("&View bugs"), QStringLiteral("-"),
                                  QStringLiteral("&About")}));
 
-    m_window->Menus().Content1->trigger();
-    m_window->Menus().Homepage1->trigger();
-    m_window->Menus().Reportabug1->trigger();
-    m_window->Menus().Viewbugs1->trigger();
+    Action(*m_window, "Content1").trigger();
+    Action(*m_window, "Homepage1").trigger();
+    Action(*m_window, "Reportabug1").trigger();
+    Action(*m_window, "Viewbugs1").trigger();
     QCOMPARE(m_opened.size(), 4);
     QCOMPARE(m_opened.at(0).toLocalFile(),
              QCoreApplication::applicationDirPath() + QStringLiteral("/varnello.1.2.html"));
@@ -381,7 +343,7 @@ void NavigationWindowTest::AboutBoxIsModalAndOwnedByWindow()
             box->accept();
         }
     });
-    m_window->Menus().About1->trigger();
+    Action(*m_window, "About1").trigger();
     QCOMPARE(title, QStringLiteral("About"));
     QCOMPARE(owner, static_cast<QWidget*>(m_window.get()));
     QVERIFY(m_opened.isEmpty());
@@ -391,19 +353,16 @@ void NavigationWindowTest::PlaybackPanelIsNeverVisible()
 {
     QWidget* panel = Find<QWidget>(*m_window, "ClsPnlLeftBottom");
     QVERIFY(!panel->isVisible());
-    MainMenus& menus = m_window->Menus();
-    for (QAction* toggle :
-         {menus.TbToolBar, menus.TbDirectory, menus.tmiPropertiesView, menus.TbStatusbar}) {
-        toggle->trigger();
-        toggle->trigger();
-        QVERIFY2(!panel->isVisible(), qPrintable(toggle->objectName()));
+    for (const char* toggle : {"TbToolBar", "TbDirectory", "tmiPropertiesView", "TbStatusbar"}) {
+        Action(*m_window, toggle).trigger();
+        Action(*m_window, toggle).trigger();
+        QVERIFY2(!panel->isVisible(), toggle);
     }
     QTest::mouseClick(Find<QToolButton>(*m_window, "ClsSpdBtnCloseLeft"), Qt::LeftButton);
-    menus.TbDirectory->trigger();
+    Action(*m_window, "TbDirectory").trigger();
     QVERIFY(Find<QWidget>(*m_window, "ClsPnlLeft")->isVisible());
-    for (QAction* item :
-         {menus.Open1, menus.Content1, menus.Homepage1, menus.Reportabug1, menus.Viewbugs1}) {
-        item->trigger();
+    for (const char* item : {"Open1", "Content1", "Homepage1", "Reportabug1", "Viewbugs1"}) {
+        TriggerAndWait(item);
     }
     TypeAndEnter(m_rock);
     QVERIFY(!panel->isVisible());
@@ -411,7 +370,7 @@ void NavigationWindowTest::PlaybackPanelIsNeverVisible()
     // Its close button, were it ever shown, closes the directory panel.
     Find<QToolButton>(*m_window, "spbtnPlayClose")->click();
     QVERIFY(!Find<QWidget>(*m_window, "ClsPnlLeft")->isVisible());
-    QVERIFY(!menus.TbDirectory->isChecked());
+    QVERIFY(!Action(*m_window, "TbDirectory").isChecked());
     QVERIFY(!panel->isVisible());
 }
 

@@ -1,17 +1,29 @@
 #pragma once
 // What the main window's tests share: widgets found by their object names,
-// folders of MP3 files built byte by byte, and a window opened on a folder.
+// folders of MP3 files built byte by byte, the one fake folder source
+// (counted, slowed down, or serving folders from memory), and a window opened
+// on a folder with its listing finished.
 
+#include "FileTable.h"
 #include "FolderReader.h"
 #include "Mp3Builder.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
+#include <QLabel>
+#include <QLineEdit>
 #include <QTest>
+#include <chrono>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace varnello::testsupport {
 
@@ -22,6 +34,51 @@ template <typename T> T* Find(const QObject& window, const char* name)
         qFatal("no child %s", name);
     }
     return child;
+}
+
+inline QAction& Action(const QObject& window, const char* name)
+{
+    return *Find<QAction>(window, name);
+}
+
+inline TListViewSort& FileTableOf(const TFormMain& window)
+{
+    return *Find<TListViewSort>(window, "clsLVFile");
+}
+
+inline TListViewSort& LogViewOf(const TFormMain& window)
+{
+    return *Find<TListViewSort>(window, "clsLVLogView");
+}
+
+inline QString StatusText(const TFormMain& window)
+{
+    return Find<QLabel>(window, "ClsStbStatusText")->text();
+}
+
+inline QString AddressText(const TFormMain& window)
+{
+    return Find<QComboBox>(window, "CbAddress")->currentText();
+}
+
+// A column's texts as the table shows them, in table order.
+inline QStringList Column(const TListViewSort& table, int column)
+{
+    QStringList texts;
+    for (int row = 0; row < table.Rows().RowCount(); ++row) {
+        texts << table.Rows().Cell(row, column);
+    }
+    return texts;
+}
+
+// Replaces a field's text by typing, as the user does.
+inline void TypeInto(QWidget* field, const QString& text)
+{
+    field->setFocus();
+    if (auto* edit = qobject_cast<QLineEdit*>(field)) {
+        edit->selectAll();
+    }
+    QTest::keyClicks(field, text);
 }
 
 inline QString NativeFolder(const TempDir& dir)
@@ -43,22 +100,113 @@ inline FileRow ReadBack(const TempDir& dir, const std::string& name)
     return FolderReader().ReadRow(dir.Path(), name, 0);
 }
 
-// Shown, active and listing `folder`, with the listing finished.
-inline std::unique_ptr<TFormMain> OpenWindowOn(const QString& folder)
+// The window's folder source in tests: the module's listing and reading,
+// counted per folder, each row slowed down by RowDelay when set, and folders
+// of Fake served from memory instead of the disk. Set it up before the
+// window is made; it is read on the window's worker thread.
+class TestFolders
 {
-    auto window = std::make_unique<TFormMain>();
+public:
+    std::map<std::string, std::vector<FileRow>> Fake;
+    std::chrono::milliseconds RowDelay{0};
+
+    FolderSource Source()
+    {
+        FolderSource source;
+        source.ListNames = [this](const std::string& folder) {
+            {
+                const std::lock_guard lock(m_mutex);
+                ++m_listings[folder];
+            }
+            const auto fake = Fake.find(folder);
+            if (fake == Fake.end()) {
+                return FolderReader::ListMp3Names(folder);
+            }
+            std::vector<std::string> names;
+            for (const FileRow& row : fake->second) {
+                names.push_back(row.FileName);
+            }
+            return names;
+        };
+        source.ReadRows = [this](const std::string& folder, const std::vector<std::string>& names,
+                                 const FolderReader::RowSink& sink) {
+            const auto fake = Fake.find(folder);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                FileRow row = fake != Fake.end() ? fake->second.at(i)
+                                                 : FolderReader().ReadRow(folder, names[i], 0);
+                row.No = static_cast<int>(i);
+                std::this_thread::sleep_for(RowDelay);
+                {
+                    const std::lock_guard lock(m_mutex);
+                    ++m_rowsRead;
+                }
+                std::vector<FileRow> batch;
+                batch.push_back(std::move(row));
+                if (!sink(std::move(batch))) {
+                    return;
+                }
+            }
+        };
+        return source;
+    }
+
+    // Window hooks with this source and nothing else replaced.
+    WindowHooks Hooks()
+    {
+        WindowHooks hooks;
+        hooks.Folders = Source();
+        return hooks;
+    }
+
+    int Listings(const QString& folder) const
+    {
+        const std::lock_guard lock(m_mutex);
+        const auto found = m_listings.find(folder.toStdString());
+        return found == m_listings.end() ? 0 : found->second;
+    }
+    std::size_t FoldersListed() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_listings.size();
+    }
+    int RowsRead() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_rowsRead;
+    }
+
+private:
+    mutable std::mutex m_mutex;
+    std::map<std::string, int> m_listings;
+    int m_rowsRead = 0;
+};
+
+// Runs the event loop until the window has no folder left to read.
+inline void WaitForListing(const TFormMain& window)
+{
+    if (!QTest::qWaitFor([&] { return !window.IsListing(); }, 10000)) {
+        qFatal("the window's listing did not finish");
+    }
+}
+
+// Moves the window to `folder` and waits until it is read.
+inline void ShowFolderAndWait(TFormMain& window, const QString& folder)
+{
+    window.ShowFolder(folder);
+    WaitForListing(window);
+}
+
+// Shown, active and listing `folder`, with the listing finished.
+inline std::unique_ptr<TFormMain> OpenWindowOn(const QString& folder, WindowHooks hooks = {})
+{
+    auto window = std::make_unique<TFormMain>(std::move(hooks));
     window->show();
     window->activateWindow();
     if (!QTest::qWaitForWindowActive(window.get())) {
         qFatal("window not active");
     }
-    window->ShowFolder(folder);
+    ShowFolderAndWait(*window, folder);
     return window;
-}
-
-inline TListViewSort& FileTableOf(const TFormMain& window)
-{
-    return *Find<TListViewSort>(window, "clsLVFile");
 }
 
 } // namespace varnello::testsupport

@@ -16,40 +16,12 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTimer>
-#include <chrono>
 #include <filesystem>
-#include <thread>
 
 using namespace varnello;
 using namespace varnello::testsupport;
 
 namespace {
-
-QString StatusText(const TFormMain& window)
-{
-    return Find<QLabel>(window, "ClsStbStatusText")->text();
-}
-
-QString AddressText(const TFormMain& window)
-{
-    return Find<QComboBox>(window, "CbAddress")->currentText();
-}
-
-QStringList Column(const TListViewSort& table, int column)
-{
-    QStringList texts;
-    for (int row = 0; row < table.Rows().RowCount(); ++row) {
-        texts << table.Rows().Cell(row, column);
-    }
-    return texts;
-}
-
-void TypeInto(QLineEdit* field, const QString& text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClicks(field, text);
-}
 
 // Focus leaves the address box as a click elsewhere takes it.
 void LeaveAddressBox(TFormMain& window)
@@ -58,17 +30,6 @@ void LeaveAddressBox(TFormMain& window)
     FileTableOf(window).setFocus(Qt::MouseFocusReason);
     QApplication::processEvents();
 }
-
-// A folder that takes its time: each row takes a millisecond to read.
-class SlowWindow : public TFormMain
-{
-protected:
-    FileRow ReadFileRow(const std::string& folder, const std::string& name, int no) const override
-    {
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        return TFormMain::ReadFileRow(folder, name, no);
-    }
-};
 
 constexpr int kFileName = 2;
 constexpr int kNo = 0;
@@ -114,7 +75,7 @@ private slots:
         m_second.reset();
     }
 
-    void Issue13StartShowsTheListedFolderInBoxAndTitle()
+    void StartShowsTheListedFolderInBoxAndTitle()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         QCOMPARE(AddressText(*m_window), NativeFolder(*m_first));
@@ -122,7 +83,7 @@ private slots:
                  qPrintable(m_window->windowTitle()));
     }
 
-    void Issue13EnterInTheAddressBoxOpensATypedFolder()
+    void EnterInTheAddressBoxOpensATypedFolder()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         auto* address = Find<QComboBox>(*m_window, "CbAddress");
@@ -131,16 +92,17 @@ private slots:
         QTest::keyClicks(address, NativeFolder(*m_second));
         // The keys go to the focused box, as a real keyboard's do.
         QTest::keyClick(address, Qt::Key_Return);
+        WaitForListing(*m_window);
         QCOMPARE(m_window->CurrentFolder(), NativeFolder(*m_second));
         QCOMPARE(Column(FileTableOf(*m_window), kFileName), QStringList{"b1.mp3"});
         QCOMPARE(AddressText(*m_window), NativeFolder(*m_second));
         QVERIFY(m_window->windowTitle().contains(NativeFolder(*m_second)));
     }
 
-    void Issue13HistoryPickThenFocusLossStaysOnThePickedFolder()
+    void HistoryPickThenFocusLossStaysOnThePickedFolder()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
-        m_window->ShowFolder(NativeFolder(*m_second));
+        ShowFolderAndWait(*m_window, NativeFolder(*m_second));
         auto* address = Find<QComboBox>(*m_window, "CbAddress");
         const int first = address->findText(NativeFolder(*m_first));
         QVERIFY2(first >= 0, "the first folder is in the history");
@@ -148,6 +110,7 @@ private slots:
         address->setFocus();
         address->setCurrentIndex(first);
         emit address->activated(first); // the user's pick from the drop-down list
+        WaitForListing(*m_window);
         QCOMPARE(m_window->CurrentFolder(), NativeFolder(*m_first));
         QCOMPARE(AddressText(*m_window), NativeFolder(*m_first));
 
@@ -157,11 +120,11 @@ private slots:
         QCOMPARE(Column(FileTableOf(*m_window), kFileName), (QStringList{"a1.mp3", "a2.mp3"}));
     }
 
-    void Issue13TextTypedButNotEnteredNeverNavigates()
+    void TextTypedButNotEnteredNeverNavigates()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
-        m_window->ShowFolder(NativeFolder(*m_second));
-        m_window->ShowFolder(NativeFolder(*m_first));
+        ShowFolderAndWait(*m_window, NativeFolder(*m_second));
+        ShowFolderAndWait(*m_window, NativeFolder(*m_first));
         auto* address = Find<QComboBox>(*m_window, "CbAddress");
         address->setFocus();
         address->lineEdit()->selectAll();
@@ -171,7 +134,7 @@ private slots:
         QCOMPARE(AddressText(*m_window), NativeFolder(*m_first));
     }
 
-    void Issue13TabWalksAddressFoldersTableAndFields()
+    void TabWalksAddressFoldersTableAndFields()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         FileTableOf(*m_window).SelectRows({0}); // the fields take input
@@ -191,7 +154,7 @@ private slots:
                                       "edTitle", "EdArtist"}));
     }
 
-    void Issue13FailedSaveIsMarkedOnRowFieldStatusAndLogTab()
+    void FailedSaveIsMarkedOnRowFieldStatusAndLogTab()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         QLineEdit* edTitle = EditTitle(0, QStringLiteral("New"));
@@ -225,7 +188,7 @@ private slots:
         QVERIFY(table.Rows().Marker(0).isEmpty());
     }
 
-    void Issue13PendingEditIsMarkedAndCtrlSSavesIt()
+    void PendingEditIsMarkedAndCtrlSSavesIt()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         EditTitle(1, QStringLiteral("Typed"));
@@ -239,7 +202,7 @@ private slots:
         QVERIFY(!Find<QLabel>(*m_window, "lbContentState")->isVisible());
     }
 
-    void Issue13EditIsSavedOnExit()
+    void EditIsSavedOnExit()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         EditTitle(0, QStringLiteral("Saved on exit"));
@@ -248,7 +211,7 @@ private slots:
         QCOMPARE(ReadBack(*m_first, "a1.mp3").Fields.Title, std::string("Saved on exit"));
     }
 
-    void Issue13FailedSaveOnCloseKeepsTheWindowOpen()
+    void FailedSaveOnCloseKeepsTheWindowOpen()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         EditTitle(0, QStringLiteral("Lost"));
@@ -260,7 +223,7 @@ private slots:
         QVERIFY2(m_window->close(), "closing again drops the edit the user was told about");
     }
 
-    void Issue13NothingStaleAfterARebuild()
+    void NothingStaleAfterARebuild()
     {
         m_window = OpenWindowOn(NativeFolder(*m_first));
         TListViewSort& table = FileTableOf(*m_window);
@@ -268,7 +231,7 @@ private slots:
         table.SelectRows({0});
         QVERIFY(!Find<QLineEdit>(*m_window, "edTitle")->text().isEmpty());
 
-        m_window->ShowFolder(NativeFolder(*m_second));
+        ShowFolderAndWait(*m_window, NativeFolder(*m_second));
         QCOMPARE(table.horizontalHeader()->sortIndicatorSection(), -1);
         QVERIFY(Find<QLineEdit>(*m_window, "edTitle")->text().isEmpty());
         QVERIFY(!Find<QLineEdit>(*m_window, "edTitle")->isEnabled());
@@ -277,14 +240,14 @@ private slots:
 
         // A folder without MP3 files keeps the table and says so.
         TempDir empty;
-        m_window->ShowFolder(NativeFolder(empty));
+        ShowFolderAndWait(*m_window, NativeFolder(empty));
         QCOMPARE(Column(table, kFileName), QStringList{"b1.mp3"});
         QCOMPARE(StatusText(*m_window), NativeFolder(empty) + QStringLiteral(": No MP3 files"));
         QCOMPARE(AddressText(*m_window), NativeFolder(*m_second));
         QVERIFY(m_window->windowTitle().contains(NativeFolder(*m_second)));
     }
 
-    void Issue13NumbersSortAsNumbersAndGenreIsTrimmed()
+    void NumbersSortAsNumbersAndGenreIsTrimmed()
     {
         for (int i = 3; i <= 11; ++i) {
             Mp3Builder()
@@ -309,20 +272,53 @@ private slots:
         QCOMPARE(ReadBack(*m_first, name).Fields.Genre, std::string("rock"));
     }
 
-    void Issue13LongReadShowsRowsEarlyAndEscStopsIt()
+    void AFolderWithFilesReplacesALongReadAndAnEmptyOneDoesNot()
+    {
+        for (int i = 0; i < 300; ++i) {
+            WriteTitled(*m_second, "n" + std::to_string(i) + ".mp3", "N");
+        }
+        TempDir empty;
+        TestFolders slow;
+        slow.RowDelay = std::chrono::milliseconds(1);
+        m_window = OpenWindowOn(NativeFolder(*m_first), slow.Hooks());
+        TListViewSort& table = FileTableOf(*m_window);
+
+        // An empty folder while the long read runs: the read goes on to the end.
+        m_window->ShowFolder(NativeFolder(*m_second));
+        QTRY_VERIFY(m_window->CurrentFolder() == NativeFolder(*m_second) &&
+                    table.Rows().RowCount() > 0);
+        ShowFolderAndWait(*m_window, NativeFolder(empty));
+        QCOMPARE(table.Rows().RowCount(), 301);
+        QCOMPARE(m_window->CurrentFolder(), NativeFolder(*m_second));
+
+        // A folder with files: its rows replace the read, and nothing of the
+        // long read arrives after them.
+        m_window->ShowFolder(NativeFolder(*m_second)); // the same folder, read again
+        QTRY_VERIFY(table.Rows().RowCount() > 0 && table.Rows().RowCount() < 301);
+        ShowFolderAndWait(*m_window, NativeFolder(*m_first));
+        QTest::qWait(50);
+        QCOMPARE(Column(table, kFileName), (QStringList{"a1.mp3", "a2.mp3"}));
+        QCOMPARE(m_window->CurrentFolder(), NativeFolder(*m_first));
+        m_window.reset(); // before the folder source it reads through
+    }
+
+    void LongReadShowsRowsEarlyAndEscStopsIt()
     {
         for (int i = 0; i < 400; ++i) {
             WriteTitled(*m_second, "n" + std::to_string(i) + ".mp3", "N");
         }
-        m_window = std::make_unique<SlowWindow>();
-        m_window->show();
-        m_window->activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(m_window.get()));
+        // Each row takes a millisecond to read.
+        TestFolders slow;
+        slow.RowDelay = std::chrono::milliseconds(1);
+        m_window = OpenWindowOn(NativeFolder(*m_first), slow.Hooks());
         m_window->ShowFolder(NativeFolder(*m_second));
         TListViewSort& table = FileTableOf(*m_window);
-        QVERIFY2(m_window->IsListing(), "the rest is read in the background");
+        QVERIFY2(m_window->IsListing(), "the folder is read in the background");
+        // The first rows come while the rest is still being read.
+        QTRY_VERIFY(table.Rows().RowCount() > 0 &&
+                    table.Rows().Cell(0, kFileName) == QStringLiteral("b1.mp3"));
         const int first = table.Rows().RowCount();
-        QVERIFY2(first > 0 && first < 401, qPrintable(QString::number(first)));
+        QVERIFY2(m_window->IsListing() && first < 401, qPrintable(QString::number(first)));
         QVERIFY(Find<QWidget>(*m_window, "ClsBtnCancel")->isVisible());
 
         // Rows arrive while the event loop runs; then Esc stops the read.
@@ -340,9 +336,10 @@ private slots:
         for (int row = 0; row < kept; ++row) {
             QCOMPARE(table.Rows().Cell(row, kNo), QString::number(row));
         }
+        m_window.reset(); // before the folder source it reads through
     }
 
-    void Issue13MultiFileSaveRunsWithProgressAndCancelKeepsWhatWasSaved()
+    void MultiFileSaveRunsWithProgressAndCancelKeepsWhatWasSaved()
     {
         constexpr int kFiles = 150;
         const QString kNewTitle(4000, QLatin1Char('n'));
