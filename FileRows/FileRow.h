@@ -2,6 +2,8 @@
 // One row of the file table and the record of one failed save, as the window
 // and the command-line tool share them. Text is UTF-8.
 
+#include "StatusWord.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -40,7 +42,7 @@ struct FileRow
 struct SaveFailure
 {
     std::string FileName;
-    std::uint32_t Status = 0; // the ID3v2 status word, zero-extended
+    StatusWord Status; // of the ID3v2 save
 };
 
 // Which fields a multi-file save writes (the ticked "Modify" boxes).

@@ -26,13 +26,13 @@ constexpr std::int64_t kStartOfFile = -1;
 // then unknown and may well be intact, so nothing is written over it.
 bool IsAccessFailure(StatusWord loadStatus)
 {
-    const StatusWord code = loadStatus & 0xFF00u;
+    const StatusWord code = loadStatus.Error();
     return code == status::kCannotOpen || code == status::kReadError || code == status::kIoError;
 }
 
 bool IsNoTag(StatusWord loadStatus)
 {
-    return (loadStatus & 0xFF00u) == status::kNoTag;
+    return loadStatus.Error() == status::kNoTag;
 }
 
 bool Written(std::uint8_t result)

@@ -31,7 +31,7 @@ struct SaveResult
 // What a repair of a file whose ID3v2 tag cannot be read would keep and lose.
 struct UnreadableTag
 {
-    std::uint32_t Status = 0;                // the load's status word
+    StatusWord Status;                       // the load's status word
     bool Replaceable = false;                // the tag is there and does not load
     std::vector<std::string> ReadableFrames; // the IDs of the frames a repair keeps
     std::uint64_t UnreadableBytes = 0;       // the rest of the tag, which a repair drops

@@ -40,9 +40,9 @@ void SetUp(TListViewSort& log)
     log.setPalette(palette);
 }
 
-QString StatusMessageText(std::uint32_t status)
+QString StatusMessageText(StatusWord status)
 {
-    return ui::ToQt(StatusMessage(status >> 8));
+    return ui::ToQt(StatusMessage(status.ErrorCode()));
 }
 
 TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time)

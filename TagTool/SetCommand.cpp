@@ -43,13 +43,13 @@ char Hex(unsigned digit)
     return "0123456789ABCDEF"[digit & 0xF];
 }
 
-std::string FailureLine(const std::string& path, std::uint32_t statusWord)
+std::string FailureLine(const std::string& path, StatusWord statusWord)
 {
     std::string hex = "0x";
     for (int shift = 12; shift >= 0; shift -= 4) {
-        hex += Hex(statusWord >> shift);
+        hex += Hex(statusWord.Value() >> shift);
     }
-    return path + ": " + StatusMessage(statusWord >> 8) + " (status " + hex + ")";
+    return path + ": " + StatusMessage(statusWord.ErrorCode()) + " (status " + hex + ")";
 }
 
 // A clear reason for a path that cannot be a file to save, or empty.

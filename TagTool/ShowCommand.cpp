@@ -38,12 +38,12 @@ std::string HexText(std::uint32_t value, int digits)
     return text;
 }
 
-std::string StatusText(std::uint16_t statusWord)
+std::string StatusText(StatusWord statusWord)
 {
-    if ((statusWord & 0xFF00u) == status::kNoTag) {
+    if (statusWord.Error() == status::kNoTag) {
         return "no ID3v2 tag";
     }
-    return StatusMessage(statusWord >> 8u);
+    return StatusMessage(statusWord.ErrorCode());
 }
 
 std::string Quoted(const std::string& text)
@@ -76,7 +76,7 @@ void AppendFrameLine(std::string& out, const FrameReport& frame)
 std::string Id3v2AsText(const Id3v2Report& tag)
 {
     std::string out =
-        "ID3v2: status " + HexText(tag.Status, 4) + " " + StatusText(tag.Status) + "\n";
+        "ID3v2: status " + HexText(tag.Status.Value(), 4) + " " + StatusText(tag.Status) + "\n";
     if (!tag.Loaded) {
         return out;
     }
@@ -151,7 +151,7 @@ void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
 {
     json.Key("id3v2");
     json.BeginObject();
-    json.NumberField("status", tag.Status);
+    json.NumberField("status", tag.Status.Value());
     json.StringField("message", StatusText(tag.Status));
     json.BoolField("loaded", tag.Loaded);
     if (tag.Loaded) {

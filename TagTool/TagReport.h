@@ -3,6 +3,8 @@
 // engine: the ID3v2 load with its header values and every frame, and the
 // ID3v1 tag with its genre number.
 
+#include "StatusWord.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -30,7 +32,7 @@ struct FrameReport
 
 struct Id3v2Report
 {
-    std::uint16_t Status = 0;
+    StatusWord Status;
     bool Loaded = false;
     std::uint8_t MajorVersion = 0;
     std::uint8_t Revision = 0;

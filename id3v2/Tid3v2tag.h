@@ -68,7 +68,7 @@ public:
     std::uint32_t ExtHeaderSize = 0;
     std::uint32_t CRC32 = 0;
     std::uint8_t Restrictions = 0;
-    StatusWord LoadStatus = 0;
+    StatusWord LoadStatus = status::kOk;
     bool Modified = false;
     bool ReadOnly = false;
     std::string FileName;

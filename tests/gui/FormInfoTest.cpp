@@ -89,7 +89,7 @@ TagFields Fields(const std::string& stem)
 // The six fields of a file's ID3v2 tag, read back with the engine.
 struct Id3v2OnDisk
 {
-    StatusWord Status = 0;
+    StatusWord Status;
     TagFields Fields;
     std::string Track;
 };
@@ -515,7 +515,7 @@ void FormInfoTest::ReadOnlyFileIsListedAndKeepsItsRowAndBothTags()
     const std::vector<SaveFailure> failures = m_dialog->GetFailures();
     QCOMPARE(failures.size(), std::size_t(1));
     QCOMPARE(failures[0].FileName, std::string("ro.mp3"));
-    QCOMPARE(failures[0].Status & 0xFF00u, std::uint32_t(status::kReadOnly));
+    QCOMPARE(failures[0].Status.Error().Value(), status::kReadOnly.Value());
     QVERIFY(m_dialog->GetFailures().empty()); // handed over once
 
     // The row keeps its cells and TagKind; the file is refused whole, so both
@@ -651,14 +651,14 @@ void FormInfoTest::UnreadableTagIsReplacedOnlyWhenTheUserAgrees()
              asked.c_str());
     const std::vector<SaveFailure> refused = m_dialog->GetFailures();
     QCOMPARE(refused.size(), std::size_t(1));
-    QCOMPARE(refused[0].Status & 0xFF00u, std::uint32_t(status::kUnreadableTag));
+    QCOMPARE(refused[0].Status.Error().Value(), status::kUnreadableTag.Value());
     QVERIFY(ReadFile(path) == before);
 
     agree = true;
     saveTitle();
     QVERIFY(m_dialog->GetFailures().empty());
     const Id3v2OnDisk repaired = LoadId3v2(path);
-    QCOMPARE(repaired.Status & 0xFF00u, 0u);
+    QCOMPARE(repaired.Status.Error().Value(), status::kOk.Value());
     QCOMPARE(repaired.Fields.Title, std::string("New"));
     QCOMPARE(repaired.Track, std::string("7"));
     QVERIFY(EndsWithAudio(path, false));

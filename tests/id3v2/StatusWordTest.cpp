@@ -1,17 +1,23 @@
 #include "StatusWord.h"
 
 #include <gtest/gtest.h>
+#include <type_traits>
 
 using namespace varnello;
 
+// A status word neither comes from nor turns into a bare number by accident.
+static_assert(!std::is_convertible_v<int, StatusWord>);
+static_assert(!std::is_convertible_v<StatusWord, unsigned>);
+
 TEST(StatusWord, SuccessIsBelow0x0100WithOrWithoutWarnings)
 {
-    EXPECT_TRUE(status::IsSuccess(0x0000));
-    EXPECT_TRUE(status::IsSuccess(0x0010));
-    EXPECT_TRUE(status::IsSuccess(0x0084));
-    EXPECT_FALSE(status::IsSuccess(0x0100));
-    EXPECT_FALSE(status::IsSuccess(0xFE00));
-    EXPECT_EQ(status::WithError(0x0084, status::kBadTag), 0xFE84) << "warnings are kept";
+    EXPECT_TRUE(status::IsSuccess(StatusWord{0x0000}));
+    EXPECT_TRUE(status::IsSuccess(StatusWord{0x0010}));
+    EXPECT_TRUE(status::IsSuccess(StatusWord{0x0084}));
+    EXPECT_FALSE(status::IsSuccess(StatusWord{0x0100}));
+    EXPECT_FALSE(status::IsSuccess(StatusWord{0xFE00}));
+    EXPECT_EQ(status::WithError(StatusWord{0x0084}, status::kBadTag), StatusWord{0xFE84})
+        << "warnings are kept";
 }
 
 TEST(StatusWord, MessagesEndExactlyAsTheLogShowsThem)

@@ -132,7 +132,7 @@ TEST_P(MutagenInterop, ReadsWhatTheEngineWrote)
     for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
         tag.Frames.SetFlags(i, 2, requested);
     }
-    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), 0);
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), status::kOk);
 
     const std::optional<std::string> output =
         RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
@@ -175,8 +175,8 @@ TEST(MutagenInteropV22, ReadsTheConvertedTag)
         .Audio(40)
         .WriteTo(path);
     Tid3v2tag tag;
-    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
-    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), 0);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), status::kOk);
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), status::kOk);
 
     const std::optional<std::string> output =
         RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
@@ -258,7 +258,7 @@ TEST_P(MutagenRepaired, ReadsTheRepairedTag)
     Tid3v2tag tag;
     ASSERT_TRUE(status::IsSuccess(tag.LoadFromFile(path, 0)));
     ASSERT_EQ(tag.SetTextFrame("TIT2", "New"), 0);
-    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), status::kOk);
 
     const std::optional<std::string> output =
         RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
