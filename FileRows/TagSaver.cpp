@@ -35,7 +35,7 @@ bool IsNoTag(StatusWord loadStatus)
     return loadStatus.Error() == status::kNoTag;
 }
 
-bool Written(std::uint8_t result)
+bool Written(TextResult result)
 {
     return result == textresult::kOk || result == textresult::kRemoved;
 }

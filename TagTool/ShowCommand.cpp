@@ -66,8 +66,8 @@ void AppendFrameLine(std::string& out, const FrameReport& frame)
     }
     if (frame.HasText) {
         out += "  " + Quoted(frame.Text);
-        if (frame.TextResult != 0) {
-            out += "  (decoding result " + std::to_string(frame.TextResult) + ")";
+        if (frame.TextResult != textresult::kOk) {
+            out += "  (decoding result " + std::to_string(static_cast<int>(frame.TextResult)) + ")";
         }
     }
     out += '\n';
@@ -142,7 +142,7 @@ void FrameAsJson(JsonWriter& json, const FrameReport& frame)
     if (frame.HasText) {
         json.NumberField("encoding", frame.Encoding);
         json.StringField("text", frame.Text);
-        json.NumberField("textResult", frame.TextResult);
+        json.NumberField("textResult", static_cast<int>(frame.TextResult));
     }
     json.EndObject();
 }

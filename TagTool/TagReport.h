@@ -4,6 +4,7 @@
 // ID3v1 tag with its genre number.
 
 #include "StatusWord.h"
+#include "TextResult.h"
 
 #include <cstdint>
 #include <optional>
@@ -23,7 +24,7 @@ struct FrameReport
     // Text frames and comments: the decoded text (result of the decoder).
     bool HasText = false;
     std::uint8_t Encoding = 0;
-    std::uint8_t TextResult = 0;
+    varnello::TextResult TextResult = textresult::kOk;
     std::string Text;
     // Comments and user-defined text frames.
     std::optional<std::string> Language;

@@ -28,10 +28,10 @@ Bytes DataOf(const Tid3v2tag& tag, std::string_view id)
     return i == 0 ? Bytes{} : tag.Frames.Record(i).Data;
 }
 
-std::string TextOf(Tid3v2tag& tag, std::string_view id, std::uint8_t expectedResult = 0)
+std::string TextOf(Tid3v2tag& tag, std::string_view id, TextResult expectedResult = textresult::kOk)
 {
     std::string text;
-    EXPECT_EQ(int{tag.GetTextFrame(id, text)}, int{expectedResult}) << id;
+    EXPECT_EQ(static_cast<int>(tag.GetTextFrame(id, text)), static_cast<int>(expectedResult)) << id;
     return text;
 }
 
