@@ -73,7 +73,7 @@ void TFrameIndex::ClearFrames()
     m_records.shrink_to_fit();
 }
 
-int TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
+FrameResult TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
 {
     FrameRecord& record = Record(i);
     const std::uint8_t stored = record.StoredFlags[1];
@@ -100,12 +100,12 @@ int TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
     return frameresult::kOk;
 }
 
-int TFrameIndex::DecompressFrame(std::uint32_t i)
+FrameResult TFrameIndex::DecompressFrame(std::uint32_t i)
 {
     return DecompressFrame(i, kMaxDecompressedSize);
 }
 
-int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
+FrameResult TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
 {
     FrameRecord& record = Record(i);
     const std::uint8_t stored = record.StoredFlags[1];
@@ -126,7 +126,7 @@ int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
     } catch (const std::bad_alloc&) {
         return frameresult::kFailed;
     }
-    const int result =
+    const FrameResult result =
         plain.size() == record.DataLength ? frameresult::kOk : frameresult::kLengthMismatch;
     record.DataLength = 0;
     record.Data = std::move(plain);
@@ -135,7 +135,7 @@ int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
     return result;
 }
 
-int TFrameIndex::UnsyncFrame(std::uint32_t i)
+FrameResult TFrameIndex::UnsyncFrame(std::uint32_t i)
 {
     FrameRecord& record = Record(i);
     std::uint8_t& stored = record.StoredFlags[1];
@@ -161,7 +161,7 @@ int TFrameIndex::UnsyncFrame(std::uint32_t i)
     return frameresult::kOk;
 }
 
-int TFrameIndex::DeunsyncFrame(std::uint32_t i)
+FrameResult TFrameIndex::DeunsyncFrame(std::uint32_t i)
 {
     FrameRecord& record = Record(i);
     std::uint8_t& stored = record.StoredFlags[1];

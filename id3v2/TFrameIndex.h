@@ -2,6 +2,8 @@
 // The frame list of one tag: records indexed 1..Count, each owning the bytes
 // of its frame data. Unknown frames keep their bytes untouched.
 
+#include "FrameFlags.h"
+
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -40,14 +42,14 @@ public:
     // Makes room for this many frames without moving the records again.
     void Reserve(std::uint32_t count) { m_records.reserve(count); }
 
-    // In-place transformations of frame i's data; results in frameresult.
-    int CompressFrame(std::uint32_t i, std::uint8_t level);
-    int DecompressFrame(std::uint32_t i);
+    // In-place transformations of frame i's data.
+    FrameResult CompressFrame(std::uint32_t i, std::uint8_t level);
+    FrameResult DecompressFrame(std::uint32_t i);
     // The same, refusing with frameresult::kFailed data that inflates to
     // more than `limit` bytes.
-    int DecompressFrame(std::uint32_t i, std::size_t limit);
-    int UnsyncFrame(std::uint32_t i);
-    int DeunsyncFrame(std::uint32_t i);
+    FrameResult DecompressFrame(std::uint32_t i, std::size_t limit);
+    FrameResult UnsyncFrame(std::uint32_t i);
+    FrameResult DeunsyncFrame(std::uint32_t i);
 
     // Checked access; an index of 0 or above Count throws std::out_of_range
     // with the message "Array range out of bounds.".

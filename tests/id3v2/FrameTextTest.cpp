@@ -404,5 +404,6 @@ TEST(FrameText, TextFramesInflatingBeyondSixteenMebibytesAreUnreadable)
     EXPECT_TRUE(tag.Frames.StoredCompression(1));
     EXPECT_TRUE(tag.Frames.StoredCompression(2));
     tag.Frames.SetDataLength(1, (std::uint32_t{16} << 20) + 1);
-    EXPECT_EQ(tag.Frames.DecompressFrame(1), 0) << "other uses keep the general limit";
+    EXPECT_EQ(tag.Frames.DecompressFrame(1), frameresult::kOk)
+        << "other uses keep the general limit";
 }

@@ -1,13 +1,21 @@
 #include "StatusWord.h"
 
+#include "TFrameIndex.h"
+#include "TextResult.h"
+
 #include <gtest/gtest.h>
 #include <type_traits>
 
 using namespace varnello;
 
-// A status word neither comes from nor turns into a bare number by accident.
+// The engine's result families neither come from nor turn into bare numbers
+// or one another by accident.
 static_assert(!std::is_convertible_v<int, StatusWord>);
 static_assert(!std::is_convertible_v<StatusWord, unsigned>);
+static_assert(!std::is_convertible_v<TextResult, int>);
+static_assert(!std::is_constructible_v<StatusWord, TextResult>);
+static_assert(!std::is_convertible_v<FrameResult, int>);
+static_assert(!std::is_convertible_v<FrameResult, TextResult>);
 
 TEST(StatusWord, SuccessIsBelow0x0100WithOrWithoutWarnings)
 {

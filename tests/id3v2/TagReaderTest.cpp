@@ -300,7 +300,7 @@ TEST_F(ReaderTest, Version3CompressedFrameCarriesItsSize)
 
     const Bytes plain = ToBytes("a longer text that deflate can shrink, shrink, shrink");
     ASSERT_EQ(Load(Id3v2Builder().CompressedFrameV3("COMM", plain).Build()), status::kOk);
-    EXPECT_EQ(m_tag.Frames.DecompressFrame(1), 0);
+    EXPECT_EQ(m_tag.Frames.DecompressFrame(1), frameresult::kOk);
     EXPECT_EQ(Data(1), plain);
 }
 
