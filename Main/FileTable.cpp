@@ -45,8 +45,8 @@ QStringList Cells(const FileRow& row)
 {
     QStringList cells;
     cells.reserve(kColumnCount);
-    cells << QString::number(row.No) << QString::number(row.TagKind) << ui::PathToQt(row.FileName)
-          << FieldCells(row.Fields);
+    cells << QString::number(row.No) << QString::number(static_cast<int>(row.TagKind))
+          << ui::PathToQt(row.FileName) << FieldCells(row.Fields);
     return cells;
 }
 
@@ -82,7 +82,7 @@ FileRow FromListRow(const TListRow& listRow)
     return row != nullptr ? *row : FileRow{};
 }
 
-void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields)
+void WriteFields(TListViewSort& table, int row, TagKind tagKind, const TagFields& fields)
 {
     TListModel& rows = table.Rows();
     if (row < 0 || row >= rows.RowCount()) {

@@ -36,7 +36,7 @@ TListRow ToListRow(const FileRow& row);
 FileRow FromListRow(const TListRow& row);
 // Rewrites a row's TagKind and six fields, record and cells alike; "No." and
 // "File Name" stay.
-void WriteFields(TListViewSort& table, int row, int tagKind, const TagFields& fields);
+void WriteFields(TListViewSort& table, int row, TagKind tagKind, const TagFields& fields);
 
 // Every column at its minimum width; the comment column takes the rest of the
 // table's width, up to its maximum.

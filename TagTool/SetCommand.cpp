@@ -86,14 +86,14 @@ int RunSet(const std::vector<std::string>& args)
         return exitcode::kOk;
     }
     TagFields edited;
-    unsigned mask = 0;
+    FieldMask mask;
     for (const TagFieldInfo& option : kTagFields) {
         if (const auto value = parsed.Value(option.Option)) {
             edited.*option.Member = *value;
             mask |= option.Mask;
         }
     }
-    if (mask == 0) {
+    if (mask.Empty()) {
         return UsageError("set", "give at least one field to set (--title, --artist, ...)");
     }
     if (parsed.Operands.empty()) {

@@ -6,9 +6,15 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <type_traits>
 
 namespace varnello {
 namespace {
+
+// Tag kinds and field masks mix neither with bare numbers nor with each other.
+static_assert(!std::is_convertible_v<TagKind, int>);
+static_assert(!std::is_convertible_v<unsigned, FieldMask>);
+static_assert(!std::is_constructible_v<FieldMask, TagKind>);
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -593,7 +599,7 @@ TEST(TagSaver, ValuesATagCannotKeepAreRefusedBeforeAnythingIsWritten)
 {
     struct Case
     {
-        unsigned Mask;
+        FieldMask Mask;
         TagFields Values;
         bool Stored;
     };

@@ -76,7 +76,8 @@ FileRow MakeFile(const TempDir& dir, const TestFile& file, int no)
     FileRow row;
     row.No = no;
     row.FileName = file.Name;
-    row.TagKind = (file.WithId3v2 ? tagkind::kId3v2 : 0) | (file.WithId3v1 ? tagkind::kId3v1 : 0);
+    row.TagKind = (file.WithId3v2 ? tagkind::kId3v2 : tagkind::kNone) |
+                  (file.WithId3v1 ? tagkind::kId3v1 : tagkind::kNone);
     row.Fields = file.Fields;
     return row;
 }
@@ -418,7 +419,7 @@ void FormInfoTest::MultiFileSaveWithOnlyArtistTickedChangesOnlyArtists()
         const Id3v2OnDisk v2 = LoadId3v2(path);
         QVERIFY2(status::IsSuccess(v2.Status), rows[i].FileName.c_str());
         QVERIFY2(v2.Fields == expected, (rows[i].FileName + " " + Describe(v2.Fields)).c_str());
-        const bool hadId3v1 = (rows[i].TagKind & tagkind::kId3v1) != 0;
+        const bool hadId3v1 = Has(rows[i].TagKind, tagkind::kId3v1);
         const Id3v1OnDisk v1 = LoadId3v1(path);
         QCOMPARE(v1.Present, hadId3v1);
         if (hadId3v1) {
