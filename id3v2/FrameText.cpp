@@ -104,15 +104,11 @@ void Append(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& mor
 // The engine cannot encrypt, so a request to encrypt the frame is dropped: the
 // save would otherwise refuse the whole tag. A group ID is no transformation
 // of the data, so the frame stays in its group.
-void StoreFrameData(FrameRecord& record, std::vector<std::uint8_t> data)
+void StoreFrameData(TFrameIndex& frames, std::uint32_t i, std::vector<std::uint8_t> data)
 {
-    record.StoredFlags[1] &= frameflags::kGrouping;
-    record.Flags[1] &= static_cast<std::uint8_t>(~frameflags::kEncryption);
-    record.Data = std::move(data);
-    // A stale uncompressed size would end up in a data length indicator; 0
-    // lets the next save work it out again.
-    record.DataLength = 0;
-    record.Modified = true;
+    frames.SetData(i, std::move(data));
+    frames.SetFlags(i, 2,
+                    static_cast<std::uint8_t>(frames.GetFlags(i, 2) & ~frameflags::kEncryption));
 }
 
 std::vector<std::uint8_t> TextFrameData(std::string_view text, std::uint8_t majorVersion)
@@ -283,7 +279,7 @@ TextResult Tid3v2tag::SetTextFrame(std::string_view id, std::string_view text)
     if (i == 0) {
         i = Frames.AddFrame(id);
     }
-    StoreFrameData(Frames.Record(i), TextFrameData(text, MajorVersion));
+    StoreFrameData(Frames, i, TextFrameData(text, MajorVersion));
     return textresult::kOk;
 }
 
@@ -329,7 +325,7 @@ TextResult Tid3v2tag::SetComment(const COMM& comment, std::string_view descripti
     if (match == 0) {
         match = Frames.AddFrame(kCommentId);
     }
-    StoreFrameData(Frames.Record(match), CommentFrameData(comment, MajorVersion));
+    StoreFrameData(Frames, match, CommentFrameData(comment, MajorVersion));
     return textresult::kOk;
 }
 

@@ -4,7 +4,6 @@
 #include "Unsync.h"
 #include "ZlibCodec.h"
 
-#include <array>
 #include <new>
 #include <stdexcept>
 
@@ -32,26 +31,39 @@ bool IsIdCharacter(char c)
 
 } // namespace
 
-std::uint32_t TFrameIndex::AddFrame(std::string_view id)
+std::string TFrameIndex::CheckedId(std::string_view id)
 {
     constexpr std::size_t kIdSize = 4;
     if (id.size() != kIdSize) {
-        return 0;
+        return {};
     }
-    std::array<char, kIdSize> upper{};
-    for (std::size_t k = 0; k < kIdSize; ++k) {
-        char c = id[k];
+    std::string upper(id);
+    for (char& c : upper) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
         if (!IsIdCharacter(c)) {
-            return 0;
+            return {};
         }
-        upper[k] = c;
     }
-    FrameRecord& record = m_records.emplace_back();
-    record.ID.assign(upper.data(), kIdSize);
+    return upper;
+}
+
+std::uint32_t TFrameIndex::AddFrame(std::string_view id)
+{
+    FrameRecord record;
     record.Modified = true;
+    record.ID = id;
+    return AppendRecord(std::move(record));
+}
+
+std::uint32_t TFrameIndex::AppendRecord(FrameRecord record)
+{
+    record.ID = CheckedId(record.ID);
+    if (record.ID.empty()) {
+        return 0;
+    }
+    m_records.push_back(std::move(record));
     return Count();
 }
 
@@ -75,7 +87,7 @@ void TFrameIndex::ClearFrames()
 
 FrameResult TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     const std::uint8_t stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
         return frameresult::kUnsynchronised;
@@ -107,7 +119,7 @@ FrameResult TFrameIndex::DecompressFrame(std::uint32_t i)
 
 FrameResult TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     const std::uint8_t stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
         return frameresult::kUnsynchronised;
@@ -137,7 +149,7 @@ FrameResult TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
 
 FrameResult TFrameIndex::UnsyncFrame(std::uint32_t i)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     std::uint8_t& stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
         return frameresult::kNotApplicable;
@@ -163,7 +175,7 @@ FrameResult TFrameIndex::UnsyncFrame(std::uint32_t i)
 
 FrameResult TFrameIndex::DeunsyncFrame(std::uint32_t i)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     std::uint8_t& stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) == 0) {
         return frameresult::kNotApplicable;
@@ -174,7 +186,7 @@ FrameResult TFrameIndex::DeunsyncFrame(std::uint32_t i)
     return frameresult::kOk;
 }
 
-FrameRecord& TFrameIndex::Record(std::uint32_t i)
+FrameRecord& TFrameIndex::At(std::uint32_t i)
 {
     if (i == 0 || i > Count()) {
         ThrowRange();
@@ -188,6 +200,15 @@ const FrameRecord& TFrameIndex::Record(std::uint32_t i) const
         ThrowRange();
     }
     return m_records[i - 1];
+}
+
+void TFrameIndex::SetData(std::uint32_t i, std::vector<std::uint8_t> data)
+{
+    FrameRecord& record = At(i);
+    record.StoredFlags[1] &= frameflags::kGrouping;
+    record.Data = std::move(data);
+    record.DataLength = 0;
+    record.Modified = true;
 }
 
 bool TFrameIndex::TagAlterPreservation(std::uint32_t i) const
@@ -246,7 +267,7 @@ std::uint8_t TFrameIndex::GetFlags(std::uint32_t i, int k) const
 
 void TFrameIndex::SetFlags(std::uint32_t i, int k, std::uint8_t value)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     record.Flags[FlagIndex(k)] = value;
     record.Modified = true;
 }
@@ -258,7 +279,7 @@ std::uint8_t TFrameIndex::GetStoredFlags(std::uint32_t i, int k) const
 
 void TFrameIndex::SetStoredFlags(std::uint32_t i, int k, std::uint8_t value)
 {
-    Record(i).StoredFlags[FlagIndex(k)] = value;
+    At(i).StoredFlags[FlagIndex(k)] = value;
 }
 
 std::uint32_t TFrameIndex::GetDataLength(std::uint32_t i) const
@@ -267,7 +288,7 @@ std::uint32_t TFrameIndex::GetDataLength(std::uint32_t i) const
 }
 void TFrameIndex::SetDataLength(std::uint32_t i, std::uint32_t value)
 {
-    Record(i).DataLength = value;
+    At(i).DataLength = value;
 }
 
 std::uint8_t TFrameIndex::GetEncryptionMethod(std::uint32_t i) const
@@ -277,7 +298,7 @@ std::uint8_t TFrameIndex::GetEncryptionMethod(std::uint32_t i) const
 
 void TFrameIndex::SetEncryptionMethod(std::uint32_t i, std::uint8_t value)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     if (record.EncryptionMethod != value) {
         record.EncryptionMethod = value;
         record.Modified = true;
@@ -291,7 +312,7 @@ std::uint8_t TFrameIndex::GetGroupID(std::uint32_t i) const
 
 void TFrameIndex::SetGroupID(std::uint32_t i, std::uint8_t value)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     if (record.GroupID != value) {
         record.GroupID = value;
         record.Modified = true;
@@ -308,11 +329,11 @@ std::uint32_t TFrameIndex::GetDataOffset(std::uint32_t i) const
 }
 void TFrameIndex::SetDataOffset(std::uint32_t i, std::uint32_t value)
 {
-    Record(i).DataOffset = value;
+    At(i).DataOffset = value;
 }
 void TFrameIndex::SetHeaderSize(std::uint32_t i, std::uint32_t value)
 {
-    Record(i).HeaderSize = value;
+    At(i).HeaderSize = value;
 }
 std::uint32_t TFrameIndex::GetPlainSize(std::uint32_t i) const
 {

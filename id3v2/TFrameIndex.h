@@ -1,6 +1,8 @@
 #pragma once
 // The frame list of one tag: records indexed 1..Count, each owning the bytes
-// of its frame data. Unknown frames keep their bytes untouched.
+// of its frame data. Unknown frames keep their bytes untouched. Records are
+// read through Record and changed only through the setters, which keep each
+// record's Modified flag.
 
 #include "FrameFlags.h"
 
@@ -34,9 +36,17 @@ class TFrameIndex
 public:
     std::uint32_t Count() const { return static_cast<std::uint32_t>(m_records.size()); }
 
+    // The ID as a frame stores it: four letters or digits, lower case made
+    // upper case; empty when `id` is not one.
+    static std::string CheckedId(std::string_view id);
+
     // Returns the new frame's index, or 0 when the ID is not four letters or
     // digits (lower case is accepted and stored in upper case).
     std::uint32_t AddFrame(std::string_view id);
+    // Adds a frame whole, as the tag reader found it: the record is taken as
+    // given, its Modified flag included, once its ID passes CheckedId.
+    // Returns the new frame's index, or 0.
+    std::uint32_t AppendRecord(FrameRecord record);
     bool DeleteFrame(std::uint32_t i);
     void ClearFrames();
     // Makes room for this many frames without moving the records again.
@@ -53,8 +63,13 @@ public:
 
     // Checked access; an index of 0 or above Count throws std::out_of_range
     // with the message "Array range out of bounds.".
-    FrameRecord& Record(std::uint32_t i);
     const FrameRecord& Record(std::uint32_t i) const;
+
+    // Replaces frame i's data by plain bytes, neither compressed nor
+    // unsynchronised: the stored flags keep only grouping, which does not
+    // change the data, and DataLength becomes 0 so that the next save works
+    // it out again. Marks Modified.
+    void SetData(std::uint32_t i, std::vector<std::uint8_t> data);
 
     bool TagAlterPreservation(std::uint32_t i) const;
     bool FileAlterPreservation(std::uint32_t i) const;
@@ -92,6 +107,9 @@ public:
     std::uint32_t Find(std::string_view id) const;
 
 private:
+    // Checked like Record; for the setters and transformations, which keep
+    // Modified.
+    FrameRecord& At(std::uint32_t i);
     std::vector<FrameRecord> m_records;
 };
 

@@ -12,11 +12,13 @@ using varnello::testsupport::Hex;
 
 namespace {
 
+// A frame as a load leaves it, not yet Modified.
 std::uint32_t AddWithData(TFrameIndex& frames, const char* id, const Bytes& data)
 {
-    const std::uint32_t i = frames.AddFrame(id);
-    frames.Record(i).Data = data;
-    return i;
+    FrameRecord record;
+    record.ID = id;
+    record.Data = data;
+    return frames.AppendRecord(std::move(record));
 }
 
 } // namespace
@@ -84,9 +86,8 @@ TEST(FrameIndex, EveryAccessorRefusesABadIndex)
 TEST(FrameIndex, SettersMarkModifiedOnlyWhereTheyShould)
 {
     TFrameIndex frames;
-    frames.AddFrame("TIT2");
-    FrameRecord& record = frames.Record(1);
-    record.Modified = false;
+    AddWithData(frames, "TIT2", {});
+    const FrameRecord& record = frames.Record(1);
     frames.SetStoredFlags(1, 2, 0x40);
     frames.SetDataLength(1, 9);
     frames.SetGroupID(1, 0);
@@ -96,12 +97,15 @@ TEST(FrameIndex, SettersMarkModifiedOnlyWhereTheyShould)
     EXPECT_FALSE(frames.Grouping(1)) << "requested flags are separate";
     frames.SetGroupID(1, 7);
     EXPECT_TRUE(record.Modified);
-    record.Modified = false;
-    frames.SetFlags(1, 1, 0x70);
-    EXPECT_TRUE(record.Modified);
-    EXPECT_TRUE(frames.TagAlterPreservation(1));
-    EXPECT_TRUE(frames.FileAlterPreservation(1));
-    EXPECT_TRUE(frames.ReadOnly(1));
+    AddWithData(frames, "TPE1", {});
+    frames.SetFlags(2, 1, 0x70);
+    EXPECT_TRUE(frames.Record(2).Modified);
+    EXPECT_TRUE(frames.TagAlterPreservation(2));
+    EXPECT_TRUE(frames.FileAlterPreservation(2));
+    EXPECT_TRUE(frames.ReadOnly(2));
+    AddWithData(frames, "TALB", {1});
+    frames.SetData(3, {2});
+    EXPECT_TRUE(frames.Record(3).Modified);
 }
 
 TEST(FrameIndex, TransformationsRefuseTheWrongState)
@@ -162,7 +166,6 @@ TEST(FrameIndex, CorruptCompressedDataStaysAsItWas)
     const Bytes junk{0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0xFF};
     const std::uint32_t i = AddWithData(frames, "TIT2", junk);
     frames.SetStoredFlags(i, 2, frameflags::kCompression);
-    frames.Record(i).Modified = false;
     EXPECT_EQ(frames.DecompressFrame(i), frameresult::kFailed);
     EXPECT_EQ(frames.Record(i).Data, junk);
     EXPECT_TRUE(frames.StoredCompression(i));

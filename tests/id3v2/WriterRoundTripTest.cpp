@@ -123,7 +123,7 @@ TEST_P(WriterRoundTrip, SavedTagLoadsBackFrameByFrame)
         (compress ? kCompression : 0) | (unsync ? kUnsynchronisation : 0);
     for (const PlainFrame& frame : frames) {
         const std::uint32_t i = AddFrame(tag, frame.Id, frame.Data, 0, requested);
-        tag.Frames.Record(i).Flags[0] = frame.Status;
+        tag.Frames.SetFlags(i, 1, frame.Status);
     }
     ASSERT_EQ(Save(tag, path, static_cast<std::uint8_t>(version)), status::kOk);
 
