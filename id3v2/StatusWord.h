@@ -42,10 +42,6 @@ public:
         return *this;
     }
     friend constexpr StatusWord operator|(StatusWord a, StatusWord b) { return a |= b; }
-    friend constexpr StatusWord operator&(StatusWord a, StatusWord b)
-    {
-        return StatusWord(static_cast<std::uint16_t>(a.m_value & b.m_value));
-    }
     friend constexpr bool operator==(StatusWord, StatusWord) = default;
 
 private:
