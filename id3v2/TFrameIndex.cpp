@@ -31,22 +31,21 @@ bool IsIdCharacter(char c)
 
 } // namespace
 
-std::string TFrameIndex::CheckedId(std::string_view id)
+bool TFrameIndex::MakeStoredId(std::string& id)
 {
     constexpr std::size_t kIdSize = 4;
     if (id.size() != kIdSize) {
-        return {};
+        return false;
     }
-    std::string upper(id);
-    for (char& c : upper) {
+    for (char& c : id) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
         if (!IsIdCharacter(c)) {
-            return {};
+            return false;
         }
     }
-    return upper;
+    return true;
 }
 
 std::uint32_t TFrameIndex::AddFrame(std::string_view id)
@@ -57,10 +56,9 @@ std::uint32_t TFrameIndex::AddFrame(std::string_view id)
     return AppendRecord(std::move(record));
 }
 
-std::uint32_t TFrameIndex::AppendRecord(FrameRecord record)
+std::uint32_t TFrameIndex::AppendRecord(FrameRecord&& record)
 {
-    record.ID = CheckedId(record.ID);
-    if (record.ID.empty()) {
+    if (!MakeStoredId(record.ID)) {
         return 0;
     }
     m_records.push_back(std::move(record));

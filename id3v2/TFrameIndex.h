@@ -36,17 +36,17 @@ class TFrameIndex
 public:
     std::uint32_t Count() const { return static_cast<std::uint32_t>(m_records.size()); }
 
-    // The ID as a frame stores it: four letters or digits, lower case made
-    // upper case; empty when `id` is not one.
-    static std::string CheckedId(std::string_view id);
+    // Turns `id` into the ID as a frame stores it, lower case made upper
+    // case; false when it is not four letters or digits.
+    static bool MakeStoredId(std::string& id);
 
     // Returns the new frame's index, or 0 when the ID is not four letters or
     // digits (lower case is accepted and stored in upper case).
     std::uint32_t AddFrame(std::string_view id);
     // Adds a frame whole, as the tag reader found it: the record is taken as
-    // given, its Modified flag included, once its ID passes CheckedId.
+    // given, its Modified flag included, once MakeStoredId accepts its ID.
     // Returns the new frame's index, or 0.
-    std::uint32_t AppendRecord(FrameRecord record);
+    std::uint32_t AppendRecord(FrameRecord&& record);
     bool DeleteFrame(std::uint32_t i);
     void ClearFrames();
     // Makes room for this many frames without moving the records again.

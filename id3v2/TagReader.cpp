@@ -374,9 +374,8 @@ StatusWord TagReader::ReadFrame()
 {
     const std::span<const std::uint8_t> header(m_header);
     FrameRecord record;
-    record.ID =
-        TFrameIndex::CheckedId(std::string_view(reinterpret_cast<const char*>(header.data()), 4));
-    if (record.ID.empty()) {
+    record.ID.assign(reinterpret_cast<const char*>(header.data()), 4);
+    if (!TFrameIndex::MakeStoredId(record.ID)) {
         return Fail(status::kBadFrameId);
     }
     const bool v3 = m_tag.MajorVersion == 3;

@@ -114,7 +114,7 @@ TEST(FrameText, RewrittenFrameIsPlainButKeepsWhatTheSaveShallApply)
     loaded.DataLength = 4;
     loaded.GroupID = 7;
     loaded.EncryptionMethod = 0x80;
-    const FrameRecord& record = tag.Frames.Record(tag.Frames.AppendRecord(loaded));
+    const FrameRecord& record = tag.Frames.Record(tag.Frames.AppendRecord(std::move(loaded)));
     ASSERT_EQ(tag.SetTextFrame("TIT2", "new"), textresult::kOk);
     EXPECT_EQ(Hex(record.Data), "00 6E 65 77");
     EXPECT_EQ(record.StoredFlags[1], 0);
