@@ -2,20 +2,41 @@
 // One row of the file table and the record of one failed save, as the window
 // and the command-line tool share them. Text is UTF-8.
 
-#include <cstdint>
+#include "StatusWord.h"
+
 #include <string>
 #include <vector>
 
 namespace varnello {
 
 // Bit 0: the ID3v2 tag loaded (status word 255 or less); bit 1: an ID3v1 tag
-// is present.
+// is present. The number shows in the table and the tool's listing.
+enum class TagKind : int
+{
+    kNone = 0,
+    kId3v2 = 1,
+    kId3v1 = 2,
+    kBoth = 3,
+};
+
+// The kinds under their usual names, tagkind::kBoth and so on.
 namespace tagkind {
-inline constexpr int kNone = 0;
-inline constexpr int kId3v2 = 1;
-inline constexpr int kId3v1 = 2;
-inline constexpr int kBoth = 3;
+using enum TagKind;
 } // namespace tagkind
+
+constexpr TagKind operator|(TagKind a, TagKind b)
+{
+    return static_cast<TagKind>(static_cast<int>(a) | static_cast<int>(b));
+}
+constexpr TagKind& operator|=(TagKind& a, TagKind b)
+{
+    return a = a | b;
+}
+// Whether `kind` includes the tag(s) of `part`.
+constexpr bool Has(TagKind kind, TagKind part)
+{
+    return (static_cast<int>(kind) & static_cast<int>(part)) == static_cast<int>(part);
+}
 
 struct TagFields
 {
@@ -32,7 +53,7 @@ struct TagFields
 struct FileRow
 {
     int No = 0; // position when the row was added, from 0
-    int TagKind = 0;
+    varnello::TagKind TagKind = tagkind::kNone;
     std::string FileName; // without folder
     TagFields Fields;
 };
@@ -40,18 +61,42 @@ struct FileRow
 struct SaveFailure
 {
     std::string FileName;
-    std::uint32_t Status = 0; // the ID3v2 status word, zero-extended
+    StatusWord Status; // of the ID3v2 save
 };
 
-// Which fields a multi-file save writes (the ticked "Modify" boxes).
+// A set of the six fields, one bit each: which fields a multi-file save writes
+// (the ticked "Modify" boxes), which ones differ, which ones are not saved.
+class FieldMask
+{
+public:
+    constexpr FieldMask() = default;
+    constexpr explicit FieldMask(unsigned bits) : m_bits(bits) {}
+
+    constexpr bool Empty() const { return m_bits == 0; }
+    // Whether every field of `fields` is in the set.
+    constexpr bool Has(FieldMask fields) const { return (m_bits & fields.m_bits) == fields.m_bits; }
+
+    constexpr FieldMask& operator|=(FieldMask other)
+    {
+        m_bits |= other.m_bits;
+        return *this;
+    }
+    friend constexpr FieldMask operator|(FieldMask a, FieldMask b) { return a |= b; }
+    friend constexpr bool operator==(FieldMask, FieldMask) = default;
+
+private:
+    unsigned m_bits = 0;
+};
+
 namespace fieldmask {
-inline constexpr unsigned kTitle = 1;
-inline constexpr unsigned kArtist = 2;
-inline constexpr unsigned kAlbum = 4;
-inline constexpr unsigned kYear = 8;
-inline constexpr unsigned kGenre = 16;
-inline constexpr unsigned kComment = 32;
-inline constexpr unsigned kAll = 63;
+inline constexpr FieldMask kNone{};
+inline constexpr FieldMask kTitle{1};
+inline constexpr FieldMask kArtist{2};
+inline constexpr FieldMask kAlbum{4};
+inline constexpr FieldMask kYear{8};
+inline constexpr FieldMask kGenre{16};
+inline constexpr FieldMask kComment{32};
+inline constexpr FieldMask kAll{63};
 } // namespace fieldmask
 
 // folder + separator + name; a folder that already ends in a separator (a

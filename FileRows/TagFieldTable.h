@@ -13,7 +13,7 @@ namespace varnello {
 
 struct TagFieldInfo
 {
-    unsigned Mask;
+    FieldMask Mask;
     std::string TagFields::*Member;
     const char* FrameId; // "COMM" is the comment frame with an empty description
     const char* Label;
@@ -31,11 +31,11 @@ inline constexpr std::array<TagFieldInfo, 6> kTagFields{{
 }};
 
 // The fields whose values differ between two sets, as a mask.
-inline unsigned ChangedFieldMask(const TagFields& before, const TagFields& after)
+inline FieldMask ChangedFieldMask(const TagFields& before, const TagFields& after)
 {
-    unsigned mask = 0;
+    FieldMask mask;
     for (const TagFieldInfo& field : kTagFields) {
-        mask |= before.*field.Member != after.*field.Member ? field.Mask : 0u;
+        mask |= before.*field.Member != after.*field.Member ? field.Mask : fieldmask::kNone;
     }
     return mask;
 }

@@ -26,26 +26,26 @@ constexpr std::int64_t kStartOfFile = -1;
 // then unknown and may well be intact, so nothing is written over it.
 bool IsAccessFailure(StatusWord loadStatus)
 {
-    const StatusWord code = loadStatus & 0xFF00u;
+    const StatusWord code = loadStatus.Error();
     return code == status::kCannotOpen || code == status::kReadError || code == status::kIoError;
 }
 
 bool IsNoTag(StatusWord loadStatus)
 {
-    return (loadStatus & 0xFF00u) == status::kNoTag;
+    return loadStatus.Error() == status::kNoTag;
 }
 
-bool Written(std::uint8_t result)
+bool Written(TextResult result)
 {
     return result == textresult::kOk || result == textresult::kRemoved;
 }
 
 // Sets the fields of the mask; false when one of them could not be set.
-bool SetFields(Tid3v2tag& tag, const TagFields& values, unsigned mask)
+bool SetFields(Tid3v2tag& tag, const TagFields& values, FieldMask mask)
 {
     bool ok = true;
     for (const TagFieldInfo& field : kTagFields) {
-        if ((mask & field.Mask) == 0) {
+        if (!mask.Has(field.Mask)) {
             continue;
         }
         const std::string& value = values.*field.Member;
@@ -93,7 +93,7 @@ StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail,
 // non-empty fields. A tag that is there but does not load is left alone
 // unless the caller asked for it to be replaced; the replacement keeps every
 // frame that could be read.
-StatusWord WriteTags(SaveTarget& target, const TagFields& values, unsigned changed,
+StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask changed,
                      bool replaceUnreadable, const Tail& tail, const SaveOptions& options)
 {
     Tid3v2tag tag;
@@ -158,30 +158,30 @@ std::uint8_t Id3v1Genre(const GenreLookup& genres, const std::string& text)
 // byte kept, read through the locked file; none when the file has no ID3v1
 // tag (one is never created) or nothing in it changes.
 Tail NewId3v1Block(const std::string& path, SaveTarget& target, const TagFields& values,
-                   unsigned mask, const GenreLookup& genres)
+                   FieldMask mask, const GenreLookup& genres)
 {
     Mp3Mng id3v1;
     id3v1.Open(path, target.File());
-    if (!id3v1.HasTag() || mask == 0) {
+    if (!id3v1.HasTag() || mask.Empty()) {
         return std::nullopt;
     }
     const std::array<std::uint8_t, 128> before = id3v1.TagBuffer;
-    if ((mask & fieldmask::kTitle) != 0) {
+    if (mask.Has(fieldmask::kTitle)) {
         id3v1.SetTitle(values.Title);
     }
-    if ((mask & fieldmask::kArtist) != 0) {
+    if (mask.Has(fieldmask::kArtist)) {
         id3v1.SetArtist(values.Artist);
     }
-    if ((mask & fieldmask::kAlbum) != 0) {
+    if (mask.Has(fieldmask::kAlbum)) {
         id3v1.SetAlbum(values.Album);
     }
-    if ((mask & fieldmask::kYear) != 0) {
+    if (mask.Has(fieldmask::kYear)) {
         id3v1.SetYear(values.Year);
     }
-    if ((mask & fieldmask::kComment) != 0) {
+    if (mask.Has(fieldmask::kComment)) {
         id3v1.SetComment(values.Comment);
     }
-    if ((mask & fieldmask::kGenre) != 0) {
+    if (mask.Has(fieldmask::kGenre)) {
         id3v1.SetGenre(Id3v1Genre(genres, values.Genre));
     }
     if (id3v1.TagBuffer == before) {
@@ -192,15 +192,15 @@ Tail NewId3v1Block(const std::string& path, SaveTarget& target, const TagFields&
 
 bool HasId3v1(const FileRow& row)
 {
-    return (row.TagKind & tagkind::kId3v1) != 0;
+    return Has(row.TagKind, tagkind::kId3v1);
 }
 
 // The row's cells with the fields in `mask` taken from `edited`.
-TagFields Merge(const TagFields& row, const TagFields& edited, unsigned mask)
+TagFields Merge(const TagFields& row, const TagFields& edited, FieldMask mask)
 {
     TagFields merged = row;
     for (const TagFieldInfo& field : kTagFields) {
-        if ((mask & field.Mask) != 0) {
+        if (mask.Has(field.Mask)) {
             merged.*field.Member = edited.*field.Member;
         }
     }
@@ -224,11 +224,10 @@ bool IsStorableFieldText(std::string_view text, bool multiline)
     return true;
 }
 
-bool IsStorableFieldText(const TagFields& values, unsigned mask)
+bool IsStorableFieldText(const TagFields& values, FieldMask mask)
 {
     for (const TagFieldInfo& field : kTagFields) {
-        if ((mask & field.Mask) != 0 &&
-            !IsStorableFieldText(values.*field.Member, field.Multiline)) {
+        if (mask.Has(field.Mask) && !IsStorableFieldText(values.*field.Member, field.Multiline)) {
             return false;
         }
     }
@@ -250,8 +249,8 @@ std::string StorableFieldText(std::string_view text, bool multiline)
     return kept;
 }
 
-StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, unsigned id3v2Mask,
-                              unsigned id3v1Mask)
+StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, FieldMask id3v2Mask,
+                              FieldMask id3v1Mask)
 {
     if (!IsStorableFieldText(values, id3v2Mask | id3v1Mask)) {
         return status::kInvalidValue;
@@ -282,7 +281,7 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
         written.Genre = TrimControl(edited.Genre);
     }
     // Both tags get the text as typed: the ID3v1 fields trim it anyway.
-    const unsigned changed = ChangedFieldMask(row.Fields, edited);
+    const FieldMask changed = ChangedFieldMask(row.Fields, edited);
     const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
@@ -301,7 +300,7 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
 SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
                                  const TagFields& edited)
 {
-    const unsigned changed = ChangedFieldMask(row.Fields, edited);
+    const FieldMask changed = ChangedFieldMask(row.Fields, edited);
     const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
@@ -318,9 +317,8 @@ SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
 
 std::vector<SaveFailure> TagSaver::SaveMultiple(const std::string& folder,
                                                 std::vector<FileRow*>& rows,
-                                                const TagFields& edited, unsigned mask)
+                                                const TagFields& edited, FieldMask mask)
 {
-    mask &= fieldmask::kAll;
     std::vector<SaveFailure> failures;
     for (FileRow* row : rows) {
         if (row == nullptr) {

@@ -24,15 +24,15 @@ namespace varnello {
 struct SaveResult
 {
     bool Id3v2Saved = false;
-    int TagKind = 0;  // the row's TagKind after the save
-    TagFields Fields; // the row's cells after the save
+    varnello::TagKind TagKind = tagkind::kNone; // the row's TagKind after the save
+    TagFields Fields;                           // the row's cells after the save
     std::vector<SaveFailure> Failures;
 };
 
 // What a repair of a file whose ID3v2 tag cannot be read would keep and lose.
 struct UnreadableTag
 {
-    std::uint32_t Status = 0;                // the load's status word
+    StatusWord Status;                       // the load's status word
     bool Replaceable = false;                // the tag is there and does not load
     std::vector<std::string> ReadableFrames; // the IDs of the frames a repair keeps
     std::uint64_t UnreadableBytes = 0;       // the rest of the tag, which a repair drops
@@ -43,7 +43,7 @@ struct UnreadableTag
 // UTF-8 without control characters, line breaks allowed only in multi-line
 // text (the comment).
 bool IsStorableFieldText(std::string_view text, bool multiline);
-bool IsStorableFieldText(const TagFields& values, unsigned mask);
+bool IsStorableFieldText(const TagFields& values, FieldMask mask);
 // The text with what IsStorableFieldText refuses taken out: tabs and line
 // breaks (outside multi-line text) become spaces, other control characters
 // go. For editors that clean what is typed or pasted.
@@ -67,7 +67,7 @@ public:
     // every row; rows are updated in place. Failures are listed with the last
     // processed file first.
     std::vector<SaveFailure> SaveMultiple(const std::string& folder, std::vector<FileRow*>& rows,
-                                          const TagFields& edited, unsigned mask);
+                                          const TagFields& edited, FieldMask mask);
 
     // A file whose ID3v2 tag is there but does not load is refused (status
     // kUnreadableTag), and so is an ID3v2.2 tag with frames that have no
@@ -86,8 +86,8 @@ public:
 private:
     // Writes the fields of `id3v2Mask` into the ID3v2 tag and then those of
     // `id3v1Mask` into an existing ID3v1 tag. Returns the status word.
-    StatusWord SaveFile(const std::string& path, const TagFields& values, unsigned id3v2Mask,
-                        unsigned id3v1Mask);
+    StatusWord SaveFile(const std::string& path, const TagFields& values, FieldMask id3v2Mask,
+                        FieldMask id3v1Mask);
 
     GenreLookup m_genres;
     bool m_replaceUnreadable = false;

@@ -25,7 +25,7 @@ EditOutcome SaveSingleEdit(TagSaver& saver, QWidget* parent, const std::string& 
 }
 
 std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folder, FileRow& row,
-                                       const TagFields& values, unsigned mask)
+                                       const TagFields& values, FieldMask mask)
 {
     std::vector<FileRow*> rows{&row};
     return saver.SaveMultiple(folder, rows, values, mask);
@@ -33,7 +33,7 @@ std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folde
 
 std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                                     const std::string& folder, std::vector<FileRow>& rows,
-                                    const TagFields& values, unsigned mask,
+                                    const TagFields& values, FieldMask mask,
                                     const std::vector<SaveFailure>& failures,
                                     const RepairQuestion& ask)
 {

@@ -30,14 +30,14 @@ EditOutcome SaveSingleEdit(TagSaver& saver, QWidget* parent, const std::string& 
 // One file of a multi-file save: the fields of `mask` go into `row`'s file;
 // the row takes them when the save worked.
 std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folder, FileRow& row,
-                                       const TagFields& values, unsigned mask);
+                                       const TagFields& values, FieldMask mask);
 
 // After a multi-file save: offers a repair for each file refused because its
 // tag could not be read and saves the agreed ones again. Returns the failures
 // left, in the order given.
 std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                                     const std::string& folder, std::vector<FileRow>& rows,
-                                    const TagFields& values, unsigned mask,
+                                    const TagFields& values, FieldMask mask,
                                     const std::vector<SaveFailure>& failures,
                                     const RepairQuestion& ask);
 

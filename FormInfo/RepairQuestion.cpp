@@ -56,7 +56,7 @@ OfferRepairs(QWidget* parent, const std::string& folder, const std::vector<SaveF
 {
     std::vector<SaveFailure> left;
     for (const SaveFailure& failure : failures) {
-        const unsigned code = failure.Status & 0xFF00u;
+        const StatusWord code = failure.Status.Error();
         if (code != status::kUnreadableTag && code != status::kUnconvertibleFrame) {
             left.push_back(failure);
             continue;

@@ -327,9 +327,9 @@ TagFields TFormInfo::EditedFields() const
     return fields;
 }
 
-unsigned TFormInfo::TickedMask() const
+FieldMask TFormInfo::TickedMask() const
 {
-    unsigned mask = 0;
+    FieldMask mask;
     for (const FieldSwitch& fieldSwitch : m_switches) {
         if (fieldSwitch.Modify->isChecked()) {
             mask |= fieldSwitch.Mask;
@@ -347,7 +347,7 @@ void TFormInfo::SaveSingleFile()
     m_failures = std::move(outcome.Failures);
     // The ID3v1 genre is looked up from the trimmed text; the box then shows
     // that text, as the row does.
-    if ((m_tagKind & tagkind::kId3v1) != 0) {
+    if (Has(m_tagKind, tagkind::kId3v1)) {
         cbGenre->setEditText(ToQt(TrimControl(ToUtf8(cbGenre->currentText()))));
     }
 }
@@ -355,7 +355,7 @@ void TFormInfo::SaveSingleFile()
 void TFormInfo::SaveMultipleFiles()
 {
     const TagFields values = EditedFields();
-    const unsigned mask = TickedMask();
+    const FieldMask mask = TickedMask();
     std::vector<SaveFailure> failures;
     for (FileRow& row : m_rows) {
         for (SaveFailure& failure : SaveOneOfMany(m_saver, m_folder, row, values, mask)) {

@@ -45,7 +45,7 @@ public:
 
     // Results, read after the dialog closed.
     bool WasSaved() const { return m_saved; }
-    int GetTagKind() const { return m_tagKind; }
+    TagKind GetTagKind() const { return m_tagKind; }
     // The failed saves of the last Save, handed over (the list is emptied).
     std::vector<SaveFailure> GetFailures();
     // The selected rows as they stand after the last Save: the saved fields
@@ -57,7 +57,7 @@ public:
     void SetOwnerSaves(bool ownerSaves) { m_ownerSaves = ownerSaves; }
     // The values as typed and the fields whose "Modify" box is ticked.
     TagFields EditedFields() const;
-    unsigned TickedMask() const;
+    FieldMask TickedMask() const;
     bool IsSingleFile() const { return m_selectedCount == 1; }
     const std::string& Folder() const { return m_folder; }
     const FileRow& LoadedRow() const { return m_loadedRow; }
@@ -86,7 +86,7 @@ private:
     {
         QWidget* Field = nullptr;
         QCheckBox* Modify = nullptr;
-        unsigned Mask = 0;
+        FieldMask Mask;
     };
 
     void CreateControls();
@@ -128,7 +128,7 @@ private:
     std::vector<FileRow> m_rows;
     FileRow m_loadedRow;
     int m_selectedCount = 0;
-    int m_tagKind = 0;
+    TagKind m_tagKind = tagkind::kNone;
     bool m_saved = false;
     bool m_ownerSaves = false;
     std::vector<SaveFailure> m_failures;

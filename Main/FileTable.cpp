@@ -33,7 +33,7 @@ QString FileTableModel::Cell(int row, int column) const
     case filetable::kNo:
         return QString::number(value.No);
     case filetable::kTagKind:
-        return QString::number(value.TagKind);
+        return QString::number(static_cast<int>(value.TagKind));
     case filetable::kFileName:
         return ui::PathToQt(value.FileName);
     default:
@@ -52,7 +52,7 @@ int FileTableModel::CompareRows(int first, int second, int column, const QCollat
     case filetable::kNo:
         return compareNumbers(a.No, b.No);
     case filetable::kTagKind:
-        return compareNumbers(a.TagKind, b.TagKind);
+        return compareNumbers(static_cast<int>(a.TagKind), static_cast<int>(b.TagKind));
     case filetable::kFileName:
         return collator.compare(ui::PathToQt(a.FileName), ui::PathToQt(b.FileName));
     default:
@@ -90,7 +90,7 @@ void FileTableModel::AppendRows(std::vector<FileRow> rows)
     endInsertRows();
 }
 
-void FileTableModel::WriteFields(int row, int tagKind, const TagFields& fields)
+void FileTableModel::WriteFields(int row, TagKind tagKind, const TagFields& fields)
 {
     if (row < 0 || row >= RowCount()) {
         return;

@@ -54,7 +54,7 @@ public:
     void Clear(std::size_t expected = 0);
     void AppendRows(std::vector<FileRow> rows);
     // Rewrites a row's TagKind and six fields; "No." and "File Name" stay.
-    void WriteFields(int row, int tagKind, const TagFields& fields);
+    void WriteFields(int row, TagKind tagKind, const TagFields& fields);
 
 protected:
     void MoveRows(const std::vector<int>& order) override;

@@ -40,10 +40,10 @@ void SetUp(TListViewSort& log)
     log.setPalette(palette);
 }
 
-QString StatusMessageText(std::uint32_t status)
+QString StatusMessageText(StatusWord status)
 {
     // The core's English message is the key of its translation.
-    const std::string message = StatusMessage(status >> 8);
+    const std::string message = StatusMessage(status.ErrorCode());
     return QCoreApplication::translate("StatusMessage", message.c_str());
 }
 

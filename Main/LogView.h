@@ -24,7 +24,7 @@ enum Column : int
 void SetUp(TListViewSort& log);
 
 // The message for a status word: the text of its high byte, the error code.
-QString StatusMessageText(std::uint32_t status);
+QString StatusMessageText(StatusWord status);
 
 TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time);
 

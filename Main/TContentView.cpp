@@ -198,12 +198,12 @@ void TContentView::ShowState(State state, const QString& detail)
     lbContentState->show();
 }
 
-void TContentView::MarkUnsaved(unsigned mask)
+void TContentView::MarkUnsaved(FieldMask mask)
 {
     m_unsavedMask = mask;
     const std::array<QWidget*, 6> fields = FieldWidgets();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        UseTooltipColours(fields[i], (mask & kTagFields[i].Mask) != 0);
+        UseTooltipColours(fields[i], mask.Has(kTagFields[i].Mask));
     }
 }
 

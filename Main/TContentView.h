@@ -40,10 +40,10 @@ public:
     // Shows the state line; `detail` says why a save failed.
     void ShowState(State state, const QString& detail = {});
     State CurrentState() const { return m_state; }
-    // Marks the fields of `mask` (fieldmask bits) as not saved; the others
+    // Marks the fields of `mask` as not saved; the others
     // lose their mark.
-    void MarkUnsaved(unsigned mask);
-    unsigned UnsavedMask() const { return m_unsavedMask; }
+    void MarkUnsaved(FieldMask mask);
+    FieldMask UnsavedMask() const { return m_unsavedMask; }
     void SetContentEnabled(bool enabled);
 
     // Page shown: fills the genre box while it does not hold the whole list.
@@ -85,7 +85,7 @@ private:
     QPlainTextEdit* edComment = nullptr;
     QLabel* lbContentState = nullptr;
     State m_state = State::Clean;
-    unsigned m_unsavedMask = 0;
+    FieldMask m_unsavedMask;
 };
 
 } // namespace varnello

@@ -234,7 +234,7 @@ void TFormMain::ShowNewTable()
     clsLVFile->ForgetSort();
     m_markedRow = QPersistentModelIndex();
     ContentView->ShowFields({});
-    ContentView->MarkUnsaved(0);
+    ContentView->MarkUnsaved(fieldmask::kNone);
     ContentView->ShowState(TContentView::State::Clean);
     SetContentEnabled(false);
     clsSpbSaveContent->setEnabled(false);
@@ -363,7 +363,7 @@ FileRow TFormMain::FileRowAt(int row) const
     return filetable::Rows(*clsLVFile).Row(row);
 }
 
-void TFormMain::SetFileRowFields(int row, int tagKind, const TagFields& fields)
+void TFormMain::SetFileRowFields(int row, TagKind tagKind, const TagFields& fields)
 {
     filetable::Rows(*clsLVFile).WriteFields(row, tagKind, fields);
 }
@@ -468,7 +468,7 @@ void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<Fi
 }
 
 void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                         const TagFields& values, unsigned mask)
+                         const TagFields& values, FieldMask mask)
 {
     const std::vector<FileRow> before = fileRows;
     const int total = static_cast<int>(fileRows.size());
@@ -553,7 +553,7 @@ void TFormMain::ShowContentInContentView()
         SetContentEnabled(false);
     }
     // Moving on drops the marks of an edit whose save failed.
-    ContentView->MarkUnsaved(0);
+    ContentView->MarkUnsaved(fieldmask::kNone);
     ContentView->ShowState(TContentView::State::Clean);
     if (m_markedRow.isValid()) {
         clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
@@ -624,7 +624,7 @@ bool TFormMain::SaveContent()
     if (result.Id3v2Saved && failures.empty()) {
         SetFileRowFields(row, result.TagKind, result.Fields);
         MarkEditedRow(row, {}, {});
-        ContentView->MarkUnsaved(0);
+        ContentView->MarkUnsaved(fieldmask::kNone);
         ContentView->ShowState(TContentView::State::Clean);
         ShowStatus(tr("Saved %1").arg(ui::PathToQt(JoinPath(m_currentFolder, before.FileName))));
         return true;

@@ -99,7 +99,7 @@ public:
     // the module's record, and the rewrite of a row after a save.
     std::vector<int> SelectedFileRows() const;
     FileRow FileRowAt(int row) const;
-    void SetFileRowFields(int row, int tagKind, const TagFields& fields);
+    void SetFileRowFields(int row, TagKind tagKind, const TagFields& fields);
 
     // Double-click, Enter, the popup item and Command > "&Modify": opens the
     // tag editor for the selected rows, when there are any.
@@ -167,7 +167,7 @@ private:
     // file at a time, with the status bar's progress bar and Cancel; returns
     // when the worker is done. Files saved before a cancel stay saved.
     void SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                  const TagFields& values, unsigned mask);
+                  const TagFields& values, FieldMask mask);
     void SetWindowBusy(bool busy);
     void ContentFieldChanged();
     void clsSpbSaveContentClick();

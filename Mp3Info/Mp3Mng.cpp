@@ -76,7 +76,7 @@ bool HasMp3Extension(const std::string& fileName)
 
 // Reads the last 128 bytes of an open file into the buffer and tells whether
 // they hold a tag.
-int ReadLastBlock(FileStream& file, std::array<std::uint8_t, kTagSize>& buffer, bool& present)
+Mp3Status ReadLastBlock(FileStream& file, std::array<std::uint8_t, kTagSize>& buffer, bool& present)
 {
     try {
         const std::uint64_t size = file.Size();
@@ -93,7 +93,7 @@ int ReadLastBlock(FileStream& file, std::array<std::uint8_t, kTagSize>& buffer, 
 
 // Overwrites the last 128 bytes of the file, but only while they still hold a
 // tag: a file changed since it was read keeps its audio.
-int WriteLastBlock(const std::string& path, const std::array<std::uint8_t, kTagSize>& buffer)
+Mp3Status WriteLastBlock(const std::string& path, const std::array<std::uint8_t, kTagSize>& buffer)
 {
     FileStream file;
     try {
@@ -125,7 +125,7 @@ int WriteLastBlock(const std::string& path, const std::array<std::uint8_t, kTagS
 
 Mp3Mng::Mp3Mng() = default;
 
-int Mp3Mng::CheckFile(const std::string& fileName) const
+Mp3Status Mp3Mng::CheckFile(const std::string& fileName) const
 {
     if (fileName.empty() || !QueryAttributes(fileName).Exists) {
         return mp3status::kFileNotFound;
@@ -133,7 +133,7 @@ int Mp3Mng::CheckFile(const std::string& fileName) const
     return HasMp3Extension(fileName) ? mp3status::kOk : mp3status::kNotMp3;
 }
 
-int Mp3Mng::Open(const std::string& fileName)
+Mp3Status Mp3Mng::Open(const std::string& fileName)
 {
     TagPresent = false;
     TagBuffer.fill(0);
@@ -142,12 +142,12 @@ int Mp3Mng::Open(const std::string& fileName)
     return mp3status::kOk;
 }
 
-int Mp3Mng::Open(const std::string& fileName, FileStream& file)
+Mp3Status Mp3Mng::Open(const std::string& fileName, FileStream& file)
 {
     TagPresent = false;
     TagBuffer.fill(0);
     FileName = fileName;
-    int result = mp3status::kFileNotFound;
+    Mp3Status result = mp3status::kFileNotFound;
     if (!fileName.empty()) {
         result = HasMp3Extension(fileName) ? ReadLastBlock(file, TagBuffer, TagPresent)
                                            : mp3status::kNotMp3;
@@ -156,12 +156,12 @@ int Mp3Mng::Open(const std::string& fileName, FileStream& file)
     return mp3status::kOk;
 }
 
-int Mp3Mng::ReadTag()
+Mp3Status Mp3Mng::ReadTag()
 {
     if (TagPresent) {
         return mp3status::kOk;
     }
-    const int check = CheckFile(FileName);
+    const Mp3Status check = CheckFile(FileName);
     if (check != mp3status::kOk) {
         return check;
     }
@@ -244,9 +244,9 @@ void Mp3Mng::SetGenre(std::uint8_t genre)
     TagBuffer[kGenreOffset] = genre;
 }
 
-int Mp3Mng::WriteTag()
+Mp3Status Mp3Mng::WriteTag()
 {
-    const int check = CheckFile(FileName);
+    const Mp3Status check = CheckFile(FileName);
     if (check != mp3status::kOk) {
         return check;
     }
@@ -259,7 +259,7 @@ int Mp3Mng::WriteTag()
     return WriteLastBlock(FileName, TagBuffer);
 }
 
-void Mp3Mng::ShowStatus(int code)
+void Mp3Mng::ShowStatus(Mp3Status code)
 {
     if (!ShowMessages || !StatusHook) {
         return;
@@ -271,7 +271,7 @@ void Mp3Mng::ShowStatus(int code)
     }
 }
 
-std::string Mp3Mng::StatusText(int code)
+std::string Mp3Mng::StatusText(Mp3Status code)
 {
     switch (code) {
     case mp3status::kFileNotFound:

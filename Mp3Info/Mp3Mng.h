@@ -13,20 +13,27 @@ namespace varnello {
 
 class FileStream;
 
+// The result codes of Mp3Mng.
+enum class Mp3Status : int
+{
+    kFileNotFound = 1,
+    kNotMp3 = 2,
+    kNoTagInformation = 3,
+    kSetFlagError = 4,
+    kSetTitleError = 5,
+    kSetArtistError = 6,
+    kSetAlbumError = 7,
+    kSetYearError = 8,
+    kSetCommentError = 9,
+    kOpenFailed = 14,
+    kReadFailed = 15,
+    kAttributesNotRestored = 16,
+    kOk = 4096,
+};
+
+// The codes under their usual names, mp3status::kOk and so on.
 namespace mp3status {
-inline constexpr int kFileNotFound = 1;
-inline constexpr int kNotMp3 = 2;
-inline constexpr int kNoTagInformation = 3;
-inline constexpr int kSetFlagError = 4;
-inline constexpr int kSetTitleError = 5;
-inline constexpr int kSetArtistError = 6;
-inline constexpr int kSetAlbumError = 7;
-inline constexpr int kSetYearError = 8;
-inline constexpr int kSetCommentError = 9;
-inline constexpr int kOpenFailed = 14;
-inline constexpr int kReadFailed = 15;
-inline constexpr int kAttributesNotRestored = 16;
-inline constexpr int kOk = 4096;
+using enum Mp3Status;
 } // namespace mp3status
 
 class Mp3Mng
@@ -41,15 +48,15 @@ public:
 
     // Shown by ShowStatus while ShowMessages is true; a user interface connects
     // it to a message box. The core itself shows nothing.
-    std::function<void(int code, const std::string& message)> StatusHook;
+    std::function<void(Mp3Status code, const std::string& message)> StatusHook;
 
-    int CheckFile(const std::string& fileName) const;
-    int Open(const std::string& fileName);
+    Mp3Status CheckFile(const std::string& fileName) const;
+    Mp3Status Open(const std::string& fileName);
     // Open on a file that the caller has opened for reading already, so that
     // a listing reads both tags of a file through one open. The name decides
     // as in CheckFile whether the file counts as an MP3 file.
-    int Open(const std::string& fileName, FileStream& file);
-    int ReadTag();
+    Mp3Status Open(const std::string& fileName, FileStream& file);
+    Mp3Status ReadTag();
     bool HasTag() const { return TagPresent; }
 
     void GetMagic(std::string& text) const;
@@ -67,10 +74,10 @@ public:
     void SetComment(std::string_view text);
     void SetGenre(std::uint8_t genre);
 
-    int WriteTag();
-    void ShowStatus(int code);
+    Mp3Status WriteTag();
+    void ShowStatus(Mp3Status code);
 
-    static std::string StatusText(int code);
+    static std::string StatusText(Mp3Status code);
 };
 
 } // namespace varnello

@@ -68,7 +68,7 @@ void RowAsJson(JsonWriter& json, const FileRow& row)
 {
     json.BeginObject();
     json.StringField("no", std::to_string(row.No));
-    json.NumberField("tagKind", row.TagKind);
+    json.NumberField("tagKind", static_cast<int>(row.TagKind));
     json.StringField("fileName", row.FileName);
     if (!IsValidUtf8(row.FileName)) {
         json.StringField("fileNameHex", HexBytes(row.FileName));
@@ -86,7 +86,7 @@ std::vector<std::string> RowCells(const FileRow& row)
 {
     const TagFields& f = row.Fields;
     return {std::to_string(row.No),
-            std::to_string(row.TagKind),
+            std::to_string(static_cast<int>(row.TagKind)),
             EscapedText(row.FileName),
             f.Title,
             f.Artist,

@@ -43,13 +43,13 @@ char Hex(unsigned digit)
     return "0123456789ABCDEF"[digit & 0xF];
 }
 
-std::string FailureLine(const std::string& path, std::uint32_t statusWord)
+std::string FailureLine(const std::string& path, StatusWord statusWord)
 {
     std::string hex = "0x";
     for (int shift = 12; shift >= 0; shift -= 4) {
-        hex += Hex(statusWord >> shift);
+        hex += Hex(statusWord.Value() >> shift);
     }
-    return path + ": " + StatusMessage(statusWord >> 8) + " (status " + hex + ")";
+    return path + ": " + StatusMessage(statusWord.ErrorCode()) + " (status " + hex + ")";
 }
 
 // A clear reason for a path that cannot be a file to save, or empty.
@@ -86,14 +86,14 @@ int RunSet(const std::vector<std::string>& args)
         return exitcode::kOk;
     }
     TagFields edited;
-    unsigned mask = 0;
+    FieldMask mask;
     for (const TagFieldInfo& option : kTagFields) {
         if (const auto value = parsed.Value(option.Option)) {
             edited.*option.Member = *value;
             mask |= option.Mask;
         }
     }
-    if (mask == 0) {
+    if (mask.Empty()) {
         return UsageError("set", "give at least one field to set (--title, --artist, ...)");
     }
     if (parsed.Operands.empty()) {

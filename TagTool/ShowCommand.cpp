@@ -39,12 +39,12 @@ std::string HexText(std::uint32_t value, int digits)
     return text;
 }
 
-std::string StatusText(std::uint16_t statusWord)
+std::string StatusText(StatusWord statusWord)
 {
-    if ((statusWord & 0xFF00u) == status::kNoTag) {
+    if (statusWord.Error() == status::kNoTag) {
         return "no ID3v2 tag";
     }
-    return StatusMessage(statusWord >> 8u);
+    return StatusMessage(statusWord.ErrorCode());
 }
 
 std::string Quoted(const std::string& text)
@@ -67,8 +67,8 @@ void AppendFrameLine(std::string& out, const FrameReport& frame)
     }
     if (frame.HasText) {
         out += "  " + Quoted(frame.Text);
-        if (frame.TextResult != 0) {
-            out += "  (decoding result " + std::to_string(frame.TextResult) + ")";
+        if (frame.TextResult != textresult::kOk) {
+            out += "  (decoding result " + std::to_string(static_cast<int>(frame.TextResult)) + ")";
         }
     }
     out += '\n';
@@ -77,7 +77,7 @@ void AppendFrameLine(std::string& out, const FrameReport& frame)
 std::string Id3v2AsText(const Id3v2Report& tag)
 {
     std::string out =
-        "ID3v2: status " + HexText(tag.Status, 4) + " " + StatusText(tag.Status) + "\n";
+        "ID3v2: status " + HexText(tag.Status.Value(), 4) + " " + StatusText(tag.Status) + "\n";
     if (!tag.Loaded) {
         return out;
     }
@@ -143,7 +143,7 @@ void FrameAsJson(JsonWriter& json, const FrameReport& frame)
     if (frame.HasText) {
         json.NumberField("encoding", frame.Encoding);
         json.StringField("text", frame.Text);
-        json.NumberField("textResult", frame.TextResult);
+        json.NumberField("textResult", static_cast<int>(frame.TextResult));
     }
     json.EndObject();
 }
@@ -152,7 +152,7 @@ void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
 {
     json.Key("id3v2");
     json.BeginObject();
-    json.NumberField("status", tag.Status);
+    json.NumberField("status", tag.Status.Value());
     json.StringField("message", StatusText(tag.Status));
     json.BoolField("loaded", tag.Loaded);
     if (tag.Loaded) {

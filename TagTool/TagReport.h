@@ -3,6 +3,9 @@
 // engine: the ID3v2 load with its header values and every frame, and the
 // ID3v1 tag with its genre number.
 
+#include "StatusWord.h"
+#include "TextResult.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -21,7 +24,7 @@ struct FrameReport
     // Text frames and comments: the decoded text (result of the decoder).
     bool HasText = false;
     std::uint8_t Encoding = 0;
-    std::uint8_t TextResult = 0;
+    varnello::TextResult TextResult = textresult::kOk;
     std::string Text;
     // Comments and user-defined text frames.
     std::optional<std::string> Language;
@@ -30,7 +33,7 @@ struct FrameReport
 
 struct Id3v2Report
 {
-    std::uint16_t Status = 0;
+    StatusWord Status;
     bool Loaded = false;
     std::uint8_t MajorVersion = 0;
     std::uint8_t Revision = 0;

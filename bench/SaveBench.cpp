@@ -174,7 +174,7 @@ void Save(varnello::Tid3v2tag& tag, const char* what)
     const varnello::StatusWord status = tag.SaveToFile("=", 255, 255, -1);
     if (!varnello::status::IsSuccess(status)) {
         std::fprintf(stderr, "%s: save of %s failed with 0x%04X\n", what, tag.FileName.c_str(),
-                     status);
+                     unsigned{status.Value()});
         std::exit(1);
     }
 }
@@ -183,7 +183,7 @@ std::vector<varnello::Tid3v2tag> LoadAll(const std::vector<Sample>& samples)
 {
     std::vector<varnello::Tid3v2tag> tags(samples.size());
     for (std::size_t i = 0; i < samples.size(); ++i) {
-        if (tags[i].LoadFromFile(samples[i].Path, 0) != 0) {
+        if (tags[i].LoadFromFile(samples[i].Path, 0) != varnello::status::kOk) {
             std::fprintf(stderr, "cannot load %s\n", samples[i].Path.c_str());
             std::exit(1);
         }

@@ -20,14 +20,22 @@ inline constexpr std::uint8_t kDataLengthIndicator = 0x01;
 
 } // namespace varnello::frameflags
 
-namespace varnello::frameresult {
+namespace varnello {
 
 // Small results of the in-place frame transformations.
-inline constexpr int kOk = 0;
-inline constexpr int kNotApplicable = -1;  // already in (or not in) the requested form
-inline constexpr int kLengthMismatch = -2; // decompressed size differs from DataLength
-inline constexpr int kEncrypted = 1;
-inline constexpr int kUnsynchronised = 2;
-inline constexpr int kFailed = 4;
+enum class FrameResult : int
+{
+    kOk = 0,
+    kNotApplicable = -1,  // already in (or not in) the requested form
+    kLengthMismatch = -2, // decompressed size differs from DataLength
+    kEncrypted = 1,
+    kUnsynchronised = 2,
+    kFailed = 4,
+};
 
-} // namespace varnello::frameresult
+// The results under their usual names, frameresult::kOk and so on.
+namespace frameresult {
+using enum FrameResult;
+} // namespace frameresult
+
+} // namespace varnello

@@ -58,7 +58,7 @@ bool IsStorableId(std::string_view id)
 // can be read as text. The requested flags stay as they are, so the next save
 // applies them again. Both transformations do nothing unless the data is
 // stored in that form.
-std::uint8_t PrepareForReading(TFrameIndex& frames, std::uint32_t i)
+TextResult PrepareForReading(TFrameIndex& frames, std::uint32_t i)
 {
     const FrameRecord& record = frames.Record(i);
     const auto anyEncoding =
@@ -104,15 +104,11 @@ void Append(std::vector<std::uint8_t>& out, const std::vector<std::uint8_t>& mor
 // The engine cannot encrypt, so a request to encrypt the frame is dropped: the
 // save would otherwise refuse the whole tag. A group ID is no transformation
 // of the data, so the frame stays in its group.
-void StoreFrameData(FrameRecord& record, std::vector<std::uint8_t> data)
+void StoreFrameData(TFrameIndex& frames, std::uint32_t i, std::vector<std::uint8_t> data)
 {
-    record.StoredFlags[1] &= frameflags::kGrouping;
-    record.Flags[1] &= static_cast<std::uint8_t>(~frameflags::kEncryption);
-    record.Data = std::move(data);
-    // A stale uncompressed size would end up in a data length indicator; 0
-    // lets the next save work it out again.
-    record.DataLength = 0;
-    record.Modified = true;
+    frames.SetData(i, std::move(data));
+    frames.SetFlags(i, 2,
+                    static_cast<std::uint8_t>(frames.GetFlags(i, 2) & ~frameflags::kEncryption));
 }
 
 std::vector<std::uint8_t> TextFrameData(std::string_view text, std::uint8_t majorVersion)
@@ -170,15 +166,15 @@ struct CommentHead
     std::size_t TextStart = 0;
 };
 
-std::uint8_t ReadCommentHead(TFrameIndex& frames, std::uint32_t i, CommentHead& head)
+TextResult ReadCommentHead(TFrameIndex& frames, std::uint32_t i, CommentHead& head)
 {
-    const std::uint8_t prepared = PrepareForReading(frames, i);
+    const TextResult prepared = PrepareForReading(frames, i);
     if (prepared != textresult::kOk) {
         return prepared;
     }
     const std::vector<std::uint8_t>& data = frames.Record(i).Data;
     std::size_t consumed = 0;
-    const std::uint8_t result =
+    const TextResult result =
         DecodeText(data, kCommentHeaderSize, false, head.Description, data[0], consumed);
     if (result != textresult::kOk) {
         return result;
@@ -202,8 +198,8 @@ bool Matches(const CommentHead& head, std::string_view description, std::string_
 // Walks the comment frames to the first one that matches the filters, passing
 // over those that cannot be decoded. Returns its index in `match` (0 when none
 // matches) and kOk, or kNotFound.
-std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
-                         std::string_view language, std::uint32_t& match, CommentHead& head)
+TextResult FindComment(TFrameIndex& frames, std::string_view description, std::string_view language,
+                       std::uint32_t& match, CommentHead& head)
 {
     match = 0;
     std::size_t inflated = 0;
@@ -216,7 +212,7 @@ std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
             continue; // read no further compressed comments
         }
         head = CommentHead{};
-        const std::uint8_t result = ReadCommentHead(frames, i, head);
+        const TextResult result = ReadCommentHead(frames, i, head);
         if (compressed && !frames.StoredCompression(i)) {
             inflated += frames.DataSize(i);
         }
@@ -233,7 +229,7 @@ std::uint8_t FindComment(TFrameIndex& frames, std::string_view description,
     return textresult::kNotFound;
 }
 
-std::uint8_t CheckComment(const COMM& comment)
+TextResult CheckComment(const COMM& comment)
 {
     if (comment.Encoding > textencoding::kUtf8) {
         return textresult::kBadCommentEncoding;
@@ -248,7 +244,7 @@ std::uint8_t CheckComment(const COMM& comment)
 
 } // namespace
 
-std::uint8_t Tid3v2tag::GetTextFrame(std::string_view id, std::string& text)
+TextResult Tid3v2tag::GetTextFrame(std::string_view id, std::string& text)
 {
     text.clear();
     if (!IsTextFrameId(id)) {
@@ -258,7 +254,7 @@ std::uint8_t Tid3v2tag::GetTextFrame(std::string_view id, std::string& text)
     if (i == 0) {
         return textresult::kNotFound;
     }
-    const std::uint8_t prepared = PrepareForReading(Frames, i);
+    const TextResult prepared = PrepareForReading(Frames, i);
     if (prepared != textresult::kOk) {
         return prepared;
     }
@@ -267,7 +263,7 @@ std::uint8_t Tid3v2tag::GetTextFrame(std::string_view id, std::string& text)
     return DecodeText(data, 1, false, text, data[0], limit);
 }
 
-std::uint8_t Tid3v2tag::SetTextFrame(std::string_view id, std::string_view text)
+TextResult Tid3v2tag::SetTextFrame(std::string_view id, std::string_view text)
 {
     if (!IsTextFrameId(id) || !IsStorableId(id)) {
         return textresult::kNotTextFrame;
@@ -283,18 +279,18 @@ std::uint8_t Tid3v2tag::SetTextFrame(std::string_view id, std::string_view text)
     if (i == 0) {
         i = Frames.AddFrame(id);
     }
-    StoreFrameData(Frames.Record(i), TextFrameData(text, MajorVersion));
+    StoreFrameData(Frames, i, TextFrameData(text, MajorVersion));
     return textresult::kOk;
 }
 
-std::uint8_t Tid3v2tag::GetComment(COMM& comment, std::string_view description,
-                                   std::string_view language)
+TextResult Tid3v2tag::GetComment(COMM& comment, std::string_view description,
+                                 std::string_view language)
 {
     comment = COMM{};
     comment.Language.clear();
     std::uint32_t match = 0;
     CommentHead head;
-    const std::uint8_t found = FindComment(Frames, description, language, match, head);
+    const TextResult found = FindComment(Frames, description, language, match, head);
     if (found != textresult::kOk) {
         return found;
     }
@@ -306,19 +302,19 @@ std::uint8_t Tid3v2tag::GetComment(COMM& comment, std::string_view description,
                       limit);
 }
 
-std::uint8_t Tid3v2tag::SetComment(const COMM& comment, std::string_view description,
-                                   std::string_view language)
+TextResult Tid3v2tag::SetComment(const COMM& comment, std::string_view description,
+                                 std::string_view language)
 {
     std::uint32_t match = 0;
     CommentHead head;
-    const std::uint8_t found = FindComment(Frames, description, language, match, head);
+    const TextResult found = FindComment(Frames, description, language, match, head);
     if (found != textresult::kOk && found != textresult::kNotFound) {
         return found;
     }
     if (match == 0 && comment.Text.empty()) {
         return textresult::kOk;
     }
-    const std::uint8_t checked = CheckComment(comment);
+    const TextResult checked = CheckComment(comment);
     if (checked != textresult::kOk) {
         return checked;
     }
@@ -329,20 +325,20 @@ std::uint8_t Tid3v2tag::SetComment(const COMM& comment, std::string_view descrip
     if (match == 0) {
         match = Frames.AddFrame(kCommentId);
     }
-    StoreFrameData(Frames.Record(match), CommentFrameData(comment, MajorVersion));
+    StoreFrameData(Frames, match, CommentFrameData(comment, MajorVersion));
     return textresult::kOk;
 }
 
-std::uint8_t Tid3v2tag::GetYear(std::string& text)
+TextResult Tid3v2tag::GetYear(std::string& text)
 {
-    const std::uint8_t result = GetTextFrame("TYER", text);
+    const TextResult result = GetTextFrame("TYER", text);
     if (result == textresult::kNotFound && MajorVersion == 4) {
         return GetTextFrame("TDRC", text);
     }
     return result;
 }
 
-std::uint8_t Tid3v2tag::SetYear(std::string_view text)
+TextResult Tid3v2tag::SetYear(std::string_view text)
 {
     if (MajorVersion != 4) {
         return SetTextFrame("TYER", text);

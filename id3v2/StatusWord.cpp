@@ -1,5 +1,7 @@
 #include "StatusWord.h"
 
+#include <ostream>
+
 namespace varnello {
 
 std::string StatusMessage(unsigned code)
@@ -66,6 +68,16 @@ std::string StatusMessage(unsigned code)
     }
 }
 
+std::ostream& operator<<(std::ostream& out, StatusWord word)
+{
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    out << "0x";
+    for (int shift = 12; shift >= 0; shift -= 4) {
+        out << kDigits[(word.Value() >> shift) & 0xFu];
+    }
+    return out;
+}
+
 std::vector<std::string> WarningMessages(StatusWord word)
 {
     static const struct
@@ -86,7 +98,7 @@ std::vector<std::string> WarningMessages(StatusWord word)
     };
     std::vector<std::string> texts;
     for (const auto& warning : kWarnings) {
-        if ((word & warning.Bit) != 0) {
+        if (word.Has(warning.Bit)) {
             texts.emplace_back(warning.Text);
         }
     }

@@ -4,7 +4,6 @@
 #include "Unsync.h"
 #include "ZlibCodec.h"
 
-#include <array>
 #include <new>
 #include <stdexcept>
 
@@ -32,26 +31,37 @@ bool IsIdCharacter(char c)
 
 } // namespace
 
-std::uint32_t TFrameIndex::AddFrame(std::string_view id)
+bool TFrameIndex::MakeStoredId(std::string& id)
 {
     constexpr std::size_t kIdSize = 4;
     if (id.size() != kIdSize) {
-        return 0;
+        return false;
     }
-    std::array<char, kIdSize> upper{};
-    for (std::size_t k = 0; k < kIdSize; ++k) {
-        char c = id[k];
+    for (char& c : id) {
         if (c >= 'a' && c <= 'z') {
             c = static_cast<char>(c - 'a' + 'A');
         }
         if (!IsIdCharacter(c)) {
-            return 0;
+            return false;
         }
-        upper[k] = c;
     }
-    FrameRecord& record = m_records.emplace_back();
-    record.ID.assign(upper.data(), kIdSize);
+    return true;
+}
+
+std::uint32_t TFrameIndex::AddFrame(std::string_view id)
+{
+    FrameRecord record;
     record.Modified = true;
+    record.ID = id;
+    return AppendRecord(std::move(record));
+}
+
+std::uint32_t TFrameIndex::AppendRecord(FrameRecord&& record)
+{
+    if (!MakeStoredId(record.ID)) {
+        return 0;
+    }
+    m_records.push_back(std::move(record));
     return Count();
 }
 
@@ -73,9 +83,9 @@ void TFrameIndex::ClearFrames()
     m_records.shrink_to_fit();
 }
 
-int TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
+FrameResult TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     const std::uint8_t stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
         return frameresult::kUnsynchronised;
@@ -100,14 +110,14 @@ int TFrameIndex::CompressFrame(std::uint32_t i, std::uint8_t level)
     return frameresult::kOk;
 }
 
-int TFrameIndex::DecompressFrame(std::uint32_t i)
+FrameResult TFrameIndex::DecompressFrame(std::uint32_t i)
 {
     return DecompressFrame(i, kMaxDecompressedSize);
 }
 
-int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
+FrameResult TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     const std::uint8_t stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
         return frameresult::kUnsynchronised;
@@ -126,7 +136,7 @@ int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
     } catch (const std::bad_alloc&) {
         return frameresult::kFailed;
     }
-    const int result =
+    const FrameResult result =
         plain.size() == record.DataLength ? frameresult::kOk : frameresult::kLengthMismatch;
     record.DataLength = 0;
     record.Data = std::move(plain);
@@ -135,9 +145,9 @@ int TFrameIndex::DecompressFrame(std::uint32_t i, std::size_t limit)
     return result;
 }
 
-int TFrameIndex::UnsyncFrame(std::uint32_t i)
+FrameResult TFrameIndex::UnsyncFrame(std::uint32_t i)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     std::uint8_t& stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) != 0) {
         return frameresult::kNotApplicable;
@@ -161,9 +171,9 @@ int TFrameIndex::UnsyncFrame(std::uint32_t i)
     return frameresult::kOk;
 }
 
-int TFrameIndex::DeunsyncFrame(std::uint32_t i)
+FrameResult TFrameIndex::DeunsyncFrame(std::uint32_t i)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     std::uint8_t& stored = record.StoredFlags[1];
     if ((stored & frameflags::kUnsynchronisation) == 0) {
         return frameresult::kNotApplicable;
@@ -174,7 +184,7 @@ int TFrameIndex::DeunsyncFrame(std::uint32_t i)
     return frameresult::kOk;
 }
 
-FrameRecord& TFrameIndex::Record(std::uint32_t i)
+FrameRecord& TFrameIndex::At(std::uint32_t i)
 {
     if (i == 0 || i > Count()) {
         ThrowRange();
@@ -188,6 +198,15 @@ const FrameRecord& TFrameIndex::Record(std::uint32_t i) const
         ThrowRange();
     }
     return m_records[i - 1];
+}
+
+void TFrameIndex::SetData(std::uint32_t i, std::vector<std::uint8_t> data)
+{
+    FrameRecord& record = At(i);
+    record.StoredFlags[1] &= frameflags::kGrouping;
+    record.Data = std::move(data);
+    record.DataLength = 0;
+    record.Modified = true;
 }
 
 bool TFrameIndex::TagAlterPreservation(std::uint32_t i) const
@@ -246,7 +265,7 @@ std::uint8_t TFrameIndex::GetFlags(std::uint32_t i, int k) const
 
 void TFrameIndex::SetFlags(std::uint32_t i, int k, std::uint8_t value)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     record.Flags[FlagIndex(k)] = value;
     record.Modified = true;
 }
@@ -258,7 +277,7 @@ std::uint8_t TFrameIndex::GetStoredFlags(std::uint32_t i, int k) const
 
 void TFrameIndex::SetStoredFlags(std::uint32_t i, int k, std::uint8_t value)
 {
-    Record(i).StoredFlags[FlagIndex(k)] = value;
+    At(i).StoredFlags[FlagIndex(k)] = value;
 }
 
 std::uint32_t TFrameIndex::GetDataLength(std::uint32_t i) const
@@ -267,7 +286,7 @@ std::uint32_t TFrameIndex::GetDataLength(std::uint32_t i) const
 }
 void TFrameIndex::SetDataLength(std::uint32_t i, std::uint32_t value)
 {
-    Record(i).DataLength = value;
+    At(i).DataLength = value;
 }
 
 std::uint8_t TFrameIndex::GetEncryptionMethod(std::uint32_t i) const
@@ -277,7 +296,7 @@ std::uint8_t TFrameIndex::GetEncryptionMethod(std::uint32_t i) const
 
 void TFrameIndex::SetEncryptionMethod(std::uint32_t i, std::uint8_t value)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     if (record.EncryptionMethod != value) {
         record.EncryptionMethod = value;
         record.Modified = true;
@@ -291,7 +310,7 @@ std::uint8_t TFrameIndex::GetGroupID(std::uint32_t i) const
 
 void TFrameIndex::SetGroupID(std::uint32_t i, std::uint8_t value)
 {
-    FrameRecord& record = Record(i);
+    FrameRecord& record = At(i);
     if (record.GroupID != value) {
         record.GroupID = value;
         record.Modified = true;
@@ -308,11 +327,11 @@ std::uint32_t TFrameIndex::GetDataOffset(std::uint32_t i) const
 }
 void TFrameIndex::SetDataOffset(std::uint32_t i, std::uint32_t value)
 {
-    Record(i).DataOffset = value;
+    At(i).DataOffset = value;
 }
 void TFrameIndex::SetHeaderSize(std::uint32_t i, std::uint32_t value)
 {
-    Record(i).HeaderSize = value;
+    At(i).HeaderSize = value;
 }
 std::uint32_t TFrameIndex::GetPlainSize(std::uint32_t i) const
 {

@@ -1,6 +1,10 @@
 #pragma once
 // The frame list of one tag: records indexed 1..Count, each owning the bytes
-// of its frame data. Unknown frames keep their bytes untouched.
+// of its frame data. Unknown frames keep their bytes untouched. Records are
+// read through Record and changed only through the setters, which keep each
+// record's Modified flag.
+
+#include "FrameFlags.h"
 
 #include <array>
 #include <cstddef>
@@ -32,27 +36,40 @@ class TFrameIndex
 public:
     std::uint32_t Count() const { return static_cast<std::uint32_t>(m_records.size()); }
 
+    // Turns `id` into the ID as a frame stores it, lower case made upper
+    // case; false when it is not four letters or digits.
+    static bool MakeStoredId(std::string& id);
+
     // Returns the new frame's index, or 0 when the ID is not four letters or
     // digits (lower case is accepted and stored in upper case).
     std::uint32_t AddFrame(std::string_view id);
+    // Adds a frame whole, as the tag reader found it: the record is taken as
+    // given, its Modified flag included, once MakeStoredId accepts its ID.
+    // Returns the new frame's index, or 0.
+    std::uint32_t AppendRecord(FrameRecord&& record);
     bool DeleteFrame(std::uint32_t i);
     void ClearFrames();
     // Makes room for this many frames without moving the records again.
     void Reserve(std::uint32_t count) { m_records.reserve(count); }
 
-    // In-place transformations of frame i's data; results in frameresult.
-    int CompressFrame(std::uint32_t i, std::uint8_t level);
-    int DecompressFrame(std::uint32_t i);
+    // In-place transformations of frame i's data.
+    FrameResult CompressFrame(std::uint32_t i, std::uint8_t level);
+    FrameResult DecompressFrame(std::uint32_t i);
     // The same, refusing with frameresult::kFailed data that inflates to
     // more than `limit` bytes.
-    int DecompressFrame(std::uint32_t i, std::size_t limit);
-    int UnsyncFrame(std::uint32_t i);
-    int DeunsyncFrame(std::uint32_t i);
+    FrameResult DecompressFrame(std::uint32_t i, std::size_t limit);
+    FrameResult UnsyncFrame(std::uint32_t i);
+    FrameResult DeunsyncFrame(std::uint32_t i);
 
     // Checked access; an index of 0 or above Count throws std::out_of_range
     // with the message "Array range out of bounds.".
-    FrameRecord& Record(std::uint32_t i);
     const FrameRecord& Record(std::uint32_t i) const;
+
+    // Replaces frame i's data by plain bytes, neither compressed nor
+    // unsynchronised: the stored flags keep only grouping, which does not
+    // change the data, and DataLength becomes 0 so that the next save works
+    // it out again. Marks Modified.
+    void SetData(std::uint32_t i, std::vector<std::uint8_t> data);
 
     bool TagAlterPreservation(std::uint32_t i) const;
     bool FileAlterPreservation(std::uint32_t i) const;
@@ -90,6 +107,9 @@ public:
     std::uint32_t Find(std::string_view id) const;
 
 private:
+    // Checked like Record; for the setters and transformations, which keep
+    // Modified.
+    FrameRecord& At(std::uint32_t i);
     std::vector<FrameRecord> m_records;
 };
 

@@ -367,13 +367,14 @@ void TagReader::ReadPadding(std::uint64_t found)
     }
 }
 
+// The frame is read into a record of its own, which joins the frame list
+// only when the whole frame was read.
 StatusWord TagReader::ReadFrame()
 {
-    TFrameIndex& frames = m_tag.Frames;
     const std::span<const std::uint8_t> header(m_header);
-    const std::string_view id(reinterpret_cast<const char*>(header.data()), 4);
-    const std::uint32_t index = frames.AddFrame(id);
-    if (index == 0) {
+    FrameRecord record;
+    record.ID.assign(reinterpret_cast<const char*>(header.data()), 4);
+    if (!TFrameIndex::MakeStoredId(record.ID)) {
         return Fail(status::kBadFrameId);
     }
     const bool v3 = m_tag.MajorVersion == 3;
@@ -385,10 +386,8 @@ StatusWord TagReader::ReadFrame()
     }
     const std::uint64_t end = kHeaderSize + m_bodyBase + m_body->Consumed() + size;
     if (size > m_body->Unconsumed() || (v3 && end > kLargestTag)) {
-        frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
-    FrameRecord& record = frames.Record(index);
     record.DataOffset = static_cast<std::uint32_t>(m_bodyBase + m_body->Consumed());
     record.StoredFlags = v3 ? TranslateFlagsV3(header[8], header[9])
                             : std::array<std::uint8_t, 2>{header[8], header[9]};
@@ -406,16 +405,16 @@ StatusWord TagReader::ReadFrame()
         frameflags::kGrouping | frameflags::kEncryption |
         (v3 ? frameflags::kCompression : frameflags::kDataLengthIndicator));
     if ((record.StoredFlags[1] & addedFields) != 0 &&
-        !status::IsSuccess(ReadFlagAddedBytes(index, size))) {
-        frames.DeleteFrame(index);
+        !status::IsSuccess(ReadFlagAddedBytes(record, size))) {
         return Fail(status::kBadTag);
     }
     record.HeaderSize =
         static_cast<std::uint32_t>(m_bodyBase + m_body->Consumed() - record.DataOffset) + 10;
     if (!ReadFrameData(size, record.Data)) {
-        frames.DeleteFrame(index);
         return Fail(status::kBadTag);
     }
+    record.Modified = true; // as for every frame added to a tag
+    m_tag.Frames.AppendRecord(std::move(record));
     return m_status;
 }
 
@@ -435,9 +434,8 @@ bool TagReader::ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& dat
 
 // Reads the bytes that the format flags put before the data, in the order of
 // the tag's version, and takes them off the frame size.
-StatusWord TagReader::ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size)
+StatusWord TagReader::ReadFlagAddedBytes(FrameRecord& record, std::uint32_t& size)
 {
-    FrameRecord& record = m_tag.Frames.Record(index);
     const std::uint8_t format = record.StoredFlags[1];
     const bool v3 = m_tag.MajorVersion == 3;
     const bool grouped = (format & frameflags::kGrouping) != 0;

@@ -17,6 +17,7 @@
 namespace varnello {
 
 class Tid3v2tag;
+struct FrameRecord;
 
 class TagReader
 {
@@ -49,7 +50,7 @@ private:
     void ReadPadding(std::uint64_t found);
     StatusWord ReadFrame();
     bool ReadFrameData(std::uint32_t size, std::vector<std::uint8_t>& data);
-    StatusWord ReadFlagAddedBytes(std::uint32_t index, std::uint32_t& size);
+    StatusWord ReadFlagAddedBytes(FrameRecord& record, std::uint32_t& size);
 
     // Reads n bytes of the body into the target; false when the body ran out.
     bool ReadExact(std::size_t n, std::vector<std::uint8_t>& target);

@@ -105,11 +105,13 @@ StatusWord TagReader::ReadFrameV22()
         m_tag.UnconvertibleFrames.push_back(id);
         return m_status;
     }
-    const std::uint32_t index = m_tag.Frames.AddFrame(converted->ID);
-    FrameRecord& record = m_tag.Frames.Record(index);
+    FrameRecord record;
+    record.Modified = true; // as for every frame added to a tag
+    record.ID = converted->ID;
     record.DataOffset = dataOffset;
     record.HeaderSize = kFrameHeaderSize;
     record.Data = std::move(converted->Data);
+    m_tag.Frames.AppendRecord(std::move(record));
     return m_status;
 }
 

@@ -1,7 +1,5 @@
 #include "TextCodec.h"
 
-#include "Tid3v2tag.h"
-
 namespace varnello {
 
 namespace {
@@ -147,7 +145,7 @@ Step TakeCharacter(char32_t c, const CharacterRules& rules, std::string& text)
     return Step::Fault;
 }
 
-std::uint8_t Finish(Step step, std::string& text)
+TextResult Finish(Step step, std::string& text)
 {
     if (step == Step::Fault) {
         text.clear();
@@ -169,8 +167,8 @@ void TakeAsciiRun(std::span<const std::uint8_t> data, std::size_t& pos, std::siz
     pos = run;
 }
 
-std::uint8_t DecodeLatin1(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
-                          bool multiline, std::string& text)
+TextResult DecodeLatin1(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
+                        bool multiline, std::string& text)
 {
     const CharacterRules rules{multiline, true, true};
     Step step = Step::Go;
@@ -192,8 +190,8 @@ bool IsLowSurrogate(char32_t u)
     return u >= 0xDC00 && u <= 0xDFFF;
 }
 
-std::uint8_t DecodeUtf16(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
-                         bool multiline, std::string& text, std::uint8_t encoding)
+TextResult DecodeUtf16(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
+                       bool multiline, std::string& text, std::uint8_t encoding)
 {
     bool bigEndian = encoding == textencoding::kUtf16BE;
     if (encoding == textencoding::kUtf16Bom) {
@@ -233,8 +231,8 @@ std::uint8_t DecodeUtf16(std::span<const std::uint8_t> data, std::size_t& pos, s
     return Finish(step, text);
 }
 
-std::uint8_t DecodeUtf8(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
-                        bool multiline, std::string& text)
+TextResult DecodeUtf8(std::span<const std::uint8_t> data, std::size_t& pos, std::size_t end,
+                      bool multiline, std::string& text)
 {
     const CharacterRules rules{multiline, false, true};
     Step step = Step::Go;
@@ -274,8 +272,8 @@ void AppendUtf16(std::vector<std::uint8_t>& out, char32_t c, bool bigEndian)
 
 } // namespace
 
-std::uint8_t DecodeText(std::span<const std::uint8_t> data, std::size_t start, bool multiline,
-                        std::string& text, std::uint8_t encoding, std::size_t& limit)
+TextResult DecodeText(std::span<const std::uint8_t> data, std::size_t start, bool multiline,
+                      std::string& text, std::uint8_t encoding, std::size_t& limit)
 {
     text.clear();
     if (start >= data.size()) {
@@ -286,7 +284,7 @@ std::uint8_t DecodeText(std::span<const std::uint8_t> data, std::size_t start, b
         end = start + limit;
     }
     std::size_t pos = start;
-    std::uint8_t result = textresult::kOk;
+    TextResult result = textresult::kOk;
     switch (encoding) {
     case textencoding::kLatin1:
         result = DecodeLatin1(data, pos, end, multiline, text);

@@ -1,6 +1,8 @@
 #pragma once
 // Decoding of ID3v2 text into UTF-8, and the conversions the setters need.
 
+#include "TextResult.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -20,9 +22,8 @@ inline constexpr std::uint8_t kUtf16LE = 9; // internal only, never written
 
 // Decodes from byte `start` of the frame data; `limit` 0 means to the end of
 // the data and returns the bytes consumed (mark and terminator included).
-// Returns a textresult code.
-std::uint8_t DecodeText(std::span<const std::uint8_t> data, std::size_t start, bool multiline,
-                        std::string& text, std::uint8_t encoding, std::size_t& limit);
+TextResult DecodeText(std::span<const std::uint8_t> data, std::size_t start, bool multiline,
+                      std::string& text, std::uint8_t encoding, std::size_t& limit);
 
 // True when every character of the UTF-8 text fits ISO-8859-1.
 bool FitsLatin1(std::string_view utf8);

@@ -29,7 +29,7 @@ StatusWord Tid3v2tag::LoadFromFile(const std::string& fileName, std::int64_t off
     try {
         file = FileStream(fileName, FileStream::Access::Read);
     } catch (const EFileOpenError&) {
-        return status::kCannotOpen;
+        return StatusOfCurrentException();
     }
     return LoadFromOpenFile(file, attributes, fileName, offset);
 }

@@ -7,6 +7,7 @@
 #include "Comm.h"
 #include "StatusWord.h"
 #include "TFrameIndex.h"
+#include "TextResult.h"
 
 #include <cstdint>
 #include <functional>
@@ -31,23 +32,6 @@ inline constexpr std::uint8_t kCrcPresent = 0x20;
 inline constexpr std::uint8_t kRestrictions = 0x10;
 } // namespace tagflags
 
-// Results of the text and comment frame operations.
-namespace textresult {
-inline constexpr std::uint8_t kOk = 0;
-inline constexpr std::uint8_t kNotFound = 1;
-inline constexpr std::uint8_t kNoData = 2;
-inline constexpr std::uint8_t kNotTextFrame = 3;
-inline constexpr std::uint8_t kUndecodable = 4;
-inline constexpr std::uint8_t kBadEncoding = 5;
-inline constexpr std::uint8_t kBadCommentEncoding = 6;
-inline constexpr std::uint8_t kBadLanguage = 7;
-inline constexpr std::uint8_t kControlCharacter = 8;
-inline constexpr std::uint8_t kEncrypted = 9;
-// The stored data stays compressed or unsynchronised: undoing it failed.
-inline constexpr std::uint8_t kUnreadable = 10;
-inline constexpr std::uint8_t kRemoved = 255;
-} // namespace textresult
-
 class Tid3v2tag
 {
 public:
@@ -68,7 +52,7 @@ public:
     std::uint32_t ExtHeaderSize = 0;
     std::uint32_t CRC32 = 0;
     std::uint8_t Restrictions = 0;
-    StatusWord LoadStatus = 0;
+    StatusWord LoadStatus = status::kOk;
     bool Modified = false;
     bool ReadOnly = false;
     std::string FileName;
@@ -124,18 +108,18 @@ public:
                           std::uint8_t revision, std::int64_t offset);
 
     // Text frames (IDs beginning with T, except TXXX) and comment frames.
-    // Text is UTF-8. Results in textresult.
-    std::uint8_t GetTextFrame(std::string_view id, std::string& text);
-    std::uint8_t SetTextFrame(std::string_view id, std::string_view text);
-    std::uint8_t GetComment(COMM& comment, std::string_view description, std::string_view language);
-    std::uint8_t SetComment(const COMM& comment, std::string_view description,
-                            std::string_view language);
+    // Text is UTF-8.
+    TextResult GetTextFrame(std::string_view id, std::string& text);
+    TextResult SetTextFrame(std::string_view id, std::string_view text);
+    TextResult GetComment(COMM& comment, std::string_view description, std::string_view language);
+    TextResult SetComment(const COMM& comment, std::string_view description,
+                          std::string_view language);
 
     // The year as a user sees it: TYER, or, in a version 4 tag without TYER,
     // the text of TDRC as stored. Setting writes TDRC in a version 4 tag and
     // TYER in a version 3 tag.
-    std::uint8_t GetYear(std::string& text);
-    std::uint8_t SetYear(std::string_view text);
+    TextResult GetYear(std::string& text);
+    TextResult SetYear(std::string_view text);
 
     // Accepts the loss of the frames in UnconvertibleFrames: the next save
     // writes the tag without them.

@@ -14,7 +14,7 @@ namespace varnello::testsupport {
 
 struct LoadedId3v2
 {
-    StatusWord Status = 0;
+    StatusWord Status;
     int Major = 0;
     std::string Title;
     std::string Artist;

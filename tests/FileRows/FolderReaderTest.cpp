@@ -20,8 +20,9 @@ void WriteAudioOnly(const std::string& path)
 std::string Describe(const FileRow& row)
 {
     const TagFields& f = row.Fields;
-    return row.FileName + " kind " + std::to_string(row.TagKind) + " [" + f.Title + "|" + f.Artist +
-           "|" + f.Album + "|" + f.Year + "|" + f.Genre + "|" + f.Comment + "]";
+    return row.FileName + " kind " + std::to_string(static_cast<int>(row.TagKind)) + " [" +
+           f.Title + "|" + f.Artist + "|" + f.Album + "|" + f.Year + "|" + f.Genre + "|" +
+           f.Comment + "]";
 }
 
 TEST(FolderReader, ListsMp3FilesInCaseInsensitiveOrder)

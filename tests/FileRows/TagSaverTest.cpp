@@ -6,9 +6,15 @@
 
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <type_traits>
 
 namespace varnello {
 namespace {
+
+// Tag kinds and field masks mix neither with bare numbers nor with each other.
+static_assert(!std::is_convertible_v<TagKind, int>);
+static_assert(!std::is_convertible_v<unsigned, FieldMask>);
+static_assert(!std::is_constructible_v<FieldMask, TagKind>);
 
 using namespace testsupport;
 namespace fs = std::filesystem;
@@ -47,8 +53,9 @@ std::string Describe(const TagFields& f)
 
 std::string Describe(const LoadedId3v2& t)
 {
-    return "status " + std::to_string(t.Status) + " v" + std::to_string(t.Major) + " [" + t.Title +
-           "|" + t.Artist + "|" + t.Album + "|" + t.Year + "|" + t.Genre + "|" + t.Comment + "]";
+    return "status " + std::to_string(t.Status.Value()) + " v" + std::to_string(t.Major) + " [" +
+           t.Title + "|" + t.Artist + "|" + t.Album + "|" + t.Year + "|" + t.Genre + "|" +
+           t.Comment + "]";
 }
 
 FileRow ReadRow(const TempDir& dir, const std::string& name)
@@ -89,7 +96,7 @@ TEST(TagSaver, Issue5SingleSaveKeepsPictureTrackAndOtherCommentsByteForByte)
     TagSaver saver;
     const SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
     ASSERT_TRUE(result.Id3v2Saved)
-        << std::hex << (result.Failures.empty() ? 0 : result.Failures[0].Status);
+        << std::hex << (result.Failures.empty() ? status::kOk : result.Failures[0].Status);
     EXPECT_EQ(result.TagKind, tagkind::kId3v2);
     EXPECT_EQ(result.Fields, edited);
 
@@ -229,7 +236,7 @@ TEST(TagSaver, MultiSaveWithOnlyTheArtistTicked)
         EXPECT_EQ(rows[i].Fields, expected) << rows[i].FileName << Describe(rows[i].Fields);
         EXPECT_EQ(rows[i].TagKind, before[i].TagKind) << "multi-file mode keeps the TagKind cell";
         const LoadedId3v2 loaded = LoadId3v2(dir.File(rows[i].FileName));
-        EXPECT_EQ(loaded.Status & 0xFF00, 0) << rows[i].FileName;
+        EXPECT_EQ(loaded.Status.Error(), status::kOk) << rows[i].FileName;
         EXPECT_EQ(loaded.Major, 3);
         const TagFields fromFile{loaded.Title, loaded.Artist, loaded.Album,
                                  loaded.Year,  loaded.Genre,  loaded.Comment};
@@ -329,7 +336,7 @@ TEST(TagSaver, ReadOnlyFileIsRefusedWholeAndKeepsItsMode)
         EXPECT_FALSE(result.Id3v2Saved) << name;
         ASSERT_EQ(result.Failures.size(), 1u) << name;
         EXPECT_EQ(result.Failures[0].FileName, name);
-        EXPECT_EQ(result.Failures[0].Status & 0xFF00u, status::kReadOnly)
+        EXPECT_EQ(result.Failures[0].Status.Error(), status::kReadOnly)
             << std::hex << result.Failures[0].Status;
         EXPECT_EQ(result.TagKind, row.TagKind) << name << ": a failed save keeps the TagKind";
         EXPECT_EQ(result.Fields, row.Fields) << name << ": a failed save keeps the cells";
@@ -380,12 +387,12 @@ TEST(TagSaver, VanishedFileIsReportedAndNotCreated)
     TagSaver saver;
     const SaveResult single = saver.SaveSingle(dir.Path(), row, edited);
     ASSERT_EQ(single.Failures.size(), 1u);
-    EXPECT_EQ(single.Failures[0].Status & 0xFF00u, status::kCannotOpen);
+    EXPECT_EQ(single.Failures[0].Status.Error(), status::kCannotOpen);
     EXPECT_EQ(single.TagKind, tagkind::kId3v1);
     std::vector<FileRow*> pointers{&row};
     const auto failures = saver.SaveMultiple(dir.Path(), pointers, edited, fieldmask::kAll);
     ASSERT_EQ(failures.size(), 1u);
-    EXPECT_EQ(failures[0].Status & 0xFF00u, status::kCannotOpen);
+    EXPECT_EQ(failures[0].Status.Error(), status::kCannotOpen);
     EXPECT_FALSE(fs::exists(dir.File("gone.mp3")));
 }
 
@@ -420,7 +427,7 @@ TEST(TagSaver, UnreadableTagIsNeverReplacedUnlessAsked)
     SaveResult result = saver.SaveSingle(dir.Path(), row, edited);
     EXPECT_FALSE(result.Id3v2Saved);
     ASSERT_EQ(result.Failures.size(), 1u);
-    EXPECT_EQ(result.Failures[0].Status & 0xFF00u, status::kUnreadableTag);
+    EXPECT_EQ(result.Failures[0].Status.Error(), status::kUnreadableTag);
     EXPECT_EQ(ReadFile(dir.File("bad.mp3")), before) << "refused: byte-identical, ID3v1 too";
 
     const UnreadableTag repair = TagSaver::InspectUnreadable(dir.File("bad.mp3"));
@@ -432,7 +439,7 @@ TEST(TagSaver, UnreadableTagIsNeverReplacedUnlessAsked)
     saver.SetReplaceUnreadable(true);
     result = saver.SaveSingle(dir.Path(), row, edited);
     ASSERT_TRUE(result.Id3v2Saved)
-        << std::hex << (result.Failures.empty() ? 0 : result.Failures[0].Status);
+        << std::hex << (result.Failures.empty() ? status::kOk : result.Failures[0].Status);
     const LoadedId3v2 loaded = LoadId3v2(dir.File("bad.mp3"));
     EXPECT_EQ(loaded.Title, "Broken") << Describe(loaded);
     EXPECT_EQ(loaded.Album, "New Album");
@@ -597,7 +604,7 @@ TEST(TagSaver, ValuesATagCannotKeepAreRefusedBeforeAnythingIsWritten)
 {
     struct Case
     {
-        unsigned Mask;
+        FieldMask Mask;
         TagFields Values;
         bool Stored;
     };
@@ -628,7 +635,7 @@ TEST(TagSaver, ValuesATagCannotKeepAreRefusedBeforeAnythingIsWritten)
             continue;
         }
         ASSERT_EQ(failures.size(), 1u) << shown;
-        EXPECT_EQ(failures[0].Status & 0xFF00u, status::kInvalidValue) << shown;
+        EXPECT_EQ(failures[0].Status.Error(), status::kInvalidValue) << shown;
         EXPECT_EQ(ReadFile(path), before) << shown;
     }
 }
@@ -650,7 +657,7 @@ TEST(TagSaver, RemovingTheLastFieldRemovesTheTag)
     Append(expected, Id3v1Block(MakeId3v1("", "A")));
     EXPECT_EQ(ReadFile(path), expected)
         << "no ID3v2 tag is left; the ID3v1 title goes in the same step";
-    EXPECT_EQ(LoadId3v2(path).Status & 0xFF00u, status::kNoTag);
+    EXPECT_EQ(LoadId3v2(path).Status.Error(), status::kNoTag);
 }
 
 // A version 2.2 tag that breaks off after some frames is replaced, when the

@@ -5,11 +5,15 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <type_traits>
 #include <unistd.h>
 #include <vector>
 
 using namespace varnello;
 using namespace varnello::testsupport;
+
+// Mp3Mng's codes do not turn into bare numbers by accident.
+static_assert(!std::is_convertible_v<Mp3Status, int>);
 
 namespace {
 
@@ -370,8 +374,8 @@ TEST(Mp3Mng, ShowStatusReachesTheHookOnlyWhenMessagesAreOn)
     TempDir dir;
     std::vector<std::pair<int, std::string>> shown;
     Mp3Mng mng;
-    mng.StatusHook = [&shown](int code, const std::string& text) {
-        shown.emplace_back(code, text);
+    mng.StatusHook = [&shown](Mp3Status code, const std::string& text) {
+        shown.emplace_back(static_cast<int>(code), text);
     };
     mng.Open(dir.File("missing.mp3"));
     EXPECT_TRUE(shown.empty()) << "ShowMessages is off after construction";
@@ -387,18 +391,18 @@ TEST(Mp3Mng, ShowStatusReachesTheHookOnlyWhenMessagesAreOn)
 
 TEST(Mp3Mng, StatusTextsAreTheProgramOwnWording)
 {
-    EXPECT_EQ(Mp3Mng::StatusText(1), "File not't found.");
-    EXPECT_EQ(Mp3Mng::StatusText(2), "The file is not a *.mp3 one.");
-    EXPECT_EQ(Mp3Mng::StatusText(3), "Can't get Tag information.");
-    EXPECT_EQ(Mp3Mng::StatusText(4), "Set flag error.");
-    EXPECT_EQ(Mp3Mng::StatusText(5), "Set title error.");
-    EXPECT_EQ(Mp3Mng::StatusText(6), "Set artist Error");
-    EXPECT_EQ(Mp3Mng::StatusText(7), "Set albumError");
-    EXPECT_EQ(Mp3Mng::StatusText(8), "Set year Error");
-    EXPECT_EQ(Mp3Mng::StatusText(9), "Set comment Error");
-    EXPECT_EQ(Mp3Mng::StatusText(12), "");
-    EXPECT_EQ(Mp3Mng::StatusText(14), "Open file failed");
-    EXPECT_EQ(Mp3Mng::StatusText(15), "Read file failed");
-    EXPECT_EQ(Mp3Mng::StatusText(16), "");
-    EXPECT_EQ(Mp3Mng::StatusText(4096), "That's all right");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{1}), "File not't found.");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{2}), "The file is not a *.mp3 one.");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{3}), "Can't get Tag information.");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{4}), "Set flag error.");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{5}), "Set title error.");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{6}), "Set artist Error");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{7}), "Set albumError");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{8}), "Set year Error");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{9}), "Set comment Error");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{12}), "");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{14}), "Open file failed");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{15}), "Read file failed");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{16}), "");
+    EXPECT_EQ(Mp3Mng::StatusText(Mp3Status{4096}), "That's all right");
 }

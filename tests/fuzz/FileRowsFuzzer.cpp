@@ -65,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string path = fuzz::WriteInput(data, size);
     const std::string& folder = fuzz::Folder().Path();
     const FileRow row = FolderReader().ReadRow(folder, fuzz::kFileName, 0);
-    fuzz::Require(row.TagKind >= 0 && row.TagKind <= 3, "TagKind out of range");
+    const int kind = static_cast<int>(row.TagKind);
+    fuzz::Require(kind >= 0 && kind <= 3, "TagKind out of range");
 
     TagFields edited = row.Fields;
     edited.Title = "t" + fuzz::Text(data, size, 0);
@@ -78,7 +79,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::RequireOnlyInput();
 
     const fuzz::Bytes before(data, data + size);
-    const bool id3v1 = (row.TagKind & tagkind::kId3v1) != 0;
+    const bool id3v1 = Has(row.TagKind, tagkind::kId3v1);
     if (saved.Id3v2Saved) {
         fuzz::CheckSaved(path, before, id3v1);
     } else {

@@ -29,8 +29,8 @@ void CompareShifted(const std::uint8_t* data, std::size_t size, StatusWord statu
     Tid3v2tag other;
     const StatusWord otherStatus = other.LoadFromFile(path, static_cast<std::int64_t>(shift));
     Require(otherStatus == status, "the load at offset " + std::to_string(shift) + " gives " +
-                                       std::to_string(otherStatus) + ", at 0 " +
-                                       std::to_string(status));
+                                       std::to_string(otherStatus.Value()) + ", at 0 " +
+                                       std::to_string(status.Value()));
     Require(other.TagSize == tag.TagSize && other.PaddingSize == tag.PaddingSize &&
                 other.ExtHeaderSize == tag.ExtHeaderSize && other.CRC32 == tag.CRC32 &&
                 other.Flags == tag.Flags && other.ExtFlags == tag.ExtFlags,

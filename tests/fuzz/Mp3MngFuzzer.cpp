@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     tag.SetComment(fuzz::Slice(data, size, 90, 40));
     tag.SetGenre(size > 0 ? data[size - 1] : 0);
     fuzz::ReadFields(tag);
-    const int written = tag.WriteTag();
+    const Mp3Status written = tag.WriteTag();
 
     const fuzz::Bytes after = testsupport::ReadFile(path);
     fuzz::Require(after.size() == size, "the ID3v1 write changed the file's length");

@@ -22,7 +22,7 @@ namespace {
 std::string StatusText(StatusWord word)
 {
     char text[8];
-    std::snprintf(text, sizeof text, "%04X", unsigned{word});
+    std::snprintf(text, sizeof text, "%04X", unsigned{word.Value()});
     return text;
 }
 

@@ -76,7 +76,8 @@ FileRow MakeFile(const TempDir& dir, const TestFile& file, int no)
     FileRow row;
     row.No = no;
     row.FileName = file.Name;
-    row.TagKind = (file.WithId3v2 ? tagkind::kId3v2 : 0) | (file.WithId3v1 ? tagkind::kId3v1 : 0);
+    row.TagKind = (file.WithId3v2 ? tagkind::kId3v2 : tagkind::kNone) |
+                  (file.WithId3v1 ? tagkind::kId3v1 : tagkind::kNone);
     row.Fields = file.Fields;
     return row;
 }
@@ -89,7 +90,7 @@ TagFields Fields(const std::string& stem)
 // The six fields of a file's ID3v2 tag, read back with the engine.
 struct Id3v2OnDisk
 {
-    StatusWord Status = 0;
+    StatusWord Status;
     TagFields Fields;
     std::string Track;
 };
@@ -418,7 +419,7 @@ void FormInfoTest::MultiFileSaveWithOnlyArtistTickedChangesOnlyArtists()
         const Id3v2OnDisk v2 = LoadId3v2(path);
         QVERIFY2(status::IsSuccess(v2.Status), rows[i].FileName.c_str());
         QVERIFY2(v2.Fields == expected, (rows[i].FileName + " " + Describe(v2.Fields)).c_str());
-        const bool hadId3v1 = (rows[i].TagKind & tagkind::kId3v1) != 0;
+        const bool hadId3v1 = Has(rows[i].TagKind, tagkind::kId3v1);
         const Id3v1OnDisk v1 = LoadId3v1(path);
         QCOMPARE(v1.Present, hadId3v1);
         if (hadId3v1) {
@@ -515,7 +516,7 @@ void FormInfoTest::ReadOnlyFileIsListedAndKeepsItsRowAndBothTags()
     const std::vector<SaveFailure> failures = m_dialog->GetFailures();
     QCOMPARE(failures.size(), std::size_t(1));
     QCOMPARE(failures[0].FileName, std::string("ro.mp3"));
-    QCOMPARE(failures[0].Status & 0xFF00u, std::uint32_t(status::kReadOnly));
+    QCOMPARE(failures[0].Status.Error().Value(), status::kReadOnly.Value());
     QVERIFY(m_dialog->GetFailures().empty()); // handed over once
 
     // The row keeps its cells and TagKind; the file is refused whole, so both
@@ -651,14 +652,14 @@ void FormInfoTest::UnreadableTagIsReplacedOnlyWhenTheUserAgrees()
              asked.c_str());
     const std::vector<SaveFailure> refused = m_dialog->GetFailures();
     QCOMPARE(refused.size(), std::size_t(1));
-    QCOMPARE(refused[0].Status & 0xFF00u, std::uint32_t(status::kUnreadableTag));
+    QCOMPARE(refused[0].Status.Error().Value(), status::kUnreadableTag.Value());
     QVERIFY(ReadFile(path) == before);
 
     agree = true;
     saveTitle();
     QVERIFY(m_dialog->GetFailures().empty());
     const Id3v2OnDisk repaired = LoadId3v2(path);
-    QCOMPARE(repaired.Status & 0xFF00u, 0u);
+    QCOMPARE(repaired.Status.Error().Value(), status::kOk.Value());
     QCOMPARE(repaired.Fields.Title, std::string("New"));
     QCOMPARE(repaired.Track, std::string("7"));
     QVERIFY(EndsWithAudio(path, false));

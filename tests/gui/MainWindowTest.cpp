@@ -217,7 +217,9 @@ private slots:
     void ThreeFailuresGiveThreeLogRowsInOrder()
     {
         TFormMain& window = OpenOn(NativeFolder(*m_folder));
-        window.AppendLogEntries({{"A.mp3", 0x0100}, {"b.mp3", 0x2101}, {"c.MP3", 0x0480}});
+        window.AppendLogEntries({{"A.mp3", StatusWord{0x0100}},
+                                 {"b.mp3", StatusWord{0x2101}},
+                                 {"c.MP3", StatusWord{0x0480}}});
         TListViewSort& log = LogViewOf(window);
         QCOMPARE(log.Rows().RowCount(), 3);
         const QString separator = QDir::toNativeSeparators(QStringLiteral("/"));

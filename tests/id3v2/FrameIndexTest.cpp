@@ -12,11 +12,13 @@ using varnello::testsupport::Hex;
 
 namespace {
 
+// A frame as a load leaves it, not yet Modified.
 std::uint32_t AddWithData(TFrameIndex& frames, const char* id, const Bytes& data)
 {
-    const std::uint32_t i = frames.AddFrame(id);
-    frames.Record(i).Data = data;
-    return i;
+    FrameRecord record;
+    record.ID = id;
+    record.Data = data;
+    return frames.AppendRecord(std::move(record));
 }
 
 } // namespace
@@ -84,9 +86,8 @@ TEST(FrameIndex, EveryAccessorRefusesABadIndex)
 TEST(FrameIndex, SettersMarkModifiedOnlyWhereTheyShould)
 {
     TFrameIndex frames;
-    frames.AddFrame("TIT2");
-    FrameRecord& record = frames.Record(1);
-    record.Modified = false;
+    AddWithData(frames, "TIT2", {});
+    const FrameRecord& record = frames.Record(1);
     frames.SetStoredFlags(1, 2, 0x40);
     frames.SetDataLength(1, 9);
     frames.SetGroupID(1, 0);
@@ -96,30 +97,33 @@ TEST(FrameIndex, SettersMarkModifiedOnlyWhereTheyShould)
     EXPECT_FALSE(frames.Grouping(1)) << "requested flags are separate";
     frames.SetGroupID(1, 7);
     EXPECT_TRUE(record.Modified);
-    record.Modified = false;
-    frames.SetFlags(1, 1, 0x70);
-    EXPECT_TRUE(record.Modified);
-    EXPECT_TRUE(frames.TagAlterPreservation(1));
-    EXPECT_TRUE(frames.FileAlterPreservation(1));
-    EXPECT_TRUE(frames.ReadOnly(1));
+    AddWithData(frames, "TPE1", {});
+    frames.SetFlags(2, 1, 0x70);
+    EXPECT_TRUE(frames.Record(2).Modified);
+    EXPECT_TRUE(frames.TagAlterPreservation(2));
+    EXPECT_TRUE(frames.FileAlterPreservation(2));
+    EXPECT_TRUE(frames.ReadOnly(2));
+    AddWithData(frames, "TALB", {1});
+    frames.SetData(3, {2});
+    EXPECT_TRUE(frames.Record(3).Modified);
 }
 
 TEST(FrameIndex, TransformationsRefuseTheWrongState)
 {
     TFrameIndex frames;
     AddWithData(frames, "TIT2", {1, 2, 3});
-    EXPECT_EQ(frames.DecompressFrame(1), -1) << "not compressed";
-    EXPECT_EQ(frames.DeunsyncFrame(1), -1) << "not unsynchronised";
+    EXPECT_EQ(frames.DecompressFrame(1), frameresult::kNotApplicable) << "not compressed";
+    EXPECT_EQ(frames.DeunsyncFrame(1), frameresult::kNotApplicable) << "not unsynchronised";
     frames.SetStoredFlags(1, 2, frameflags::kEncryption);
-    EXPECT_EQ(frames.CompressFrame(1, 2), 1);
+    EXPECT_EQ(frames.CompressFrame(1, 2), frameresult::kEncrypted);
     frames.SetStoredFlags(1, 2, frameflags::kEncryption | frameflags::kCompression);
-    EXPECT_EQ(frames.DecompressFrame(1), 1);
+    EXPECT_EQ(frames.DecompressFrame(1), frameresult::kEncrypted);
     frames.SetStoredFlags(1, 2, frameflags::kUnsynchronisation | frameflags::kEncryption);
-    EXPECT_EQ(frames.CompressFrame(1, 2), 2);
-    EXPECT_EQ(frames.DecompressFrame(1), 2);
-    EXPECT_EQ(frames.UnsyncFrame(1), -1) << "already unsynchronised";
+    EXPECT_EQ(frames.CompressFrame(1, 2), frameresult::kUnsynchronised);
+    EXPECT_EQ(frames.DecompressFrame(1), frameresult::kUnsynchronised);
+    EXPECT_EQ(frames.UnsyncFrame(1), frameresult::kNotApplicable) << "already unsynchronised";
     frames.SetStoredFlags(1, 2, frameflags::kCompression);
-    EXPECT_EQ(frames.CompressFrame(1, 2), -1) << "already compressed";
+    EXPECT_EQ(frames.CompressFrame(1, 2), frameresult::kNotApplicable) << "already compressed";
     EXPECT_EQ(frames.Record(1).Data, (Bytes{1, 2, 3})) << "refusals leave the data alone";
 }
 
@@ -127,19 +131,19 @@ TEST(FrameIndex, UnsyncFrameSetsSizesAndFlags)
 {
     TFrameIndex frames;
     AddWithData(frames, "TIT2", {0xFF, 0xE0, 0x41, 0xFF});
-    ASSERT_EQ(frames.UnsyncFrame(1), 0);
+    ASSERT_EQ(frames.UnsyncFrame(1), frameresult::kOk);
     EXPECT_EQ(frames.Record(1).Data, (Bytes{0xFF, 0x00, 0xE0, 0x41, 0xFF}))
         << Hex(frames.Record(1).Data);
     EXPECT_EQ(frames.GetPlainSize(1), 4u);
     EXPECT_EQ(frames.GetDataLength(1), 4u) << "plain data gets its length";
     EXPECT_TRUE(frames.StoredUnsynchronisation(1));
-    ASSERT_EQ(frames.DeunsyncFrame(1), 0);
+    ASSERT_EQ(frames.DeunsyncFrame(1), frameresult::kOk);
     EXPECT_EQ(frames.Record(1).Data, (Bytes{0xFF, 0xE0, 0x41, 0xFF}));
     EXPECT_FALSE(frames.StoredUnsynchronisation(1));
 
     frames.SetStoredFlags(1, 2, frameflags::kCompression);
     frames.SetDataLength(1, 99);
-    ASSERT_EQ(frames.UnsyncFrame(1), 0);
+    ASSERT_EQ(frames.UnsyncFrame(1), frameresult::kOk);
     EXPECT_EQ(frames.GetDataLength(1), 99u) << "compressed data keeps its uncompressed length";
 }
 
@@ -150,7 +154,7 @@ TEST(FrameIndex, DecompressReportsALengthMismatchButReplacesTheData)
     const std::uint32_t i = AddWithData(frames, "TIT2", testsupport::ZlibCompress(plain));
     frames.SetStoredFlags(i, 2, frameflags::kCompression | frameflags::kDataLengthIndicator);
     frames.SetDataLength(i, 5);
-    EXPECT_EQ(frames.DecompressFrame(i), -2);
+    EXPECT_EQ(frames.DecompressFrame(i), frameresult::kLengthMismatch);
     EXPECT_EQ(frames.Record(i).Data, plain);
     EXPECT_EQ(frames.GetDataLength(i), 0u);
     EXPECT_EQ(frames.GetStoredFlags(i, 2), frameflags::kDataLengthIndicator);
@@ -162,8 +166,7 @@ TEST(FrameIndex, CorruptCompressedDataStaysAsItWas)
     const Bytes junk{0x78, 0x9C, 0xFF, 0xFF, 0xFF, 0xFF};
     const std::uint32_t i = AddWithData(frames, "TIT2", junk);
     frames.SetStoredFlags(i, 2, frameflags::kCompression);
-    frames.Record(i).Modified = false;
-    EXPECT_EQ(frames.DecompressFrame(i), 4);
+    EXPECT_EQ(frames.DecompressFrame(i), frameresult::kFailed);
     EXPECT_EQ(frames.Record(i).Data, junk);
     EXPECT_TRUE(frames.StoredCompression(i));
     EXPECT_FALSE(frames.Record(i).Modified);
@@ -178,7 +181,7 @@ TEST(FrameIndex, DecompressionBombIsRefusedAndTheDataKept)
     const std::uint32_t i = AddWithData(frames, "TXXX", bomb);
     frames.SetStoredFlags(i, 2, frameflags::kCompression);
     frames.SetDataLength(i, 300u << 20);
-    EXPECT_EQ(frames.DecompressFrame(i), 4);
+    EXPECT_EQ(frames.DecompressFrame(i), frameresult::kFailed);
     EXPECT_TRUE(frames.Record(i).Data == bomb) << "the compressed data stays as it was";
     EXPECT_TRUE(frames.StoredCompression(i));
 }
@@ -204,14 +207,14 @@ TEST(FrameIndex, RandomDataRoundTripsThroughEveryTransformation)
         }
         const std::uint32_t i = AddWithData(frames, "TXXX", data);
         const auto level = static_cast<std::uint8_t>(round % 4);
-        ASSERT_EQ(frames.CompressFrame(i, level), 0);
+        ASSERT_EQ(frames.CompressFrame(i, level), frameresult::kOk);
         EXPECT_EQ(frames.GetDataLength(i), data.size());
-        ASSERT_EQ(frames.UnsyncFrame(i), 0);
-        ASSERT_EQ(frames.DeunsyncFrame(i), 0);
-        ASSERT_EQ(frames.DecompressFrame(i), 0) << "round " << round;
+        ASSERT_EQ(frames.UnsyncFrame(i), frameresult::kOk);
+        ASSERT_EQ(frames.DeunsyncFrame(i), frameresult::kOk);
+        ASSERT_EQ(frames.DecompressFrame(i), frameresult::kOk) << "round " << round;
         ASSERT_EQ(frames.Record(i).Data, data) << "round " << round << ": " << Hex(data);
-        ASSERT_EQ(frames.UnsyncFrame(i), 0);
-        ASSERT_EQ(frames.DeunsyncFrame(i), 0);
+        ASSERT_EQ(frames.UnsyncFrame(i), frameresult::kOk);
+        ASSERT_EQ(frames.DeunsyncFrame(i), frameresult::kOk);
         ASSERT_EQ(frames.Record(i).Data, data) << "round " << round << ": " << Hex(data);
         EXPECT_EQ(frames.GetStoredFlags(i, 2), 0);
     }

@@ -17,7 +17,7 @@ struct DecodeCase
     Bytes Data;
     bool Multiline;
     std::string Text;
-    std::uint8_t Result;
+    TextResult Result;
     std::size_t Consumed = 0; // checked when nonzero
     std::size_t Start = 1;
     std::size_t Limit = 0;
@@ -43,8 +43,8 @@ TEST_P(DecodeTextTable, GivesTextResultAndBytesConsumed)
     std::string text = "left over";
     std::size_t limit = c.Limit;
     const std::uint8_t encoding = c.Data.empty() ? 0 : c.Data[0];
-    const std::uint8_t result = DecodeText(c.Data, c.Start, c.Multiline, text, encoding, limit);
-    EXPECT_EQ(int{result}, int{c.Result}) << Hex(c.Data);
+    const TextResult result = DecodeText(c.Data, c.Start, c.Multiline, text, encoding, limit);
+    EXPECT_EQ(static_cast<int>(result), static_cast<int>(c.Result)) << Hex(c.Data);
     EXPECT_EQ(Hex(ToBytes(text)), Hex(ToBytes(c.Text))) << Hex(c.Data);
     if (c.Consumed != 0) {
         EXPECT_EQ(limit, c.Consumed) << Hex(c.Data);

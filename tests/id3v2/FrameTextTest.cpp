@@ -14,12 +14,12 @@ namespace {
 std::uint32_t AddFrame(Tid3v2tag& tag, std::string_view id, const Bytes& data,
                        std::uint8_t formatFlags = 0)
 {
-    const std::uint32_t i = tag.Frames.AddFrame(id);
-    FrameRecord& record = tag.Frames.Record(i);
+    FrameRecord record;
+    record.ID = id;
     record.Data = data;
     record.StoredFlags[1] = formatFlags;
     record.Flags[1] = formatFlags;
-    return i;
+    return tag.Frames.AppendRecord(std::move(record));
 }
 
 Bytes DataOf(const Tid3v2tag& tag, std::string_view id)
@@ -28,10 +28,10 @@ Bytes DataOf(const Tid3v2tag& tag, std::string_view id)
     return i == 0 ? Bytes{} : tag.Frames.Record(i).Data;
 }
 
-std::string TextOf(Tid3v2tag& tag, std::string_view id, std::uint8_t expectedResult = 0)
+std::string TextOf(Tid3v2tag& tag, std::string_view id, TextResult expectedResult = textresult::kOk)
 {
     std::string text;
-    EXPECT_EQ(int{tag.GetTextFrame(id, text)}, int{expectedResult}) << id;
+    EXPECT_EQ(static_cast<int>(tag.GetTextFrame(id, text)), static_cast<int>(expectedResult)) << id;
     return text;
 }
 
@@ -106,13 +106,15 @@ TEST(FrameText, SetTextFrameRefusesIdsItCannotStore)
 TEST(FrameText, RewrittenFrameIsPlainButKeepsWhatTheSaveShallApply)
 {
     Tid3v2tag tag;
-    const std::uint32_t i = AddFrame(tag, "TIT2", ZlibCompress(Latin1Text("old")),
-                                     frameflags::kCompression | frameflags::kDataLengthIndicator);
-    FrameRecord& record = tag.Frames.Record(i);
-    record.DataLength = 4;
-    record.GroupID = 7;
-    record.EncryptionMethod = 0x80;
-    record.Modified = false;
+    FrameRecord loaded;
+    loaded.ID = "TIT2";
+    loaded.Data = ZlibCompress(Latin1Text("old"));
+    loaded.StoredFlags[1] = frameflags::kCompression | frameflags::kDataLengthIndicator;
+    loaded.Flags[1] = loaded.StoredFlags[1];
+    loaded.DataLength = 4;
+    loaded.GroupID = 7;
+    loaded.EncryptionMethod = 0x80;
+    const FrameRecord& record = tag.Frames.Record(tag.Frames.AppendRecord(std::move(loaded)));
     ASSERT_EQ(tag.SetTextFrame("TIT2", "new"), textresult::kOk);
     EXPECT_EQ(Hex(record.Data), "00 6E 65 77");
     EXPECT_EQ(record.StoredFlags[1], 0);
@@ -293,7 +295,7 @@ TEST(FrameText, CompressedTitleIsDecompressedAndKeepsItsRequestedCompression)
     Tid3v2tag tag;
     const Bytes plain = Latin1Text("Compressed title");
     const std::uint32_t i = AddFrame(tag, "TIT2", ZlibCompress(plain), frameflags::kCompression);
-    tag.Frames.Record(i).DataLength = static_cast<std::uint32_t>(plain.size());
+    tag.Frames.SetDataLength(i, static_cast<std::uint32_t>(plain.size()));
     EXPECT_EQ(TextOf(tag, "TIT2"), "Compressed title");
     EXPECT_EQ(Hex(tag.Frames.Record(i).Data), Hex(plain)) << "stays decoded";
     EXPECT_FALSE(tag.Frames.StoredCompression(i));
@@ -404,5 +406,6 @@ TEST(FrameText, TextFramesInflatingBeyondSixteenMebibytesAreUnreadable)
     EXPECT_TRUE(tag.Frames.StoredCompression(1));
     EXPECT_TRUE(tag.Frames.StoredCompression(2));
     tag.Frames.SetDataLength(1, (std::uint32_t{16} << 20) + 1);
-    EXPECT_EQ(tag.Frames.DecompressFrame(1), 0) << "other uses keep the general limit";
+    EXPECT_EQ(tag.Frames.DecompressFrame(1), frameresult::kOk)
+        << "other uses keep the general limit";
 }

@@ -15,10 +15,10 @@ namespace varnello::readertest {
 using testsupport::Bytes;
 using testsupport::Hex;
 
-inline std::string StatusHex(unsigned word)
+inline std::string StatusHex(StatusWord word)
 {
     std::ostringstream out;
-    out << "0x" << std::hex << std::uppercase << std::setw(4) << std::setfill('0') << word;
+    out << "0x" << std::hex << std::uppercase << std::setw(4) << std::setfill('0') << word.Value();
     return out.str();
 }
 

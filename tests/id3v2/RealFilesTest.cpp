@@ -42,7 +42,7 @@ Bytes Jpeg()
 std::string Hex4(StatusWord word)
 {
     char text[8];
-    std::snprintf(text, sizeof text, "%04X", word);
+    std::snprintf(text, sizeof text, "%04X", unsigned{word.Value()});
     return text;
 }
 
@@ -172,7 +172,7 @@ TEST_P(RealFiles, LoadWithWarningAndSaveCleanly)
     EXPECT_EQ(Title(tag), "Title");
     ASSERT_EQ(tag.SetTextFrame("TIT2", "New title"), textresult::kOk);
     const StatusWord saved = tag.SaveToFile("=", 255, 255, -1);
-    ASSERT_EQ(saved, 0) << Hex4(saved);
+    ASSERT_EQ(saved, status::kOk) << Hex4(saved);
 
     const Bytes file = ReadFile(path);
     EXPECT_EQ(file[4], 0) << "revision written";
@@ -180,7 +180,7 @@ TEST_P(RealFiles, LoadWithWarningAndSaveCleanly)
         << "audio and ID3v1 block";
     Tid3v2tag again;
     const StatusWord reloaded = again.LoadFromFile(path, 0);
-    EXPECT_EQ(reloaded, 0) << Hex4(reloaded);
+    EXPECT_EQ(reloaded, status::kOk) << Hex4(reloaded);
     ASSERT_EQ(again.Frames.Count(), 2u);
     EXPECT_EQ(Title(again), "New title");
     const Bytes other = Decoded(again, c.OtherId);
@@ -201,7 +201,7 @@ TEST(RealFilesPlainSizes, SyncsafeTagWithLargeFramesStaysSyncsafe)
         .Audio(2)
         .WriteTo(path);
     Tid3v2tag tag;
-    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), status::kOk);
     ASSERT_EQ(tag.Frames.Count(), 2u);
     EXPECT_EQ(tag.PaddingSize, 100u);
 }
@@ -220,10 +220,10 @@ TEST(RealFilesHeaderUnsync, PictureBytesSurviveTwoSaves)
         Tid3v2tag tag;
         ASSERT_TRUE(status::IsSuccess(tag.LoadFromFile(path, 0)));
         ASSERT_EQ(tag.SetTextFrame("TIT2", "Round"), textresult::kOk);
-        ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+        ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), status::kOk);
     }
     Tid3v2tag tag;
-    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), status::kOk);
     EXPECT_EQ(Decoded(tag, "APIC"), Jpeg());
 }
 
@@ -260,10 +260,10 @@ TEST_P(UnsyncEndsInFF, RoundTripKeepsPaddingAndLastByte)
                    .Build();
     WriteFile(path, song.Build());
     Tid3v2tag tag;
-    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), status::kOk);
     tag.PaddingMode = 0;
     tag.PaddingSize = GetParam();
-    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), status::kOk);
 
     const Bytes file = ReadFile(path);
     const std::size_t size = StoredTagSize(file);
@@ -273,7 +273,7 @@ TEST_P(UnsyncEndsInFF, RoundTripKeepsPaddingAndLastByte)
     EXPECT_EQ(Slice(file, size), Slice(song.Build(), song.Tag.size()));
     Tid3v2tag again;
     const StatusWord reloaded = again.LoadFromFile(path, 0);
-    EXPECT_EQ(reloaded, 0) << Hex4(reloaded);
+    EXPECT_EQ(reloaded, status::kOk) << Hex4(reloaded);
     // A 00 after FF at the very end of the body is kept by the reader.
     EXPECT_EQ(again.PaddingSize, std::max(GetParam(), 1u));
     EXPECT_EQ(Decoded(again, "PRIV"), (Bytes{'o', 0x00, 0x12, 0xFF}));
@@ -353,7 +353,7 @@ TEST(AudioInTagPadding, JunkWithoutAFrameHeaderSaves)
     WriteFile(path, song.Build());
     Tid3v2tag tag;
     ASSERT_EQ(tag.LoadFromFile(path, 0), status::kWarnJunkPadding);
-    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), status::kOk);
     const Bytes file = ReadFile(path);
     EXPECT_EQ(Slice(file, StoredTagSize(file)), Slice(song.Build(), song.Tag.size()));
 }
@@ -377,7 +377,7 @@ TEST(AudioInTagPadding, UnreadableTagIsCheckedFromItsFirstUnreadableFrame)
     ASSERT_EQ(broken.LoadFromFile(path, 0), status::kBadTag);
     Tid3v2tag fresh;
     AddText(fresh, "TIT2", "New");
-    ASSERT_EQ(Save(fresh, path), 0);
+    ASSERT_EQ(Save(fresh, path), status::kOk);
     const Bytes file = ReadFile(path);
     EXPECT_EQ(Slice(file, StoredTagSize(file)), Slice(song.Build(), song.Tag.size()));
 }
@@ -403,7 +403,7 @@ TEST_P(RemoveTag, LeavesOnlyTheAudioAndTheId3v1Block)
     SongFile song;
     song.Tag = GetParam().Tag;
     WriteFile(path, song.Build());
-    ASSERT_EQ(RemoveTagFromFile(path, 0), 0);
+    ASSERT_EQ(RemoveTagFromFile(path, 0), status::kOk);
     Bytes expected = song.Audio;
     Append(expected, song.Id3v1);
     EXPECT_EQ(ReadFile(path), expected);
@@ -435,7 +435,7 @@ TEST(RemoveTagRefusals, LeaveTheFileByteIdentical)
     WriteFile(path, song.Build());
     const Bytes before = ReadFile(path);
     EXPECT_EQ(RemoveTagFromFile(path, before.size() + 1), status::kPastEof);
-    EXPECT_EQ(RemoveTagFromFile(path, 1), 0) << "no tag at that offset";
+    EXPECT_EQ(RemoveTagFromFile(path, 1), status::kOk) << "no tag at that offset";
     EXPECT_EQ(ReadFile(path), before);
 
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
@@ -470,7 +470,7 @@ TEST(RemoveTagPlacement, EveryFailingOperationLeavesTheOldOrTheNewFile)
         };
         const StatusWord result = RemoveTagFromFile(path, 0, options);
         const Bytes now = ReadFile(path);
-        if (result == 0) {
+        if (result == status::kOk) {
             EXPECT_EQ(now, removed) << "operation " << failAt;
             break;
         }

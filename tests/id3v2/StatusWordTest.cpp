@@ -1,17 +1,31 @@
 #include "StatusWord.h"
 
+#include "TFrameIndex.h"
+#include "TextResult.h"
+
 #include <gtest/gtest.h>
+#include <type_traits>
 
 using namespace varnello;
 
+// The engine's result families neither come from nor turn into bare numbers
+// or one another by accident.
+static_assert(!std::is_convertible_v<int, StatusWord>);
+static_assert(!std::is_convertible_v<StatusWord, unsigned>);
+static_assert(!std::is_convertible_v<TextResult, int>);
+static_assert(!std::is_constructible_v<StatusWord, TextResult>);
+static_assert(!std::is_convertible_v<FrameResult, int>);
+static_assert(!std::is_convertible_v<FrameResult, TextResult>);
+
 TEST(StatusWord, SuccessIsBelow0x0100WithOrWithoutWarnings)
 {
-    EXPECT_TRUE(status::IsSuccess(0x0000));
-    EXPECT_TRUE(status::IsSuccess(0x0010));
-    EXPECT_TRUE(status::IsSuccess(0x0084));
-    EXPECT_FALSE(status::IsSuccess(0x0100));
-    EXPECT_FALSE(status::IsSuccess(0xFE00));
-    EXPECT_EQ(status::WithError(0x0084, status::kBadTag), 0xFE84) << "warnings are kept";
+    EXPECT_TRUE(status::IsSuccess(StatusWord{0x0000}));
+    EXPECT_TRUE(status::IsSuccess(StatusWord{0x0010}));
+    EXPECT_TRUE(status::IsSuccess(StatusWord{0x0084}));
+    EXPECT_FALSE(status::IsSuccess(StatusWord{0x0100}));
+    EXPECT_FALSE(status::IsSuccess(StatusWord{0xFE00}));
+    EXPECT_EQ(status::WithError(StatusWord{0x0084}, status::kBadTag), StatusWord{0xFE84})
+        << "warnings are kept";
 }
 
 TEST(StatusWord, MessagesEndExactlyAsTheLogShowsThem)

@@ -300,7 +300,7 @@ TEST_F(ReaderTest, Version3CompressedFrameCarriesItsSize)
 
     const Bytes plain = ToBytes("a longer text that deflate can shrink, shrink, shrink");
     ASSERT_EQ(Load(Id3v2Builder().CompressedFrameV3("COMM", plain).Build()), status::kOk);
-    EXPECT_EQ(m_tag.Frames.DecompressFrame(1), 0);
+    EXPECT_EQ(m_tag.Frames.DecompressFrame(1), frameresult::kOk);
     EXPECT_EQ(Data(1), plain);
 }
 
@@ -348,12 +348,12 @@ TEST_F(ReaderTest, Version4GroupThenMethodThenDataLength)
 TEST_F(ReaderTest, RevisionIsRefusedWhenNotAccepted)
 {
     m_tag.AcceptRevision = false;
-    m_tag.LoadStatus = 0x0010;
+    m_tag.LoadStatus = StatusWord{0x0010};
     const StatusWord got = Load(Id3v2Builder().Version(4, 1).TextFrame("TIT2", "x").Build());
     EXPECT_EQ(got, status::kRevision) << StatusHex(got);
     EXPECT_FALSE(m_tag.LoadComplete);
     EXPECT_EQ(m_tag.ProgressText, "Loading tag");
-    EXPECT_EQ(m_tag.LoadStatus, 0x0010) << "an unrecognised header leaves LoadStatus";
+    EXPECT_EQ(m_tag.LoadStatus, StatusWord{0x0010}) << "an unrecognised header leaves LoadStatus";
 }
 
 TEST_F(ReaderTest, FailuresKeepOrReplaceFramesAsTheyShould)

@@ -42,9 +42,9 @@ TEST(WriterRepairs, Issue4CompressesDataStoredUnsynchronised)
     tag.TidyFrames = false; // no data length indicator, which would undo it on the way
     AddFrame(tag, "PRIV", testsupport::UnsyncBytes(plain), kUnsynchronisation,
              kUnsynchronisation | kCompression);
-    ASSERT_EQ(Save(tag, path, 4), 0);
+    ASSERT_EQ(Save(tag, path, 4), status::kOk);
     Tid3v2tag loaded;
-    ASSERT_EQ(loaded.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(loaded.LoadFromFile(path, 0), status::kOk);
     ASSERT_EQ(loaded.Frames.Count(), 1u);
     EXPECT_TRUE(loaded.Frames.StoredCompression(1));
     EXPECT_EQ(PlainData(loaded.Frames, 1), plain);
@@ -64,12 +64,12 @@ TEST(WriterRepairs, Issue4Version3CompressedFrameCarriesItsRealSize)
     tag.PaddingMode = 0;
     AddFrame(tag, "TIT2", testsupport::ZlibCompress(plain), kCompression);
     ASSERT_EQ(tag.Frames.GetDataLength(1), 0u);
-    ASSERT_EQ(Save(tag, path, 3), 0);
+    ASSERT_EQ(Save(tag, path, 3), status::kOk);
     const Bytes file = ReadFile(path);
     EXPECT_EQ(Hex(Slice(file, 20, 4)), Hex({0, 0, 0, static_cast<std::uint8_t>(plain.size())}))
         << "the uncompressed size after the frame header";
     Tid3v2tag loaded;
-    ASSERT_EQ(loaded.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(loaded.LoadFromFile(path, 0), status::kOk);
     EXPECT_EQ(PlainData(loaded.Frames, 1), plain);
 }
 
@@ -95,7 +95,7 @@ TEST(WriterRepairs, Issue4OldFooterGoesAndNoneIsClaimed)
     tag.PaddingMode = 0;
     tag.SetFooter(true);
     AddText(tag, "TIT2", "New");
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     Bytes expected = Id3v2Builder().Version(4).TextFrame("TIT2", "New").Build();
     testsupport::Append(expected, audio);
     EXPECT_EQ(Hex(ReadFile(path), 400), Hex(expected, 400));
@@ -130,6 +130,6 @@ TEST(WriterRepairs, Issue4PaddingBlockZeroSavesWithoutAlignment)
     tag.PaddingBlock = 0;
     tag.PaddingMode = 2;
     AddText(tag, "TIT2", "x");
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     EXPECT_EQ(tag.PaddingSize, 1u);
 }

@@ -123,12 +123,12 @@ TEST_P(WriterRoundTrip, SavedTagLoadsBackFrameByFrame)
         (compress ? kCompression : 0) | (unsync ? kUnsynchronisation : 0);
     for (const PlainFrame& frame : frames) {
         const std::uint32_t i = AddFrame(tag, frame.Id, frame.Data, 0, requested);
-        tag.Frames.Record(i).Flags[0] = frame.Status;
+        tag.Frames.SetFlags(i, 1, frame.Status);
     }
-    ASSERT_EQ(Save(tag, path, static_cast<std::uint8_t>(version)), 0);
+    ASSERT_EQ(Save(tag, path, static_cast<std::uint8_t>(version)), status::kOk);
 
     Tid3v2tag loaded;
-    ASSERT_EQ(loaded.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(loaded.LoadFromFile(path, 0), status::kOk);
     EXPECT_EQ(loaded.MajorVersion, version);
     EXPECT_EQ(loaded.Unsynchronisation(), unsync);
     EXPECT_EQ(loaded.CrcPresent(), crc);
@@ -188,23 +188,23 @@ TEST(WriterVersionChange, Version3SavedAsVersion4AndBackKeepsEveryFrame)
         return out;
     };
     Tid3v2tag first;
-    ASSERT_EQ(first.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(first.LoadFromFile(path, 0), status::kOk);
     ASSERT_EQ(first.Frames.Count(), 5u);
-    ASSERT_EQ(first.SaveToFile("=", 4, 255, -1), 0);
+    ASSERT_EQ(first.SaveToFile("=", 4, 255, -1), status::kOk);
     Tid3v2tag asVersion4;
-    ASSERT_EQ(asVersion4.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(asVersion4.LoadFromFile(path, 0), status::kOk);
     EXPECT_EQ(asVersion4.MajorVersion, 4);
-    ASSERT_EQ(asVersion4.SaveToFile("=", 3, 255, -1), 0);
+    ASSERT_EQ(asVersion4.SaveToFile("=", 3, 255, -1), status::kOk);
     Tid3v2tag back;
-    ASSERT_EQ(back.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(back.LoadFromFile(path, 0), status::kOk);
     EXPECT_EQ(back.MajorVersion, 3);
 
     Tid3v2tag reference;
-    ASSERT_EQ(reference.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(reference.LoadFromFile(path, 0), status::kOk);
     Tid3v2tag fromOriginal;
     const std::string originalPath = dir.File("original.mp3");
     WriteFile(originalPath, original);
-    ASSERT_EQ(fromOriginal.LoadFromFile(originalPath, 0), 0);
+    ASSERT_EQ(fromOriginal.LoadFromFile(originalPath, 0), status::kOk);
     const auto expected = contents(fromOriginal);
     EXPECT_EQ(contents(asVersion4), expected);
     EXPECT_EQ(contents(back), expected);

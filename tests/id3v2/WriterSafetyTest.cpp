@@ -74,7 +74,7 @@ TEST(SafeSave, EveryFailureBeforeTheRenameLeavesTheOriginal)
         WriteFile(dir.File("a.mp3"), original);
         Tid3v2tag tag;
         FillGrowingTag(tag);
-        ASSERT_EQ(Save(tag, dir.File("a.mp3")), 0);
+        ASSERT_EQ(Save(tag, dir.File("a.mp3")), status::kOk);
         saved = ReadFile(dir.File("a.mp3"));
     }
     bool completed = false;
@@ -96,11 +96,11 @@ TEST(SafeSave, EveryFailureBeforeTheRenameLeavesTheOriginal)
         const StatusWord result = Save(tag, path, 255, options);
         if (!failed) {
             completed = true;
-            EXPECT_EQ(result, 0);
+            EXPECT_EQ(result, status::kOk);
             EXPECT_EQ(ReadFile(path), saved);
         } else if (*failed == SaveOperation::CreateTemporary) {
             // No temporary file: the audio moves inside the file instead.
-            EXPECT_EQ(result, 0) << "operation " << failAt;
+            EXPECT_EQ(result, status::kOk) << "operation " << failAt;
             EXPECT_EQ(ReadFile(path), saved) << "operation " << failAt;
         } else {
             EXPECT_EQ(result, ExpectedStatus(*failed)) << "operation " << failAt;
@@ -127,9 +127,9 @@ TEST(SafeSave, AFileSizeLimitFailsTheSaveAndKeepsTheOriginal)
             ::setrlimit(RLIMIT_FSIZE, &fsize);
             Tid3v2tag tag;
             FillGrowingTag(tag);
-            return Save(tag, path) >> 8;
+            return static_cast<int>(Save(tag, path).ErrorCode());
         });
-        EXPECT_EQ(code, status::kWriteError >> 8) << "limit " << limit;
+        EXPECT_EQ(code, status::kWriteError.ErrorCode()) << "limit " << limit;
         EXPECT_EQ(ReadFile(path), original) << "limit " << limit;
         EXPECT_EQ(FolderEntries(dir.Path()).size(), 1u) << "limit " << limit;
     }
@@ -150,9 +150,9 @@ TEST(SafeSave, AFullDiskStopsAMoveInsideTheFileBeforeAnyAudioMoves)
         ::setrlimit(RLIMIT_FSIZE, &fsize);
         Tid3v2tag tag;
         FillGrowingTag(tag);
-        return Save(tag, path) >> 8;
+        return static_cast<int>(Save(tag, path).ErrorCode());
     });
-    EXPECT_EQ(code, status::kWriteError >> 8);
+    EXPECT_EQ(code, status::kWriteError.ErrorCode());
     EXPECT_EQ(ReadFile(path), original);
     EXPECT_EQ(Inode(path), Inode(dir.File("b.mp3")));
 }
@@ -167,7 +167,7 @@ TEST(SafeSave, AKilledSaveLeavesTheOldOrTheNewFile)
     {
         Tid3v2tag tag;
         FillGrowingTag(tag);
-        ASSERT_EQ(Save(tag, path), 0);
+        ASSERT_EQ(Save(tag, path), status::kOk);
     }
     const auto saveTime = std::chrono::steady_clock::now() - started;
     const Bytes saved = ReadFile(path);
@@ -185,7 +185,7 @@ TEST(SafeSave, AKilledSaveLeavesTheOldOrTheNewFile)
         if (pid == 0) {
             Tid3v2tag tag;
             FillGrowingTag(tag);
-            ::_exit(Save(tag, path) >> 8);
+            ::_exit(static_cast<int>(Save(tag, path).ErrorCode()));
         }
         ::usleep(static_cast<useconds_t>(delay(random)));
         ::kill(pid, SIGKILL);
@@ -217,7 +217,7 @@ TEST(SafeSave, KeepsThePermissionBitsOfAReplacedFile)
     const std::uint64_t inode = Inode(path);
     Tid3v2tag tag;
     FillGrowingTag(tag);
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     ASSERT_NE(Inode(path), inode) << "expected the save through a temporary file";
     struct stat info
     {
@@ -235,7 +235,7 @@ TEST(SafeSave, ASymbolicLinkStaysALink)
     ASSERT_EQ(::symlink("real.mp3", link.c_str()), 0);
     Tid3v2tag tag;
     FillGrowingTag(tag);
-    ASSERT_EQ(Save(tag, link), 0);
+    ASSERT_EQ(Save(tag, link), status::kOk);
     struct stat info
     {
     };
@@ -259,7 +259,7 @@ TEST(SaveToFile, SameFileNameAndNegativeOffsetMeanTheLoadedPlace)
     tag.TagOffset = 100;
     tag.PaddingMode = 0;
     AddText(tag, "TIT2", "At 100");
-    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), status::kOk);
     Bytes expected = junk;
     testsupport::Append(expected, Id3v2Builder().TextFrame("TIT2", "At 100").Build());
     testsupport::Append(expected, Pattern(500));
@@ -269,7 +269,7 @@ TEST(SaveToFile, SameFileNameAndNegativeOffsetMeanTheLoadedPlace)
     // Another name with a negative offset means offset 0.
     const std::string other = dir.File("b.mp3");
     WriteFile(other, Pattern(50));
-    ASSERT_EQ(tag.SaveToFile(other, 255, 255, -5), 0);
+    ASSERT_EQ(tag.SaveToFile(other, 255, 255, -5), status::kOk);
     EXPECT_EQ(Slice(ReadFile(other), 0, 3), (Bytes{'I', 'D', '3'}));
     EXPECT_EQ(tag.FileName, other);
     EXPECT_EQ(tag.TagOffset, 0u);
@@ -325,14 +325,14 @@ TEST(SafeSave, AFolderThatRefusesTheRenameGetsTheMoveInsideTheFile)
         }
         Tid3v2tag tag;
         FillGrowingTag(tag);
-        return static_cast<int>(Save(tag, path) >> 8);
+        return static_cast<int>(Save(tag, path).ErrorCode());
     });
     ASSERT_NE(code, 99) << "could not become another user";
     EXPECT_EQ(code, 0);
     EXPECT_EQ(Inode(path), inode) << "the file stays the same file, with the same owner";
     EXPECT_EQ(FolderEntries(folder), std::vector<std::string>{"a.mp3"});
     Tid3v2tag loaded;
-    ASSERT_EQ(loaded.LoadFromFile(path, 0), 0);
+    ASSERT_EQ(loaded.LoadFromFile(path, 0), status::kOk);
     EXPECT_EQ(loaded.Frames.Count(), 2u);
     EXPECT_EQ(Slice(ReadFile(path), loaded.TagSize + 10), Pattern(50000));
 }

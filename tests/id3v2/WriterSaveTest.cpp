@@ -63,7 +63,7 @@ TEST(TagWriter, InsertsATagInFrontOfATaglessFile)
     WriteFile(path, audio);
     Tid3v2tag tag;
     AddText(tag, "TIT2", "Title");
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     // 26 bytes of tag without padding; the padding fills the file to 4096.
     ExpectFile(path,
                Concat(Id3v2Builder().TextFrame("TIT2", "Title").Padding(1070).Build(), audio));
@@ -81,7 +81,7 @@ TEST(TagWriter, SameSizeSaveRewritesOnlyTheTagBytes)
     Tid3v2tag tag;
     AddText(tag, "TIT2", "Title B");
     OperationLog log;
-    ASSERT_EQ(Save(tag, path, 255, log.Options()), 0);
+    ASSERT_EQ(Save(tag, path, 255, log.Options()), status::kOk);
     ExpectFile(path,
                Concat(Id3v2Builder().TextFrame("TIT2", "Title B").Padding(3164).Build(), audio));
     EXPECT_EQ(Inode(path), inode) << "the file was replaced instead of rewritten";
@@ -98,7 +98,7 @@ TEST(TagWriter, RealignsAGrowingTagToTheBlock)
     WriteFile(path, audio);
     Tid3v2tag tag;
     AddFrame(tag, "PRIV", Pattern(4980, 2)); // a tag of 5000 bytes before padding
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     EXPECT_EQ(tag.PaddingSize, 1384u);
     const Bytes file = ReadFile(path);
     ASSERT_EQ(file.size(), 16384u);
@@ -115,7 +115,7 @@ TEST(TagWriter, RealignsAShrinkingTagWithDefaultSettings)
     WriteFile(path, Concat(old, audio));
     Tid3v2tag tag;
     AddFrame(tag, "PRIV", Pattern(980, 3)); // 1000 bytes before padding
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     EXPECT_EQ(tag.PaddingSize, 2192u);
     EXPECT_EQ(tag.TagSize, 3192u - 10u);
     const Bytes file = ReadFile(path);
@@ -134,7 +134,7 @@ TEST(TagWriter, KeepsTheOldSizeWhenTheLimitIsBelowTheBlock)
     tag.PaddingLimit = 100;
     AddText(tag, "TIT2", "New");
     OperationLog log;
-    ASSERT_EQ(Save(tag, path, 255, log.Options()), 0);
+    ASSERT_EQ(Save(tag, path, 255, log.Options()), status::kOk);
     ExpectFile(path, Concat(Id3v2Builder().TextFrame("TIT2", "New").Padding(506).Build(), audio));
     EXPECT_EQ(log.Count(SaveOperation::CreateTemporary), 0) << "nothing moves";
 }
@@ -149,7 +149,7 @@ TEST(TagWriter, PaddingModeZeroWritesThePaddingAsItIs)
     tag.PaddingMode = 0;
     tag.PaddingSize = 33;
     AddText(tag, "TPE1", "Artist");
-    ASSERT_EQ(Save(tag, path), 0);
+    ASSERT_EQ(Save(tag, path), status::kOk);
     ExpectFile(path, Concat(Id3v2Builder().TextFrame("TPE1", "Artist").Padding(33).Build(), audio));
 }
 
@@ -172,7 +172,7 @@ TEST(TagWriter, GrowsByMoreThanTheAudioBehindTheTag)
         tag.PaddingMode = 0;
         const Bytes data = Pattern(5980, 4);
         AddFrame(tag, "PRIV", data);
-        ASSERT_EQ(Save(tag, path), 0) << "linked " << linked;
+        ASSERT_EQ(Save(tag, path), status::kOk) << "linked " << linked;
         const Bytes expected = Concat(Id3v2Builder().Frame("PRIV", data).Build(), audio);
         ASSERT_EQ(expected.size(), 6100u);
         ExpectFile(path, expected);
@@ -197,7 +197,7 @@ TEST(TagWriter, MovesTheAudioUpInsideALinkedFile)
     const Bytes data = Pattern(2980, 4);
     AddFrame(tag, "PRIV", data);
     OperationLog log;
-    ASSERT_EQ(Save(tag, path, 255, log.Options()), 0);
+    ASSERT_EQ(Save(tag, path, 255, log.Options()), status::kOk);
     ExpectFile(path, Concat(Id3v2Builder().Frame("PRIV", data).Build(), audio));
     EXPECT_EQ(log.Count(SaveOperation::CreateTemporary), 0) << "a rename would cut the link";
     EXPECT_EQ(log.Count(SaveOperation::Extend), 1) << "the file grows before anything moves";
@@ -225,7 +225,7 @@ TEST(TagWriter, ShrinkingCutsTheFile)
         Tid3v2tag tag;
         tag.PaddingMode = 0;
         AddText(tag, "TIT2", "ab");
-        ASSERT_EQ(Save(tag, path), 0);
+        ASSERT_EQ(Save(tag, path), status::kOk);
         const Bytes expected = Concat(Id3v2Builder().TextFrame("TIT2", "ab").Build(), audio);
         ASSERT_EQ(expected.size(), 45000u - (5000u - 23u));
         ExpectFile(path, expected);
@@ -260,7 +260,7 @@ TEST(TagWriter, InsertsInFrontOfSomethingThatIsNoTagHeader)
         Tid3v2tag tag;
         tag.PaddingMode = 0;
         AddText(tag, "TIT2", "New");
-        ASSERT_EQ(Save(tag, path), 0) << Hex(start);
+        ASSERT_EQ(Save(tag, path), status::kOk) << Hex(start);
         ExpectFile(path, Concat(Id3v2Builder().TextFrame("TIT2", "New").Build(), original));
     }
 }
@@ -276,7 +276,7 @@ TEST(TagWriter, OffsetPastTheEndFailsAndAtTheEndAppends)
     AddText(tag, "TIT2", "End");
     EXPECT_EQ(SaveTagToFile(tag, path, 255, 255, 101, {}), status::kPastEof);
     ExpectFile(path, audio);
-    ASSERT_EQ(SaveTagToFile(tag, path, 255, 255, 100, {}), 0);
+    ASSERT_EQ(SaveTagToFile(tag, path, 255, 255, 100, {}), status::kOk);
     ExpectFile(path, Concat(audio, Id3v2Builder().TextFrame("TIT2", "End").Build()));
     EXPECT_EQ(tag.TagOffset, 100u);
 }
@@ -295,7 +295,7 @@ TEST(TagWriter, OneFrameAskingForUnsyncUnsynchronisesTheWholeTag)
         AddText(tag, "TIT2", "Title");
         AddFrame(tag, "PRIV", tricky, 0, kUnsynchronisation);
         tag.SetUnsynchronisation(false);
-        ASSERT_EQ(Save(tag, path, version), 0);
+        ASSERT_EQ(Save(tag, path, version), status::kOk);
         EXPECT_TRUE(tag.Unsynchronisation());
         for (std::uint32_t i = 1; i <= 2; ++i) {
             EXPECT_TRUE(tag.Frames.Unsynchronisation(i)) << "frame " << i;
@@ -330,7 +330,7 @@ TEST(TagWriter, Version3UnsyncSeparatesGroupByteFromZeroData)
     tag.Frames.SetGroupID(grouped, 0xFF);
     AddFrame(tag, "PRIV", {'A', 'B', 0xFF}); // ends in FF before the next frame's ID
     AddText(tag, "TALB", "x");
-    ASSERT_EQ(Save(tag, path, 3), 0);
+    ASSERT_EQ(Save(tag, path, 3), status::kOk);
     const Bytes file = ReadFile(path);
     const Bytes expected = Id3v2Builder()
                                .Unsync()
@@ -358,7 +358,7 @@ TEST(TagWriter, Version3CrcCoversTheFramesWithoutUnsyncBytes)
         const Bytes data{0xFF, 0xE0, 0x41, 0xFF, 0x00, 0x42};
         AddText(tag, "TIT2", "Title");
         AddFrame(tag, "PRIV", data);
-        ASSERT_EQ(Save(tag, path, 3), 0);
+        ASSERT_EQ(Save(tag, path, 3), status::kOk);
         const Bytes frames = Id3v2Builder().TextFrame("TIT2", "Title").Frame("PRIV", data).Body();
         const std::uint32_t crc = testsupport::Crc32(frames);
         EXPECT_EQ(tag.CRC32, crc);
@@ -386,7 +386,7 @@ TEST(TagWriter, Version4CrcIncludesThePadding)
     tag.SetRestrictionsPresent(true);
     tag.Restrictions = 0x23;
     AddText(tag, "TIT2", "Title");
-    ASSERT_EQ(Save(tag, path, 4), 0);
+    ASSERT_EQ(Save(tag, path, 4), status::kOk);
     Bytes covered = Id3v2Builder().Version(4).TextFrame("TIT2", "Title").Body();
     covered.resize(covered.size() + 50, 0x00);
     const std::uint32_t crc = testsupport::Crc32(covered);
@@ -416,10 +416,10 @@ TEST(TagWriter, SizeLimitIsTheLargestSyncsafeValue)
         Tid3v2tag tag;
         makeTag(tag, 0x0FFFFFFF - 12);
         SaveTarget target;
-        ASSERT_EQ(target.Open(path), 0);
+        ASSERT_EQ(target.Open(path), status::kOk);
         const SaveOptions options;
         TagWriter writer(tag, target, 0, options);
-        ASSERT_EQ(writer.PlanTag(255, 255), 0);
+        ASSERT_EQ(writer.PlanTag(255, 255), status::kOk);
         EXPECT_EQ(writer.Plan().NewSize, 0x0FFFFFFFu + 10u);
     }
     Tid3v2tag tag;
@@ -503,13 +503,13 @@ TEST(TagWriter, SuccessUpdatesTheObject)
     AddText(tag, "TIT2", "Title");
     std::vector<std::pair<int, std::string>> seen;
     tag.OnProgress = [&seen](const Tid3v2tag& t) { seen.emplace_back(t.Progress, t.ProgressText); };
-    ASSERT_EQ(Save(tag, path, 3), 0);
+    ASSERT_EQ(Save(tag, path, 3), status::kOk);
     EXPECT_EQ(tag.MajorVersion, 3);
     EXPECT_EQ(tag.Revision, 0);
     EXPECT_EQ(tag.TagSize + 10, 4096u - 3000u);
     EXPECT_EQ(tag.PaddingSize, tag.TagSize - 14 - 16);
     EXPECT_NE(tag.CRC32, 0u);
-    EXPECT_EQ(tag.LoadStatus, 0);
+    EXPECT_EQ(tag.LoadStatus, status::kOk);
     EXPECT_FALSE(tag.Modified);
     EXPECT_TRUE(tag.ExtendedHeader()) << "a CRC brings the extended header";
     EXPECT_EQ(tag.FileName, path);

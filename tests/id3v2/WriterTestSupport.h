@@ -27,12 +27,12 @@ using testsupport::Pattern;
 inline std::uint32_t AddFrame(Tid3v2tag& tag, const char* id, const Bytes& data,
                               std::uint8_t stored = 0, int requested = -1)
 {
-    const std::uint32_t i = tag.Frames.AddFrame(id);
-    FrameRecord& frame = tag.Frames.Record(i);
+    FrameRecord frame;
+    frame.ID = id;
     frame.Data = data;
     frame.StoredFlags[1] = stored;
     frame.Flags[1] = requested < 0 ? stored : static_cast<std::uint8_t>(requested);
-    return i;
+    return tag.Frames.AppendRecord(std::move(frame));
 }
 
 inline std::uint32_t AddText(Tid3v2tag& tag, const char* id, std::string_view latin1,

@@ -116,23 +116,23 @@ TEST_P(MutagenInterop, ReadsWhatTheEngineWrote)
     for (int i = 0; i < 200; ++i) {
         lyrics += "la la la ";
     }
-    ASSERT_EQ(tag.SetTextFrame("TIT2", title), 0);
-    ASSERT_EQ(tag.SetTextFrame("TPE1", artist), 0);
-    ASSERT_EQ(tag.SetTextFrame("TALB", "Album"), 0);
-    ASSERT_EQ(tag.SetTextFrame("TCON", "Rock"), 0);
-    ASSERT_EQ(tag.SetTextFrame("TIT3", lyrics), 0);
-    ASSERT_EQ(tag.SetYear("2024"), 0);
+    ASSERT_EQ(tag.SetTextFrame("TIT2", title), textresult::kOk);
+    ASSERT_EQ(tag.SetTextFrame("TPE1", artist), textresult::kOk);
+    ASSERT_EQ(tag.SetTextFrame("TALB", "Album"), textresult::kOk);
+    ASSERT_EQ(tag.SetTextFrame("TCON", "Rock"), textresult::kOk);
+    ASSERT_EQ(tag.SetTextFrame("TIT3", lyrics), textresult::kOk);
+    ASSERT_EQ(tag.SetYear("2024"), textresult::kOk);
     COMM comment;
     comment.Language = "eng";
     comment.Text = "A comment \xC3\xBF";
-    ASSERT_EQ(tag.SetComment(comment, "", "eng"), 0);
+    ASSERT_EQ(tag.SetComment(comment, "", "eng"), textresult::kOk);
     tag.SetCrcPresent(crc);
     const std::uint8_t requested =
         (compress ? frameflags::kCompression : 0) | (unsync ? frameflags::kUnsynchronisation : 0);
     for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
         tag.Frames.SetFlags(i, 2, requested);
     }
-    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), 0);
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), status::kOk);
 
     const std::optional<std::string> output =
         RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
@@ -175,8 +175,8 @@ TEST(MutagenInteropV22, ReadsTheConvertedTag)
         .Audio(40)
         .WriteTo(path);
     Tid3v2tag tag;
-    ASSERT_EQ(tag.LoadFromFile(path, 0), 0);
-    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), 0);
+    ASSERT_EQ(tag.LoadFromFile(path, 0), status::kOk);
+    ASSERT_EQ(tag.SaveToFile(path, 255, 255, 0), status::kOk);
 
     const std::optional<std::string> output =
         RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
@@ -257,8 +257,8 @@ TEST_P(MutagenRepaired, ReadsTheRepairedTag)
     testsupport::Mp3Builder().Tag(GetParam().Tag.Build()).Audio(10).WriteTo(path);
     Tid3v2tag tag;
     ASSERT_TRUE(status::IsSuccess(tag.LoadFromFile(path, 0)));
-    ASSERT_EQ(tag.SetTextFrame("TIT2", "New"), 0);
-    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), 0);
+    ASSERT_EQ(tag.SetTextFrame("TIT2", "New"), textresult::kOk);
+    ASSERT_EQ(tag.SaveToFile("=", 255, 255, -1), status::kOk);
 
     const std::optional<std::string> output =
         RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
