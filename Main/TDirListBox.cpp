@@ -1,10 +1,13 @@
 #include "TDirListBox.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QStyle>
 #include <QStyledItemDelegate>
+#include <QThreadPool>
 #include <utility>
 
 namespace varnello {
@@ -147,12 +150,38 @@ void TDirListBox::BuildList()
         AddEntry(part, path, ++level, true);
     }
     setCurrentRow(count() - 1);
-    const QDir dir(m_directory);
-    const QStringList subfolders =
-        dir.entryList(QDir::Dirs | QDir::NoDotAndDotDot, QDir::Name | QDir::IgnoreCase);
-    for (const QString& name : subfolders) {
-        AddEntry(name, dir.filePath(name), level + 1, false);
+    m_subfolderLevel = level + 1;
+    m_subfoldersPending = true;
+    const unsigned listing = ++m_listing;
+    // On a pool thread: a folder of many files, a cold disk or a slow share
+    // takes its time there. The answer comes back through the application
+    // object, which outlives every list; a list gone meanwhile takes none.
+    QThreadPool::globalInstance()->start(
+        [folder = m_directory, listing, list = QPointer<TDirListBox>(this)] {
+            const QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
+                                                             QDir::Name | QDir::IgnoreCase);
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(),
+                [list, listing, names] {
+                    if (list != nullptr) {
+                        list->AddSubfolders(listing, names);
+                    }
+                },
+                Qt::QueuedConnection);
+        });
+}
+
+void TDirListBox::AddSubfolders(unsigned listing, const QStringList& names)
+{
+    if (listing != m_listing) {
+        return; // of a folder shown before
     }
+    const QDir dir(m_directory);
+    for (const QString& name : names) {
+        AddEntry(name, dir.filePath(name), m_subfolderLevel, false);
+    }
+    m_subfoldersPending = false;
+    emit SubfoldersListed();
 }
 
 void TDirListBox::AddEntry(const QString& text, const QString& path, int level, bool open)

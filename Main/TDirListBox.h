@@ -3,7 +3,8 @@
 // volume's root down to the current folder, each one level further indented,
 // then the subfolders of the current folder. A double-click or Enter on an
 // entry makes it the current folder. Its folder is also the process's working
-// folder.
+// folder. The subfolders are listed off the GUI thread, so a large or slow
+// folder never holds the window; they join the list when they are known.
 
 #include "Volume.h"
 
@@ -43,8 +44,13 @@ public:
     // The folder last visited on the volume `root`.
     QString RememberedFolder(const QString& root) const;
 
+    // The current folder's subfolders are still being listed.
+    bool ListingSubfolders() const { return m_subfoldersPending; }
+
 signals:
     void Change();
+    // The current folder's subfolders are in the list.
+    void SubfoldersListed();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -52,6 +58,7 @@ protected:
 private:
     void Enter(const QString& folder);
     void BuildList();
+    void AddSubfolders(unsigned listing, const QStringList& names);
     void AddEntry(const QString& text, const QString& path, int level, bool open);
     bool VolumeIsReadable(const QString& root) const;
     void OpenItem(QListWidgetItem* item);
@@ -59,6 +66,9 @@ private:
     VolumeList m_volumes;
     QString m_directory;
     QHash<QString, QString> m_lastFolderOfVolume;
+    unsigned m_listing = 0; // the newest listing of subfolders; older ones are dropped
+    int m_subfolderLevel = 0;
+    bool m_subfoldersPending = false;
 };
 
 } // namespace varnello

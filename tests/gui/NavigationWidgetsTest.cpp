@@ -52,6 +52,12 @@ QList<Entry> Entries(const TDirListBox& list)
     return entries;
 }
 
+// The subfolders are listed off the GUI thread and join the list later.
+bool SubfoldersListed(const TDirListBox& list)
+{
+    return QTest::qWaitFor([&list] { return !list.ListingSubfolders(); }, 5000);
+}
+
 QString Describe(const QList<Entry>& entries)
 {
     QStringList parts;
@@ -75,6 +81,7 @@ private slots:
     void VolumeCaptionIsRootAndUpperCaseName();
     void DirListShowsChainIndentedThenSubfolders();
     void DirListOpensEntryByDoubleClickAndEnter();
+    void DirListShowsOnlyTheSubfoldersOfTheFolderShownLast();
     void DirListReportsOnlyRealChangesAndSetsWorkingFolder();
     void EachVolumeRemembersItsLastFolder();
     void UnreadableVolumeIsRefused();
@@ -122,6 +129,7 @@ void NavigationWidgetsTest::DirListShowsChainIndentedThenSubfolders()
     TDirListBox list;
     list.SetVolumes({{root, QStringLiteral("music"), true}});
     list.StartAt(current);
+    QVERIFY(SubfoldersListed(list));
 
     const QList<Entry> entries = Entries(list);
     const QString got = Describe(entries);
@@ -150,10 +158,28 @@ void NavigationWidgetsTest::DirListOpensEntryByDoubleClickAndEnter()
     QCOMPARE(changes.count(), 1);
 
     // Now: root, a, then the subfolder b.
+    QVERIFY(SubfoldersListed(list));
     list.setCurrentRow(2);
     QTest::keyClick(&list, Qt::Key_Return);
     QCOMPARE(list.Directory(), current);
     QCOMPARE(changes.count(), 2);
+}
+
+void NavigationWidgetsTest::DirListShowsOnlyTheSubfoldersOfTheFolderShownLast()
+{
+    TempDir dir;
+    const QString root = Q(dir.Path());
+    const QString a = MakeFolder(dir, "a");
+    MakeFolder(dir, "a/from-a");
+    const QString b = MakeFolder(dir, "b");
+    MakeFolder(dir, "b/from-b");
+    TDirListBox list;
+    list.SetVolumes({{root, {}, true}});
+    list.StartAt(a);
+    list.SetDirectory(b); // before the subfolders of a have come
+    QVERIFY(SubfoldersListed(list));
+    QTest::qWait(50); // the listing of a may answer after that of b
+    QCOMPARE(Describe(Entries(list)), QStringLiteral("%1@0, b@1, from-b@2").arg(root));
 }
 
 void NavigationWidgetsTest::DirListReportsOnlyRealChangesAndSetsWorkingFolder()

@@ -67,7 +67,15 @@ private slots:
 private:
     QComboBox& Address() { return *Find<QComboBox>(*m_window, "CbAddress"); }
     TListViewSort& Table() { return *Find<TListViewSort>(*m_window, "clsLVFile"); }
-    TDirListBox& Dirs() { return *Find<TDirListBox>(*m_window, "ClsDirListBox"); }
+    // With its subfolders, which are listed off the GUI thread.
+    TDirListBox& Dirs()
+    {
+        TDirListBox& dirs = *Find<TDirListBox>(*m_window, "ClsDirListBox");
+        if (!QTest::qWaitFor([&dirs] { return !dirs.ListingSubfolders(); }, 5000)) {
+            qWarning("the subfolders were not listed within 5 s");
+        }
+        return dirs;
+    }
     TDriveComboBox& Drives() { return *Find<TDriveComboBox>(*m_window, "ClsDrvComBox"); }
     FolderNavigator& Navigator() { return *Find<FolderNavigator>(*m_window, "FolderNavigator"); }
     QStringList FileNames() { return Column(Table(), filetable::kFileName); }
