@@ -160,8 +160,12 @@ void TDirListBox::BuildList()
         [folder = m_directory, listing, list = QPointer<TDirListBox>(this)] {
             const QStringList names = QDir(folder).entryList(QDir::Dirs | QDir::NoDotAndDotDot,
                                                              QDir::Name | QDir::IgnoreCase);
+            QCoreApplication* application = QCoreApplication::instance();
+            if (application == nullptr) {
+                return; // the program is ending
+            }
             QMetaObject::invokeMethod(
-                QCoreApplication::instance(),
+                application,
                 [list, listing, names] {
                     if (list != nullptr) {
                         list->AddSubfolders(listing, names);
