@@ -14,6 +14,7 @@
 #include "Corpus.h"
 #include "FileTable.h"
 #include "FolderReader.h"
+#include "PageCache.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
 
@@ -150,54 +151,6 @@ ListingTimes ListInWindow(varnello::TFormMain& window, varnello::TListViewSort& 
     return times;
 }
 
-// Drops the files' pages from the page cache, so that the next read comes
-// from the disk: written back first, then let go.
-void EvictPages(const std::string& folder, const std::vector<std::string>& names)
-{
-    for (const std::string& name : names) {
-        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        ::fdatasync(fd);
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
-        ::close(fd);
-    }
-}
-
-// The same bytes as the listing reads, on one thread: per file one open, the
-// header, the tag body, the last 128 bytes, close.
-std::size_t ReadBytesAlone(const std::string& folder, const std::vector<std::string>& names)
-{
-    std::vector<unsigned char> buffer(1 << 20);
-    std::size_t checksum = 0;
-    for (const std::string& name : names) {
-        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        unsigned char header[10];
-        if (::read(fd, header, 10) == 10 && header[0] == 'I' && header[1] == 'D' &&
-            header[2] == '3') {
-            std::size_t left = (std::size_t{header[6]} << 21) | (std::size_t{header[7]} << 14) |
-                               (std::size_t{header[8]} << 7) | std::size_t{header[9]};
-            while (left > 0) {
-                const ssize_t got = ::read(fd, buffer.data(), std::min(left, buffer.size()));
-                if (got <= 0) {
-                    break;
-                }
-                left -= static_cast<std::size_t>(got);
-            }
-        }
-        unsigned char last[128];
-        if (::lseek(fd, -128, SEEK_END) >= 0 && ::read(fd, last, 128) == 128) {
-            checksum += last[0];
-        }
-        ::close(fd);
-    }
-    return checksum;
-}
-
 // Cold runs: each round evicts the pages, reads the bytes alone, evicts
 // again and lists the folder in the window.
 int RunCold(varnello::TFormMain& window, varnello::TListViewSort& table, const std::string& folder,
@@ -209,14 +162,14 @@ int RunCold(varnello::TFormMain& window, varnello::TListViewSort& table, const s
     std::vector<double> first;
     std::vector<double> stall;
     for (int round = 0; round < rounds; ++round) {
-        EvictPages(folder, names);
+        varnello::bench::EvictFolder(folder, names);
         QElapsedTimer timer;
         timer.start();
-        volatile std::size_t sink = ReadBytesAlone(folder, names);
+        volatile std::size_t sink = varnello::bench::ReadFloor(folder, names);
         (void)sink;
         alone.push_back(SecondsOf(timer));
 
-        EvictPages(folder, names);
+        varnello::bench::EvictFolder(folder, names);
         const ListingTimes times = ListInWindow(window, table, qtFolder);
         total.push_back(times.Total);
         first.push_back(times.FirstRows);

@@ -11,6 +11,7 @@
 
 #include "Corpus.h"
 #include "FolderReader.h"
+#include "PageCache.h"
 
 #include <algorithm>
 #include <chrono>
@@ -119,38 +120,6 @@ bool ResetPeak()
     return static_cast<bool>(clear.flush());
 }
 
-// The floor: one open, the header, the tag body, the last 128 bytes, close.
-std::size_t ReadFloor(const std::string& folder, const std::vector<std::string>& names)
-{
-    std::vector<unsigned char> buffer(1 << 20);
-    std::size_t checksum = 0;
-    for (const std::string& name : names) {
-        const int fd = ::open((folder + "/" + name).c_str(), O_RDONLY | O_CLOEXEC);
-        if (fd < 0) {
-            continue;
-        }
-        unsigned char header[10];
-        if (::read(fd, header, 10) == 10 && header[0] == 'I' && header[1] == 'D' &&
-            header[2] == '3') {
-            std::size_t left = (std::size_t{header[6]} << 21) | (std::size_t{header[7]} << 14) |
-                               (std::size_t{header[8]} << 7) | std::size_t{header[9]};
-            while (left > 0) {
-                const ssize_t got = ::read(fd, buffer.data(), std::min(left, buffer.size()));
-                if (got <= 0) {
-                    break;
-                }
-                left -= static_cast<std::size_t>(got);
-            }
-        }
-        unsigned char last[128];
-        if (::lseek(fd, -128, SEEK_END) >= 0 && ::read(fd, last, 128) == 128) {
-            checksum += last[0];
-        }
-        ::close(fd);
-    }
-    return checksum;
-}
-
 std::size_t RowBytes(const std::vector<varnello::FileRow>& rows)
 {
     const auto text = [](const std::string& s) {
@@ -195,30 +164,6 @@ template <typename Work> void Measure(Timing& best, const Work& work)
     best.Wall = std::min(best.Wall, Seconds(Clock::now() - start));
 }
 
-// Drops a file's pages from the page cache, so that the next read of it
-// goes to the disk. fdatasync first, as only clean pages can be dropped; no
-// privileges are needed. Returns false when the file could not be opened.
-bool EvictFromPageCache(const std::string& path)
-{
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return false;
-    }
-    const bool dropped =
-        ::fdatasync(fd) == 0 && ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED) == 0;
-    ::close(fd);
-    return dropped;
-}
-
-bool EvictFolder(const std::string& folder, const std::vector<std::string>& names)
-{
-    bool all = true;
-    for (const std::string& name : names) {
-        all = EvictFromPageCache(folder + "/" + name) && all;
-    }
-    return all;
-}
-
 double Median(std::vector<double> values)
 {
     std::sort(values.begin(), values.end());
@@ -242,7 +187,7 @@ int RunCold(const std::string& folder, const std::vector<std::string>& names,
     const auto run = [&](std::size_t kind) {
         const auto start = Clock::now();
         if (kind == 0) {
-            volatile std::size_t sink = ReadFloor(folder, names);
+            volatile std::size_t sink = varnello::bench::ReadFloor(folder, names);
             (void)sink;
         } else {
             std::size_t rows = 0;
@@ -261,7 +206,7 @@ int RunCold(const std::string& folder, const std::vector<std::string>& names,
         for (std::size_t i = 0; i < kinds; ++i) {
             const std::size_t kind = (i + static_cast<std::size_t>(round)) % kinds;
             const auto start = Clock::now();
-            if (!EvictFolder(folder, names)) {
+            if (!varnello::bench::EvictFolder(folder, names)) {
                 std::fputs("Could not drop every file's pages from the page cache.\n", stderr);
                 return 1;
             }
@@ -318,7 +263,7 @@ int main(int argc, char** argv)
         }
         return result;
     }
-    ReadFloor(folder, names); // warm the page cache: both loops read from memory
+    varnello::bench::ReadFloor(folder, names); // warm the page cache: both loops read from memory
 
     Timing floor;
     Timing listing;
@@ -327,7 +272,7 @@ int main(int argc, char** argv)
     std::size_t rowBytes = 0;
     for (int round = 0; round < options.Rounds; ++round) {
         Measure(floor, [&] {
-            volatile std::size_t sink = ReadFloor(folder, names);
+            volatile std::size_t sink = varnello::bench::ReadFloor(folder, names);
             (void)sink;
         });
         const bool peakReset = ResetPeak();
