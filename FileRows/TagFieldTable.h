@@ -47,15 +47,6 @@ inline constexpr auto kAllTagFields = [] {
     return all;
 }();
 
-// Every field of kAllTagFields.
-inline constexpr FieldMask kEveryFieldMask = [] {
-    FieldMask mask;
-    for (const TagFieldInfo& field : kAllTagFields) {
-        mask |= field.Mask;
-    }
-    return mask;
-}();
-
 // Whether the field holds a number, optionally with its total ("3/12").
 constexpr bool IsNumberPairField(const TagFieldInfo& field)
 {

@@ -90,9 +90,9 @@ StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail,
 // Writes the fields into the file's ID3v2 tag, with the new ID3v1 block. A
 // tag that loads keeps every frame it has; only the fields in `changed` are
 // set. A file without an ID3v2 tag gets a new version 3 tag with the
-// non-empty fields of the window's six and of `changed`. A tag that is there but does not load is
-// left alone unless the caller asked for it to be replaced; the replacement keeps every frame that
-// could be read.
+// non-empty fields of the window's six and of `changed`. A tag that is
+// there but does not load is left alone unless the caller asked for it to be
+// replaced; the replacement keeps every frame that could be read.
 StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask changed,
                      bool replaceUnreadable, const Tail& tail, const SaveOptions& options)
 {

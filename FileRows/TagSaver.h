@@ -77,9 +77,8 @@ public:
     SaveResult SaveContent(const std::string& folder, const FileRow& row, const TagFields& edited);
 
     // The tag editor in multi-file mode and the tool: the fields in `mask`
-    // (any of kAllTagFields) are written to
-    // every row; rows are updated in place. Failures are listed with the last
-    // processed file first.
+    // (any of kAllTagFields) are written to every row; rows are updated in
+    // place. Failures are listed with the last processed file first.
     std::vector<SaveFailure> SaveMultiple(const std::string& folder, std::vector<FileRow*>& rows,
                                           const TagFields& edited, FieldMask mask);
 
