@@ -46,6 +46,11 @@ struct TagFields
     std::string Year;
     std::string Genre;
     std::string Comment;
+    // Not shown in the window yet: the module and the tool read and write
+    // them. The initialisers let a set of the six be written as a list of six.
+    std::string Track{}; // "n" or "n/total"
+    std::string Disc{};  // the same form
+    std::string AlbumArtist{};
 
     bool operator==(const TagFields&) const = default;
 };
@@ -64,7 +69,7 @@ struct SaveFailure
     StatusWord Status; // of the ID3v2 save
 };
 
-// A set of the six fields, one bit each: which fields a multi-file save writes
+// A set of fields, one bit each: which fields a multi-file save writes
 // (the ticked "Modify" boxes), which ones differ, which ones are not saved.
 class FieldMask
 {
@@ -96,7 +101,11 @@ inline constexpr FieldMask kAlbum{4};
 inline constexpr FieldMask kYear{8};
 inline constexpr FieldMask kGenre{16};
 inline constexpr FieldMask kComment{32};
+// The six fields the window's editors show.
 inline constexpr FieldMask kAll{63};
+inline constexpr FieldMask kTrack{64};
+inline constexpr FieldMask kDisc{128};
+inline constexpr FieldMask kAlbumArtist{256};
 } // namespace fieldmask
 
 // folder + separator + name; a folder that already ends in a separator (a

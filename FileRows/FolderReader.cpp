@@ -6,6 +6,7 @@
 #include "Platform.h"
 #include "SaveIo.h"
 #include "SaveJournal.h"
+#include "TagFieldTable.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
@@ -76,19 +77,20 @@ void TrimCell(std::string& cell)
 
 void ReadId3v2Cells(Tid3v2tag& tag, TagFields& fields)
 {
-    tag.GetTextFrame("TIT2", fields.Title);
-    tag.GetTextFrame("TPE1", fields.Artist);
-    tag.GetTextFrame("TALB", fields.Album);
-    tag.GetYear(fields.Year);
-    tag.GetTextFrame("TCON", fields.Genre);
-    COMM comment;
-    tag.GetComment(comment, "", "None");
-    fields.Comment = std::move(comment.Text);
-    // A failed decode may leave the part read before the fault; it is shown
-    // as it is, like any other text.
-    for (std::string* cell : {&fields.Title, &fields.Artist, &fields.Album, &fields.Year,
-                              &fields.Genre, &fields.Comment}) {
-        TrimCell(*cell);
+    for (const TagFieldInfo& field : kAllTagFields) {
+        std::string& cell = fields.*field.Member;
+        if (field.Mask == fieldmask::kYear) {
+            tag.GetYear(cell); // the year frame of the tag's version
+        } else if (field.Mask == fieldmask::kComment) {
+            COMM comment;
+            tag.GetComment(comment, "", "None");
+            cell = std::move(comment.Text);
+        } else {
+            tag.GetTextFrame(field.FrameId, cell);
+        }
+        // A failed decode may leave the part read before the fault; it is
+        // shown as it is, like any other text.
+        TrimCell(cell);
     }
 }
 
@@ -102,6 +104,9 @@ void ReadId3v1Cells(const Mp3Mng& id3v1, TagFields& fields)
     const std::uint8_t genre = id3v1.GetGenre();
     // Genre 0 would be "Blues" in the list, but the table shows it empty.
     fields.Genre = genre == 0 ? std::string() : GenreToText(genre);
+    if (const std::uint8_t track = id3v1.GetTrack(); track != 0) {
+        fields.Track = std::to_string(track);
+    }
 }
 
 } // namespace

@@ -1,11 +1,14 @@
 #pragma once
-// The six fields the editors and the tool work on, described once: the
-// member of TagFields, the ID3v2 frame that stores it, its label, the tool's
-// option name, its bit in a field mask, and whether it may hold line breaks.
-// Everything that walks the fields walks this table, in this order.
+// The fields the editors and the tool work on, described once: the member of
+// TagFields, the ID3v2 frame that stores it, its label, the tool's option
+// name, its bit in a field mask, and whether it may hold line breaks.
+// kTagFields are the six the window shows; kMoreTagFields are read and
+// written by the module and the tool only; kAllTagFields is both, in this
+// order. Everything that walks the fields walks one of these tables.
 
 #include "FileRow.h"
 
+#include <algorithm>
 #include <array>
 #include <string>
 
@@ -30,7 +33,29 @@ inline constexpr std::array<TagFieldInfo, 6> kTagFields{{
     {fieldmask::kComment, &TagFields::Comment, "COMM", "Comment", "comment", true},
 }};
 
-// The fields whose values differ between two sets, as a mask.
+inline constexpr std::array<TagFieldInfo, 3> kMoreTagFields{{
+    {fieldmask::kTrack, &TagFields::Track, "TRCK", "Track", "track", false},
+    {fieldmask::kDisc, &TagFields::Disc, "TPOS", "Disc", "disc", false},
+    {fieldmask::kAlbumArtist, &TagFields::AlbumArtist, "TPE2", "Album artist", "album-artist",
+     false},
+}};
+
+inline constexpr auto kAllTagFields = [] {
+    std::array<TagFieldInfo, kTagFields.size() + kMoreTagFields.size()> all{};
+    std::copy(kMoreTagFields.begin(), kMoreTagFields.end(),
+              std::copy(kTagFields.begin(), kTagFields.end(), all.begin()));
+    return all;
+}();
+
+// Whether the field holds a number, optionally with its total ("3/12").
+constexpr bool IsNumberPairField(const TagFieldInfo& field)
+{
+    return field.Mask == fieldmask::kTrack || field.Mask == fieldmask::kDisc;
+}
+
+// The six fields of the window whose values differ between two sets, as a
+// mask. The window's sets leave the other fields empty, so they are not
+// compared.
 inline FieldMask ChangedFieldMask(const TagFields& before, const TagFields& after)
 {
     FieldMask mask;

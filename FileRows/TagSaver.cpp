@@ -44,7 +44,7 @@ bool Written(TextResult result)
 bool SetFields(Tid3v2tag& tag, const TagFields& values, FieldMask mask)
 {
     bool ok = true;
-    for (const TagFieldInfo& field : kTagFields) {
+    for (const TagFieldInfo& field : kAllTagFields) {
         if (!mask.Has(field.Mask)) {
             continue;
         }
@@ -90,9 +90,9 @@ StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail,
 // Writes the fields into the file's ID3v2 tag, with the new ID3v1 block. A
 // tag that loads keeps every frame it has; only the fields in `changed` are
 // set. A file without an ID3v2 tag gets a new version 3 tag with the
-// non-empty fields. A tag that is there but does not load is left alone
-// unless the caller asked for it to be replaced; the replacement keeps every
-// frame that could be read.
+// non-empty fields of the window's six and of `changed`. A tag that is
+// there but does not load is left alone unless the caller asked for it to be
+// replaced; the replacement keeps every frame that could be read.
 StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask changed,
                      bool replaceUnreadable, const Tail& tail, const SaveOptions& options)
 {
@@ -114,7 +114,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask chan
     if (IsNoTag(loaded)) {
         // A fresh object: a failed load may leave settings behind.
         Tid3v2tag fresh;
-        if (!SetFields(fresh, values, fieldmask::kAll)) {
+        if (!SetFields(fresh, values, fieldmask::kAll | changed)) {
             return status::kFieldNotSet;
         }
         // Without a frame to write, only the ID3v1 block may change.
@@ -154,6 +154,17 @@ std::uint8_t Id3v1Genre(const GenreLookup& genres, const std::string& text)
     return genres.TextToGenre(trimmed);
 }
 
+// The number before any "/" of a track text that IsValidNumberPair takes;
+// 0 for empty text.
+unsigned LeadingNumber(std::string_view text)
+{
+    unsigned number = 0;
+    for (std::size_t i = 0; i < text.size() && text[i] != '/'; ++i) {
+        number = number * 10 + static_cast<unsigned>(text[i] - '0');
+    }
+    return number;
+}
+
 // The file's ID3v1 block with the fields of the mask changed and every other
 // byte kept, read through the locked file; none when the file has no ID3v1
 // tag (one is never created) or nothing in it changes.
@@ -184,6 +195,12 @@ Tail NewId3v1Block(const std::string& path, SaveTarget& target, const TagFields&
     if (mask.Has(fieldmask::kGenre)) {
         id3v1.SetGenre(Id3v1Genre(genres, values.Genre));
     }
+    // A track number the 1.1 layout cannot hold (none, or above 255) leaves
+    // the track bytes as they are.
+    if (const unsigned track = LeadingNumber(values.Track);
+        mask.Has(fieldmask::kTrack) && track >= 1 && track <= 255) {
+        id3v1.SetTrack(static_cast<std::uint8_t>(track));
+    }
     if (id3v1.TagBuffer == before) {
         return std::nullopt;
     }
@@ -199,7 +216,7 @@ bool HasId3v1(const FileRow& row)
 TagFields Merge(const TagFields& row, const TagFields& edited, FieldMask mask)
 {
     TagFields merged = row;
-    for (const TagFieldInfo& field : kTagFields) {
+    for (const TagFieldInfo& field : kAllTagFields) {
         if (mask.Has(field.Mask)) {
             merged.*field.Member = edited.*field.Member;
         }
@@ -224,10 +241,34 @@ bool IsStorableFieldText(std::string_view text, bool multiline)
     return true;
 }
 
-bool IsStorableFieldText(const TagFields& values, FieldMask mask)
+bool IsValidNumberPair(std::string_view text)
 {
-    for (const TagFieldInfo& field : kTagFields) {
-        if (mask.Has(field.Mask) && !IsStorableFieldText(values.*field.Member, field.Multiline)) {
+    if (text.empty()) {
+        return true;
+    }
+    const std::size_t slash = text.find('/');
+    const auto isNumber = [](std::string_view digits) {
+        if (digits.empty() || digits.find_first_not_of("0123456789") != std::string_view::npos) {
+            return false;
+        }
+        const std::size_t first = digits.find_first_not_of('0');
+        // Past leading zeros, at most four digits: 1 to 9999.
+        return first != std::string_view::npos && digits.size() - first <= 4;
+    };
+    return isNumber(text.substr(0, slash)) &&
+           (slash == std::string_view::npos || isNumber(text.substr(slash + 1)));
+}
+
+bool IsValidFieldValue(const TagFieldInfo& field, std::string_view text)
+{
+    return IsStorableFieldText(text, field.Multiline) &&
+           (!IsNumberPairField(field) || IsValidNumberPair(text));
+}
+
+bool AreValidFieldValues(const TagFields& values, FieldMask mask)
+{
+    for (const TagFieldInfo& field : kAllTagFields) {
+        if (mask.Has(field.Mask) && !IsValidFieldValue(field, values.*field.Member)) {
             return false;
         }
     }
@@ -252,7 +293,7 @@ std::string StorableFieldText(std::string_view text, bool multiline)
 StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, FieldMask id3v2Mask,
                               FieldMask id3v1Mask)
 {
-    if (!IsStorableFieldText(values, id3v2Mask | id3v1Mask)) {
+    if (!AreValidFieldValues(values, id3v2Mask | id3v1Mask)) {
         return status::kInvalidValue;
     }
     // Held from the load to the end of the save: no other save of the file
@@ -276,7 +317,7 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
 {
     // With an ID3v1 tag the dialog's genre box takes the trimmed text that
     // the ID3v1 genre was looked up from; the row then shows that text.
-    TagFields written = edited;
+    TagFields written = Merge(row.Fields, edited, fieldmask::kAll);
     if (HasId3v1(row)) {
         written.Genre = TrimControl(edited.Genre);
     }
@@ -307,7 +348,7 @@ SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
     result.Id3v2Saved = status::IsSuccess(status);
     result.TagKind = row.TagKind;
     if (result.Id3v2Saved) {
-        result.Fields = edited;
+        result.Fields = Merge(row.Fields, edited, fieldmask::kAll);
     } else {
         result.Fields = row.Fields;
         result.Failures.push_back({row.FileName, status});
@@ -324,9 +365,9 @@ std::vector<SaveFailure> TagSaver::SaveMultiple(const std::string& folder,
         if (row == nullptr) {
             continue;
         }
-        // A file without an ID3v2 tag gets all six fields, the row's own
-        // where a field is not ticked; one with a tag gets only the ticked
-        // fields and keeps the rest as they are.
+        // A file without an ID3v2 tag gets the window's six fields and the
+        // ticked ones, the row's own where a field is not ticked; one with a
+        // tag gets only the ticked fields and keeps the rest as they are.
         const TagFields values = Merge(row->Fields, edited, mask);
         const StatusWord status = SaveFile(JoinPath(folder, row->FileName), values, mask, mask);
         if (status::IsSuccess(status)) {

@@ -21,6 +21,8 @@
 
 namespace varnello {
 
+struct TagFieldInfo;
+
 struct SaveResult
 {
     bool Id3v2Saved = false;
@@ -43,7 +45,15 @@ struct UnreadableTag
 // UTF-8 without control characters, line breaks allowed only in multi-line
 // text (the comment).
 bool IsStorableFieldText(std::string_view text, bool multiline);
-bool IsStorableFieldText(const TagFields& values, FieldMask mask);
+// A track or disc number as a save takes it: digits, optionally followed by
+// "/" and the total in digits, each number from 1 to 9999 ("3", "03",
+// "3/12"). Empty text, which removes the field, is accepted too.
+bool IsValidNumberPair(std::string_view text);
+// Whether a save takes `text` for the field: storable text, and for the
+// track and the disc a number pair. A save with a value it does not take is
+// refused with status kInvalidValue before anything is written.
+bool IsValidFieldValue(const TagFieldInfo& field, std::string_view text);
+bool AreValidFieldValues(const TagFields& values, FieldMask mask);
 // The text with what IsStorableFieldText refuses taken out: tabs and line
 // breaks (outside multi-line text) become spaces, other control characters
 // go. For editors that clean what is typed or pasted.
@@ -52,6 +62,9 @@ std::string StorableFieldText(std::string_view text, bool multiline);
 class TagSaver
 {
 public:
+    // SaveSingle and SaveContent save the window's six fields; the row's
+    // other fields are kept in the file and in the result.
+    //
     // The tag editor in single-file mode: `edited` as typed in the dialog. On
     // success the row takes the edited values (the genre trimmed when the file
     // has an ID3v1 tag) and the ID3v2 bit; on failure it keeps its cells and
@@ -63,9 +76,9 @@ public:
     // as typed and the TagKind cell keeps its value.
     SaveResult SaveContent(const std::string& folder, const FileRow& row, const TagFields& edited);
 
-    // The tag editor in multi-file mode: the fields in `mask` are written to
-    // every row; rows are updated in place. Failures are listed with the last
-    // processed file first.
+    // The tag editor in multi-file mode and the tool: the fields in `mask`
+    // (any of kAllTagFields) are written to every row; rows are updated in
+    // place. Failures are listed with the last processed file first.
     std::vector<SaveFailure> SaveMultiple(const std::string& folder, std::vector<FileRow*>& rows,
                                           const TagFields& edited, FieldMask mask);
 

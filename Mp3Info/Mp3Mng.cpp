@@ -12,7 +12,7 @@ constexpr std::size_t kTagSize = 128;
 
 // Where each field of the 128-byte block sits. Bytes 125 and 126 (a zero and
 // the track number in the 1.1 layout) belong to no field, so they survive
-// every edit.
+// every edit but that of the track.
 struct Field
 {
     std::size_t Offset;
@@ -24,6 +24,8 @@ constexpr Field kArtist{33, 30};
 constexpr Field kAlbum{63, 30};
 constexpr Field kYear{93, 4};
 constexpr Field kComment{97, 28};
+constexpr std::size_t kTrackMarkOffset = 125;
+constexpr std::size_t kTrackOffset = 126;
 constexpr std::size_t kGenreOffset = 127;
 
 // The field's bytes up to the first zero, trimmed of blanks and control bytes.
@@ -219,6 +221,11 @@ std::uint8_t Mp3Mng::GetGenre() const
     return TagPresent ? TagBuffer[kGenreOffset] : 255;
 }
 
+std::uint8_t Mp3Mng::GetTrack() const
+{
+    return TagPresent && TagBuffer[kTrackMarkOffset] == 0 ? TagBuffer[kTrackOffset] : 0;
+}
+
 void Mp3Mng::SetTitle(std::string_view text)
 {
     StoreField(TagBuffer, kTitle, text);
@@ -242,6 +249,11 @@ void Mp3Mng::SetComment(std::string_view text)
 void Mp3Mng::SetGenre(std::uint8_t genre)
 {
     TagBuffer[kGenreOffset] = genre;
+}
+void Mp3Mng::SetTrack(std::uint8_t track)
+{
+    TagBuffer[kTrackMarkOffset] = 0;
+    TagBuffer[kTrackOffset] = track;
 }
 
 Mp3Status Mp3Mng::WriteTag()

@@ -66,6 +66,9 @@ public:
     void GetYear(std::string& text) const;
     void GetComment(std::string& text) const;
     std::uint8_t GetGenre() const;
+    // The track number of the 1.1 layout (byte 125 zero, byte 126 the
+    // number), or 0 when the tag has none.
+    std::uint8_t GetTrack() const;
 
     void SetTitle(std::string_view text);
     void SetArtist(std::string_view text);
@@ -73,6 +76,9 @@ public:
     void SetYear(std::string_view text);
     void SetComment(std::string_view text);
     void SetGenre(std::uint8_t genre);
+    // Writes the 1.1 layout: byte 125 zero, which ends the comment at 28
+    // bytes, and the number (1 to 255) in byte 126.
+    void SetTrack(std::uint8_t track);
 
     Mp3Status WriteTag();
     void ShowStatus(Mp3Status code);

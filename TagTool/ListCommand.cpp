@@ -34,11 +34,11 @@ constexpr const char* kListUsage =
     "name are shown escaped (\\n, \\xFF, a backslash as \\\\).\n"
     "\n"
     "  --json           print a JSON array of objects with the keys \"no\", \"tagKind\",\n"
-    "                   \"fileName\", \"title\", \"artist\", \"album\", \"year\", \"genre\"\n"
-    "                   and \"comment\"; tagKind: 1 ID3v2 loaded, 2 ID3v1 present,\n"
-    "                   3 both, 0 none. A file name that is not valid UTF-8 also\n"
-    "                   gets \"fileNameHex\", its bytes in hex: give it back to any\n"
-    "                   command as --hex-path HEX\n"
+    "                   \"fileName\", \"title\", \"artist\", \"album\", \"year\", \"genre\",\n"
+    "                   \"comment\", \"track\", \"disc\" and \"albumArtist\"; tagKind:\n"
+    "                   1 ID3v2 loaded, 2 ID3v1 present, 3 both, 0 none. A file\n"
+    "                   name that is not valid UTF-8 also gets \"fileNameHex\", its\n"
+    "                   bytes in hex: give it back to any command as --hex-path HEX\n"
     "  --hex-path HEX   the folder given as the hex digits of its name's bytes\n"
     "  --help           show this help\n";
 
@@ -79,6 +79,9 @@ void RowAsJson(JsonWriter& json, const FileRow& row)
     json.StringField("year", row.Fields.Year);
     json.StringField("genre", row.Fields.Genre);
     json.StringField("comment", row.Fields.Comment);
+    json.StringField("track", row.Fields.Track);
+    json.StringField("disc", row.Fields.Disc);
+    json.StringField("albumArtist", row.Fields.AlbumArtist);
     json.EndObject();
 }
 

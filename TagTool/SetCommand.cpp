@@ -20,16 +20,20 @@ namespace {
 
 constexpr const char* kSetUsage =
     "Usage: varnello-tag set [--title T] [--artist A] [--album L] [--year Y]\n"
-    "                        [--genre G] [--comment C] [--replace-unreadable] FILE...\n"
+    "                        [--genre G] [--comment C] [--track N[/TOTAL]]\n"
+    "                        [--disc N[/TOTAL]] [--album-artist A]\n"
+    "                        [--replace-unreadable] FILE...\n"
     "\n"
     "Writes the given fields into the ID3v2 tag of every FILE, and into its ID3v1\n"
     "tag when it has one (none is created). Fields not given keep each file's own\n"
-    "value; all other frames of a tag (pictures, track numbers ...) are kept.\n"
-    "An empty value removes the field. The genre is written to ID3v1 as the\n"
-    "number of the genre name or number given. Only files whose name ends in\n"
-    ".mp3 are written. Values may not hold control characters (the comment may\n"
-    "hold line breaks). A FILE can also be given as --hex-path HEX, the hex\n"
-    "digits of its name.\n"
+    "value; all other frames of a tag (pictures ...) are kept. An empty value\n"
+    "removes the field. The genre is written to ID3v1 as the number of the genre\n"
+    "name or number given. The track and the disc are a number from 1 to 9999,\n"
+    "optionally with \"/\" and the total (\"3\", \"3/12\"); the track number goes\n"
+    "into an ID3v1 tag too when it is at most 255, which leaves that tag's\n"
+    "comment 28 characters. Only files whose name ends in .mp3 are written.\n"
+    "Values may not hold control characters (the comment may hold line breaks).\n"
+    "A FILE can also be given as --hex-path HEX, the hex digits of its name.\n"
     "\n"
     "A file whose ID3v2 tag is there but cannot be read is not saved, so nothing\n"
     "in it is lost. --replace-unreadable replaces such a tag by a new one that\n"
@@ -74,7 +78,7 @@ std::string CheckPath(const std::string& path)
 int RunSet(const std::vector<std::string>& args)
 {
     std::set<std::string> valueOptions;
-    for (const TagFieldInfo& option : kTagFields) {
+    for (const TagFieldInfo& option : kAllTagFields) {
         valueOptions.insert(option.Option);
     }
     const ParsedArguments parsed = ParseArguments(args, {"replace-unreadable"}, valueOptions);
@@ -87,8 +91,15 @@ int RunSet(const std::vector<std::string>& args)
     }
     TagFields edited;
     FieldMask mask;
-    for (const TagFieldInfo& option : kTagFields) {
+    for (const TagFieldInfo& option : kAllTagFields) {
         if (const auto value = parsed.Value(option.Option)) {
+            // A number the save would refuse for every file is a wrong
+            // command line; other text is refused file by file.
+            if (IsNumberPairField(option) && !IsValidNumberPair(*value)) {
+                return UsageError("set", std::string("--") + option.Option +
+                                             ": give a number from 1 to 9999, optionally "
+                                             "with /total");
+            }
             edited.*option.Member = *value;
             mask |= option.Mask;
         }

@@ -131,7 +131,9 @@ TEST(FolderReader, Id3v2WinsEvenWhenItsFramesAreEmpty)
     const FileRow row = FolderReader().ReadRow(dir.Path(), "both.mp3", 7);
     EXPECT_EQ(row.No, 7);
     EXPECT_EQ(row.TagKind, tagkind::kBoth);
-    EXPECT_EQ(row.Fields, TagFields{}) << Describe(row);
+    TagFields expected;
+    expected.Track = "3"; // the only text the ID3v2 tag holds
+    EXPECT_EQ(row.Fields, expected) << Describe(row);
 }
 
 TEST(FolderReader, FailedId3v2LoadFallsBackToId3v1)

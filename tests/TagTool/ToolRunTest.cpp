@@ -91,14 +91,16 @@ TEST_F(TagTool, ListJsonParsesAndHoldsTheRowsInTableOrder)
         GTEST_SKIP() << "python3 is not installed";
     }
     const std::string expected =
-        R"([{"album":"","artist":"V1 Artist","comment":"V1 Comment","fileName":"A.mp3",)"
-        R"("genre":"Rock","no":"0","tagKind":2,"title":"V1 Title","year":"1999"},)"
-        R"({"album":"","artist":"A \"quoted\" \\ name","comment":"one\ntwo","fileName":"b.mp3",)"
-        R"("genre":"","no":"1","tagKind":1,"title":"夜に駆ける","year":"2019"},)"
-        R"({"album":"","artist":"","comment":"","fileName":"c.MP3",)"
-        R"("genre":"","no":"2","tagKind":0,"title":"","year":""},)"
-        R"({"album":"","artist":"","comment":"","fileName":"ça va.mp3",)"
-        R"("genre":"","no":"3","tagKind":1,"title":"Café","year":"2004-05-06"}])";
+        R"([{"album":"","albumArtist":"","artist":"V1 Artist","comment":"V1 Comment","disc":"",)"
+        R"("fileName":"A.mp3","genre":"Rock","no":"0","tagKind":2,"title":"V1 Title","track":"",)"
+        R"("year":"1999"},)"
+        R"({"album":"","albumArtist":"","artist":"A \"quoted\" \\ name","comment":"one\ntwo",)"
+        R"("disc":"","fileName":"b.mp3","genre":"","no":"1","tagKind":1,"title":"夜に駆ける",)"
+        R"("track":"4","year":"2019"},)"
+        R"({"album":"","albumArtist":"","artist":"","comment":"","disc":"","fileName":"c.MP3",)"
+        R"("genre":"","no":"2","tagKind":0,"title":"","track":"","year":""},)"
+        R"({"album":"","albumArtist":"","artist":"","comment":"","disc":"","fileName":"ça va.mp3",)"
+        R"("genre":"","no":"3","tagKind":1,"title":"Café","track":"","year":"2004-05-06"}])";
     EXPECT_EQ(ListJson(), expected);
 }
 
@@ -122,10 +124,12 @@ TEST_F(TagTool, SetWritesTheGivenFieldsAndListShowsThem)
     EXPECT_EQ(run.ExitStatus, 0) << run.Err;
     EXPECT_EQ(run.Err, "");
     const std::string expected =
-        R"([{"album":"","artist":"Néw Ärtist","comment":"V1 Comment","fileName":"A.mp3",)"
-        R"("genre":"rock","no":"0","tagKind":3,"title":"V1 Title","year":"1999"},)"
-        R"({"album":"","artist":"Néw Ärtist","comment":"one\ntwo","fileName":"b.mp3",)"
-        R"("genre":"rock","no":"1","tagKind":1,"title":"夜に駆ける","year":"2019"},)";
+        R"([{"album":"","albumArtist":"","artist":"Néw Ärtist","comment":"V1 Comment","disc":"",)"
+        R"("fileName":"A.mp3","genre":"rock","no":"0","tagKind":3,"title":"V1 Title","track":"",)"
+        R"("year":"1999"},)"
+        R"({"album":"","albumArtist":"","artist":"Néw Ärtist","comment":"one\ntwo","disc":"",)"
+        R"("fileName":"b.mp3","genre":"rock","no":"1","tagKind":1,"title":"夜に駆ける",)"
+        R"("track":"4","year":"2019"},)";
     EXPECT_EQ(ListJson().substr(0, expected.size()), expected);
     const Bytes a = ReadFile(m_dir.File("A.mp3"));
     EXPECT_EQ(a.back(), 17) << "ID3v1 genre byte of \" rock \"";
@@ -353,6 +357,46 @@ TEST_F(TagTool, SetRefusesWhatItCannotKeepAndLeavesTheFileAsItWas)
     EXPECT_NE(shown.Out.find("TRCK"), std::string::npos) << "the readable frames are kept\n"
                                                          << shown.Out;
     EXPECT_NE(shown.Out.find("X"), std::string::npos) << shown.Out;
+}
+
+TEST_F(TagTool, SetTrackDiscAndAlbumArtistAndListJsonShowsThem)
+{
+    if (!HavePython()) {
+        GTEST_SKIP() << "python3 is not installed";
+    }
+    const ToolRun run =
+        Run({"set", "--track", "07/12", "--disc=1/2", "--album-artist", "Bänd", "A.mp3", "b.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    const std::string expected =
+        R"([{"album":"","albumArtist":"Bänd","artist":"V1 Artist","comment":"V1 Comment",)"
+        R"("disc":"1/2","fileName":"A.mp3","genre":"Rock","no":"0","tagKind":3,)"
+        R"("title":"V1 Title","track":"07/12","year":"1999"},)"
+        R"({"album":"","albumArtist":"Bänd","artist":"A \"quoted\" \\ name",)"
+        R"("comment":"one\ntwo","disc":"1/2","fileName":"b.mp3","genre":"","no":"1",)"
+        R"("tagKind":1,"title":"夜に駆ける","track":"07/12","year":"2019"},)";
+    EXPECT_EQ(ListJson().substr(0, expected.size()), expected);
+    EXPECT_EQ(ReadFile(m_dir.File("A.mp3")).end()[-2], 7) << "ID3v1.1 track byte";
+}
+
+TEST_F(TagTool, SetRefusesTrackAndDiscOutsideTheirFormBeforeAnyFile)
+{
+    const Bytes before = ReadFile(m_dir.File("b.mp3"));
+    for (const char* option : {"--track", "--disc"}) {
+        for (const char* bad : {"0", "10000", "3/", "/3", "a", "3/x", " 3"}) {
+            const ToolRun run = Run({"set", option, bad, "b.mp3"});
+            const std::string shown = std::string(option) + " '" + bad + "'";
+            EXPECT_EQ(run.ExitStatus, 2) << shown;
+            EXPECT_NE(run.Err.find(std::string(option) +
+                                   ": give a number from 1 to 9999, optionally with /total"),
+                      std::string::npos)
+                << shown << ": " << run.Err;
+            EXPECT_EQ(ReadFile(m_dir.File("b.mp3")), before) << shown;
+        }
+    }
+    for (const char* good : {"3", "03", "3/12", "9999/9999"}) {
+        const ToolRun run = Run({"set", "--track", good, "--disc", good, "b.mp3"});
+        EXPECT_EQ(run.ExitStatus, 0) << good << ": " << run.Err;
+    }
 }
 
 TEST_F(TagTool, ShowNamesTheWarningsOfALenientRead)

@@ -1,11 +1,13 @@
 // Files written by the engine are read by mutagen, a widely used ID3 reader
 // of its own, which must find the version, frames and texts that were
 // written: both versions, with and without unsynchronisation, compression
-// and CRC.
+// and CRC; and the fields set by the module's save and by varnello-tag.
 
+#include "FolderReader.h"
 #include "FrameFlags.h"
 #include "Mp3Builder.h"
 #include "StatusWord.h"
+#include "TagSaver.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
@@ -273,3 +275,110 @@ TEST_P(MutagenRepaired, ReadsTheRepairedTag)
 
 INSTANTIATE_TEST_SUITE_P(Version4, MutagenRepaired, testing::ValuesIn(RepairedCases()),
                          RepairedName);
+
+namespace {
+
+// Who writes the track, the disc and the album artist: the module's save, or
+// varnello-tag set.
+enum class Writer
+{
+    kSaver,
+    kTool,
+};
+
+using MoreFieldsCase = std::tuple<int, Writer>;
+
+class MutagenMoreFields : public testing::TestWithParam<MoreFieldsCase>
+{
+};
+
+std::string MoreFieldsName(const testing::TestParamInfo<MoreFieldsCase>& param)
+{
+    const auto& [version, writer] = param.param;
+    return "V" + std::to_string(version) + (writer == Writer::kSaver ? "Saver" : "Tool");
+}
+
+} // namespace
+
+TEST_P(MutagenMoreFields, ReadsTheTrackDiscAndAlbumArtistSet)
+{
+    if (!MutagenAvailable()) {
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    }
+    const auto [version, writer] = GetParam();
+    const auto major = static_cast<std::uint8_t>(version);
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    const testsupport::Bytes title = testsupport::Latin1Text("Title");
+    const testsupport::Bytes comment = testsupport::Latin1Comment("eng", "", "Kept");
+    const testsupport::Bytes image{0x89, 'P', 'N', 'G', 0xFF, 0x00, 0xE0, 0x01};
+    testsupport::Bytes picture{0x00};
+    testsupport::Append(picture, testsupport::ToBytes("image/png"));
+    picture.insert(picture.end(), {0x00, 0x03, 0x00});
+    testsupport::Append(picture, image);
+    testsupport::Mp3Builder()
+        .Tag(testsupport::Id3v2Builder()
+                 .Version(major)
+                 .Frame("TIT2", title)
+                 .Frame("APIC", picture)
+                 .Frame("COMM", comment)
+                 .Frame("TRCK", testsupport::Latin1Text("1"))
+                 .Padding(128)
+                 .Build())
+        .Raw(testsupport::Bytes(32, 0x00))
+        .Audio(40)
+        .WriteTo(path);
+
+    const std::string band = "Caf\xC3\xA9 Band";
+    if (writer == Writer::kSaver) {
+        FileRow row = FolderReader().ReadRow(dir.Path(), "song.mp3", 0);
+        std::vector<FileRow*> rows{&row};
+        TagFields values;
+        values.Track = "3/12";
+        values.Disc = "1/2";
+        values.AlbumArtist = band;
+        EXPECT_TRUE(
+            TagSaver()
+                .SaveMultiple(dir.Path(), rows, values,
+                              fieldmask::kTrack | fieldmask::kDisc | fieldmask::kAlbumArtist)
+                .empty());
+    } else {
+        ASSERT_TRUE(RunCommand(std::string(VARNELLO_TAG_PROGRAM) +
+                               " set --track 3/12 --disc 1/2 --album-artist '" + band + "' '" +
+                               path + "'")
+                        .has_value());
+    }
+
+    const TagFields read = FolderReader().ReadRow(dir.Path(), "song.mp3", 0).Fields;
+    EXPECT_EQ(read.Track, "3/12");
+    EXPECT_EQ(read.Disc, "1/2");
+    EXPECT_EQ(read.AlbumArtist, band);
+    const testsupport::Bytes file = testsupport::ReadFile(path);
+    for (const auto& [id, data] :
+         {std::pair{"TIT2", title}, {"APIC", picture}, {"COMM", comment}}) {
+        const testsupport::Bytes frame =
+            testsupport::Id3v2Builder().Version(major).Frame(id, data).Body();
+        EXPECT_NE(std::search(file.begin(), file.end(), frame.begin(), frame.end()), file.end())
+            << id << " changed";
+    }
+
+    const std::optional<std::string> output =
+        RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " " + path);
+    ASSERT_TRUE(output.has_value()) << "mutagen could not read the file";
+    std::vector<std::string> expected{
+        "version " + std::to_string(version),
+        "frame TIT2 " + Hexed("Title"),
+        "frame APIC " + Hexed("image/png") + " 89504e47ff00e001",
+        "frame COMM eng - " + Hexed("Kept"),
+        "frame TRCK " + Hexed("3/12"),
+        "frame TPOS " + Hexed("1/2"),
+        "frame TPE2 " + Hexed(band),
+    };
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(SortedLines(*output), expected) << "mutagen printed:\n" << *output;
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWriters, MutagenMoreFields,
+                         testing::Combine(testing::Values(3, 4),
+                                          testing::Values(Writer::kSaver, Writer::kTool)),
+                         MoreFieldsName);
