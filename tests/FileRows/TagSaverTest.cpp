@@ -69,7 +69,7 @@ void MakeReadOnly(const std::string& path)
                     fs::perm_options::remove);
 }
 
-TEST(TagSaver, Issue5SingleSaveKeepsPictureTrackAndOtherCommentsByteForByte)
+TEST(TagSaver, SingleSaveKeepsPictureTrackAndOtherCommentsByteForByte)
 {
     TempDir dir;
     const Bytes picture = PictureData(24 * 1024);
@@ -116,7 +116,7 @@ TEST(TagSaver, Issue5SingleSaveKeepsPictureTrackAndOtherCommentsByteForByte)
     EXPECT_TRUE(std::equal(audio.rbegin(), audio.rend(), file.rbegin()));
 }
 
-TEST(TagSaver, Issue5VersionFourTagStaysVersionFour)
+TEST(TagSaver, VersionFourTagStaysVersionFour)
 {
     TempDir dir;
     const Bytes date = Utf8Text("2004-05-06");
@@ -161,7 +161,7 @@ TEST(TagSaver, Issue5VersionFourTagStaysVersionFour)
     EXPECT_EQ(LoadId3v2(dir.File("v4.mp3")).Year, "2010");
 }
 
-TEST(TagSaver, Issue5SingleSaveLeavesFieldsEqualToTheirCellsAsTheyAre)
+TEST(TagSaver, SingleSaveLeavesFieldsEqualToTheirCellsAsTheyAre)
 {
     TempDir dir;
     // Stored with blanks and in UTF-16: the table shows them trimmed, and

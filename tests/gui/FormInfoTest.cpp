@@ -178,7 +178,7 @@ private slots:
     void GenreBoxHoldsTheSortedNamesAndTakesTextAsTyped();
     void ThreeFilesShowCountTextFirstRowAndSaveFollowsTicks();
     void MultiFileSaveWithOnlyArtistTickedChangesOnlyArtists();
-    void Issue13GenreWithBlanksIsStoredTrimmedInBothTags();
+    void GenreWithBlanksIsStoredTrimmedInBothTags();
     void EmptyGenreWritesId3v1Genre255();
     void TwoLineCommentReachesBothTags();
     void ReadOnlyFileIsListedAndKeepsItsRowAndBothTags();
@@ -432,7 +432,7 @@ void FormInfoTest::MultiFileSaveWithOnlyArtistTickedChangesOnlyArtists()
     QCOMPARE(LoadId3v2(m_dir->File("both.mp3")).Track, std::string("7"));
 }
 
-void FormInfoTest::Issue13GenreWithBlanksIsStoredTrimmedInBothTags()
+void FormInfoTest::GenreWithBlanksIsStoredTrimmedInBothTags()
 {
     const FileRow row = MakeFile(*m_dir, {"g.mp3", true, true, Fields("g")}, 0);
     SetUpSingle(row);

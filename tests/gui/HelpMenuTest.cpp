@@ -47,7 +47,7 @@ private slots:
     void HelpPathHasOneSeparator();
     void HelpPathPrefersPageBesideExecutableThenInstalledOne();
     void ContentAsksForPageBesideExecutable();
-    void Issue13ContentWithoutABrowserShowsThePagePath();
+    void ContentWithoutABrowserShowsThePagePath();
     void ReportABugHandsOverExactMailLink();
     void HomePageAndBugListUseBuildSettings();
     void AboutBoxShowsNameVersionAndLinks();
@@ -101,7 +101,7 @@ void HelpMenuTest::ContentAsksForPageBesideExecutable()
     QVERIFY2(!url.toLocalFile().contains(QStringLiteral("//")), qPrintable(url.toLocalFile()));
 }
 
-void HelpMenuTest::Issue13ContentWithoutABrowserShowsThePagePath()
+void HelpMenuTest::ContentWithoutABrowserShowsThePagePath()
 {
     QStringList messages;
     m_help->SetCheckedUrlOpener([](const QUrl&) { return false; });

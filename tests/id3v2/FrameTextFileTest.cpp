@@ -33,7 +33,7 @@ int V3FormatFlagsOf(const Bytes& file, std::string_view id)
 
 } // namespace
 
-TEST(FrameTextFile, Issue3Version4FileWithOnlyTdrcShowsItsYear)
+TEST(FrameTextFile, Version4FileWithOnlyTdrcShowsItsYear)
 {
     TempDir dir;
     const std::string path = dir.File("v4.mp3");
@@ -76,7 +76,7 @@ TEST(FrameTextFile, CompressedTitleIsReadAndCompressedAgainBySave)
     EXPECT_EQ(title, "Packed title");
 }
 
-TEST(FrameTextFile, Issue3UnicodeFieldsSurviveSaveAndLoad)
+TEST(FrameTextFile, UnicodeFieldsSurviveSaveAndLoad)
 {
     TempDir dir;
     for (const std::uint8_t version : {std::uint8_t{3}, std::uint8_t{4}}) {

@@ -125,7 +125,7 @@ TEST(FrameText, RewrittenFrameIsPlainButKeepsWhatTheSaveShallApply)
     EXPECT_TRUE(record.Modified);
 }
 
-TEST(FrameText, Issue3JapaneseTitleRoundTripsInUtf16ForVersion3)
+TEST(FrameText, JapaneseTitleRoundTripsInUtf16ForVersion3)
 {
     Tid3v2tag tag;
     tag.MajorVersion = 3;
@@ -134,7 +134,7 @@ TEST(FrameText, Issue3JapaneseTitleRoundTripsInUtf16ForVersion3)
     EXPECT_EQ(TextOf(tag, "TIT2"), kJapaneseTitle);
 }
 
-TEST(FrameText, Issue3JapaneseTitleRoundTripsInUtf8ForVersion4)
+TEST(FrameText, JapaneseTitleRoundTripsInUtf8ForVersion4)
 {
     Tid3v2tag tag;
     tag.MajorVersion = 4;
@@ -143,7 +143,7 @@ TEST(FrameText, Issue3JapaneseTitleRoundTripsInUtf8ForVersion4)
     EXPECT_EQ(TextOf(tag, "TIT2"), kJapaneseTitle);
 }
 
-TEST(FrameText, Issue3Utf16TitleReadFromAnotherWriterIsWhole)
+TEST(FrameText, Utf16TitleReadFromAnotherWriterIsWhole)
 {
     Tid3v2tag tag;
     AddFrame(tag, "TIT2", Utf16BomText(u"\U00020BB7\u91CE\u5BB6", false));
@@ -268,7 +268,7 @@ TEST(FrameText, Utf16DescriptionEndsAtItsTwoByteTerminator)
     EXPECT_EQ(comment.Encoding, 1);
 }
 
-TEST(FrameText, Issue3TwoLineUtf16CommentKeepsItsLineBreak)
+TEST(FrameText, TwoLineUtf16CommentKeepsItsLineBreak)
 {
     Tid3v2tag tag;
     Bytes data{0x01, 'E', 'N', 'G', 0xFF, 0xFE, 0x00, 0x00};
@@ -322,7 +322,7 @@ TEST(FrameText, DataThatCannotBeDecompressedIsNotReadAsText)
     EXPECT_EQ(TextOf(tag, "TIT2", textresult::kUnreadable), "");
 }
 
-TEST(FrameText, Issue3Version4YearComesFromTdrcWhenTyerIsMissing)
+TEST(FrameText, Version4YearComesFromTdrcWhenTyerIsMissing)
 {
     Tid3v2tag v4;
     v4.MajorVersion = 4;
@@ -341,7 +341,7 @@ TEST(FrameText, Issue3Version4YearComesFromTdrcWhenTyerIsMissing)
     EXPECT_EQ(year, "1999") << "TYER wins when present";
 }
 
-TEST(FrameText, Issue3SetYearWritesTheFrameOfTheTagVersion)
+TEST(FrameText, SetYearWritesTheFrameOfTheTagVersion)
 {
     Tid3v2tag v3;
     EXPECT_EQ(v3.SetYear("2001"), textresult::kOk);

@@ -31,7 +31,7 @@ Bytes PlainData(TFrameIndex& frames, std::uint32_t i)
 
 // Compressing data that is stored unsynchronised used to be refused, and the
 // header then claimed compression for data that was not compressed.
-TEST(WriterRepairs, Issue4CompressesDataStoredUnsynchronised)
+TEST(WriterRepairs, CompressesDataStoredUnsynchronised)
 {
     using namespace frameflags;
     TempDir dir;
@@ -53,7 +53,7 @@ TEST(WriterRepairs, Issue4CompressesDataStoredUnsynchronised)
 // A compressed version 4 frame without a data length indicator has no
 // uncompressed size; saved as version 3 it used to carry 0 in the size field
 // that every compressed version 3 frame has.
-TEST(WriterRepairs, Issue4Version3CompressedFrameCarriesItsRealSize)
+TEST(WriterRepairs, Version3CompressedFrameCarriesItsRealSize)
 {
     using namespace frameflags;
     TempDir dir;
@@ -75,7 +75,7 @@ TEST(WriterRepairs, Issue4Version3CompressedFrameCarriesItsRealSize)
 
 // An old version 4 tag with a footer: the footer belongs to the old tag and
 // goes with it, and the new header does not claim a footer that is not there.
-TEST(WriterRepairs, Issue4OldFooterGoesAndNoneIsClaimed)
+TEST(WriterRepairs, OldFooterGoesAndNoneIsClaimed)
 {
     TempDir dir;
     const std::string path = dir.File("song.mp3");
@@ -103,7 +103,7 @@ TEST(WriterRepairs, Issue4OldFooterGoesAndNoneIsClaimed)
 
 // Encrypted data that is asked to be written plain cannot be decrypted; its
 // header keeps saying that it is encrypted, with its method byte.
-TEST(WriterRepairs, Issue4EncryptedDataKeepsAnEncryptedHeader)
+TEST(WriterRepairs, EncryptedDataKeepsAnEncryptedHeader)
 {
     using namespace frameflags;
     TempDir dir;
@@ -121,7 +121,7 @@ TEST(WriterRepairs, Issue4EncryptedDataKeepsAnEncryptedHeader)
 }
 
 // A padding block of 0 would divide by zero.
-TEST(WriterRepairs, Issue4PaddingBlockZeroSavesWithoutAlignment)
+TEST(WriterRepairs, PaddingBlockZeroSavesWithoutAlignment)
 {
     TempDir dir;
     const std::string path = dir.File("song.mp3");
