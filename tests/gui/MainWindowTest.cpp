@@ -42,13 +42,10 @@ QColor PaintedRowColour(TListViewSort& table, int row)
 }
 
 // The comment column takes what the other shown columns leave of the
-// table's width, without a horizontal scroll bar.
+// table's width, without a horizontal scroll bar; hidden columns take none.
 void VerifyCommentTakesTheRest(const TListViewSort& table)
 {
-    int right = 0;
-    for (int column = 0; column < filetable::kColumnCount; ++column) {
-        right += table.isColumnHidden(column) ? 0 : table.columnWidth(column);
-    }
+    const int right = table.horizontalHeader()->length();
     QVERIFY2(right <= table.viewport()->width(), "no horizontal scrolling after the layout");
     QVERIFY2(right > table.viewport()->width() - 40, "the comment takes the free width");
 }
@@ -360,6 +357,7 @@ private slots:
         auto* menu = Find<QMenu>(table, "FileColumnMenu");
         QTRY_VERIFY(menu->isVisible());
         menu->hide();
+        VerifyCommentTakesTheRest(table);
 
         for (const Optional& column : optional) {
             QAction& item = Action(table, column.Item);
