@@ -46,8 +46,8 @@ struct TagFields
     std::string Year;
     std::string Genre;
     std::string Comment;
-    // Not shown in the window yet: the module and the tool read and write
-    // them. The initialisers let a set of the six be written as a list of six.
+    // After the six in every editor and the tool. The initialisers let a set
+    // of the first six be written as a list of six.
     std::string Track{}; // "n" or "n/total"
     std::string Disc{};  // the same form
     std::string AlbumArtist{};
@@ -101,7 +101,7 @@ inline constexpr FieldMask kAlbum{4};
 inline constexpr FieldMask kYear{8};
 inline constexpr FieldMask kGenre{16};
 inline constexpr FieldMask kComment{32};
-// The six fields the window's editors show.
+// The six fields every editor has had from the start.
 inline constexpr FieldMask kAll{63};
 inline constexpr FieldMask kTrack{64};
 inline constexpr FieldMask kDisc{128};

@@ -2,9 +2,10 @@
 // The fields the editors and the tool work on, described once: the member of
 // TagFields, the ID3v2 frame that stores it, its label, the tool's option
 // name, its bit in a field mask, and whether it may hold line breaks.
-// kTagFields are the six the window shows; kMoreTagFields are read and
-// written by the module and the tool only; kAllTagFields is both, in this
-// order. Everything that walks the fields walks one of these tables.
+// kTagFields are the six fields every editor has always had; kMoreTagFields
+// (track, disc, album artist) follow them in the window and the tool;
+// kAllTagFields is both, in this order. Everything that walks the fields
+// walks one of these tables.
 
 #include "FileRow.h"
 
@@ -53,13 +54,11 @@ constexpr bool IsNumberPairField(const TagFieldInfo& field)
     return field.Mask == fieldmask::kTrack || field.Mask == fieldmask::kDisc;
 }
 
-// The six fields of the window whose values differ between two sets, as a
-// mask. The window's sets leave the other fields empty, so they are not
-// compared.
+// The fields whose values differ between two sets, as a mask.
 inline FieldMask ChangedFieldMask(const TagFields& before, const TagFields& after)
 {
     FieldMask mask;
-    for (const TagFieldInfo& field : kTagFields) {
+    for (const TagFieldInfo& field : kAllTagFields) {
         mask |= before.*field.Member != after.*field.Member ? field.Mask : fieldmask::kNone;
     }
     return mask;

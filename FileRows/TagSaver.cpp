@@ -317,12 +317,12 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
 {
     // With an ID3v1 tag the dialog's genre box takes the trimmed text that
     // the ID3v1 genre was looked up from; the row then shows that text.
-    TagFields written = Merge(row.Fields, edited, fieldmask::kAll);
+    const FieldMask changed = ChangedFieldMask(row.Fields, edited);
+    TagFields written = Merge(row.Fields, edited, fieldmask::kAll | changed);
     if (HasId3v1(row)) {
         written.Genre = TrimControl(edited.Genre);
     }
     // Both tags get the text as typed: the ID3v1 fields trim it anyway.
-    const FieldMask changed = ChangedFieldMask(row.Fields, edited);
     const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
 
     SaveResult result;
@@ -348,7 +348,7 @@ SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
     result.Id3v2Saved = status::IsSuccess(status);
     result.TagKind = row.TagKind;
     if (result.Id3v2Saved) {
-        result.Fields = Merge(row.Fields, edited, fieldmask::kAll);
+        result.Fields = Merge(row.Fields, edited, fieldmask::kAll | changed);
     } else {
         result.Fields = row.Fields;
         result.Failures.push_back({row.FileName, status});

@@ -62,8 +62,8 @@ std::string StorableFieldText(std::string_view text, bool multiline);
 class TagSaver
 {
 public:
-    // SaveSingle and SaveContent save the window's six fields; the row's
-    // other fields are kept in the file and in the result.
+    // SaveSingle and SaveContent save the fields of kAllTagFields whose
+    // edited values differ from the row's; the others are kept as they are.
     //
     // The tag editor in single-file mode: `edited` as typed in the dialog. On
     // success the row takes the edited values (the genre trimmed when the file

@@ -104,18 +104,31 @@ void TFormInfo::CreateControls()
     edComment = new QPlainTextEdit(GroupBox1);
     edComment->setObjectName(QStringLiteral("edComment"));
     edComment->setTabChangesFocus(true);
+    // Created here, after the comment, so that Tab reaches them after it.
+    LabelTrack = MakeLabel(GroupBox1, "LabelTrack", "Trac&k");
+    LabelDisc = MakeLabel(GroupBox1, "LabelDisc", "&Disc");
+    LabelAlbumArtist = MakeLabel(GroupBox1, "LabelAlbumArtist", "Album arti&st");
+    edTrack = MakeEdit(GroupBox1, "edTrack");
+    edDisc = MakeEdit(GroupBox1, "edDisc");
+    edAlbumArtist = MakeEdit(GroupBox1, "edAlbumArtist");
     ui::KeepTextStorable(edTitle);
     ui::KeepTextStorable(EdArtist);
     ui::KeepTextStorable(edAlbum);
     ui::KeepTextStorable(edYear);
     ui::KeepTextStorable(cbGenre);
     ui::KeepTextStorable(edComment);
+    ui::KeepTextStorable(edTrack);
+    ui::KeepTextStorable(edDisc);
+    ui::KeepTextStorable(edAlbumArtist);
     Label2->setBuddy(edTitle);
     Label3->setBuddy(EdArtist);
     Label4->setBuddy(edAlbum);
     Label5->setBuddy(edYear);
     Label7->setBuddy(cbGenre);
     Label6->setBuddy(edComment);
+    LabelTrack->setBuddy(edTrack);
+    LabelDisc->setBuddy(edDisc);
+    LabelAlbumArtist->setBuddy(edAlbumArtist);
 
     chkbTitle = MakeModifyBox(GroupBox1, "chkbTitle");
     chkbArtist = MakeModifyBox(GroupBox1, "chkbArtist");
@@ -123,12 +136,18 @@ void TFormInfo::CreateControls()
     chkbYear = MakeModifyBox(GroupBox1, "chkbYear");
     chkbGenre = MakeModifyBox(GroupBox1, "chkbGenre");
     chkbComment = MakeModifyBox(GroupBox1, "chkbComment");
+    chkbTrack = MakeModifyBox(GroupBox1, "chkbTrack");
+    chkbDisc = MakeModifyBox(GroupBox1, "chkbDisc");
+    chkbAlbumArtist = MakeModifyBox(GroupBox1, "chkbAlbumArtist");
     // In the order of the field table, whose masks they carry.
-    const std::array<QWidget*, 6> fields{edTitle, EdArtist, edAlbum, edYear, cbGenre, edComment};
-    const std::array<QCheckBox*, 6> boxes{chkbTitle, chkbArtist, chkbAlbum,
-                                          chkbYear,  chkbGenre,  chkbComment};
-    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
-        m_switches.push_back({fields[i], boxes[i], kTagFields[i].Mask});
+    const std::array<QWidget*, 9> fields{edTitle,   EdArtist, edAlbum, edYear,       cbGenre,
+                                         edComment, edTrack,  edDisc,  edAlbumArtist};
+    const std::array<QCheckBox*, 9> boxes{chkbTitle, chkbArtist, chkbAlbum,
+                                          chkbYear,  chkbGenre,  chkbComment,
+                                          chkbTrack, chkbDisc,   chkbAlbumArtist};
+    static_assert(kAllTagFields.size() == fields.size(), "one editor per field of the table");
+    for (std::size_t i = 0; i < kAllTagFields.size(); ++i) {
+        m_switches.push_back({fields[i], boxes[i], kAllTagFields[i].Mask});
     }
 
     btUpdate = new QPushButton(QCoreApplication::translate("TFormInfo", "&Save"), this);
@@ -166,6 +185,9 @@ void TFormInfo::CreateLayout()
     grid->addWidget(chkbComment, 6, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(edComment, 5, 1, 2, 1);
     grid->setRowStretch(6, 1);
+    AddFieldRow(grid, 7, LabelTrack, edTrack, chkbTrack);
+    AddFieldRow(grid, 8, LabelDisc, edDisc, chkbDisc);
+    AddFieldRow(grid, 9, LabelAlbumArtist, edAlbumArtist, chkbAlbumArtist);
     grid->setColumnStretch(1, 1);
     // Room for four lines of comment keeps the dialog near its intended size.
     constexpr int kCommentLines = 4;
@@ -195,6 +217,10 @@ void TFormInfo::ConnectHandlers()
     connect(chkbYear, &QCheckBox::toggled, this, &TFormInfo::chkbYearClick);
     connect(chkbGenre, &QCheckBox::toggled, this, &TFormInfo::chkbGenreClick);
     connect(chkbComment, &QCheckBox::toggled, this, &TFormInfo::chkbCommentClick);
+    for (std::size_t i = kTagFields.size(); i < m_switches.size(); ++i) {
+        connect(m_switches[i].Modify, &QCheckBox::toggled, this,
+                [this, i] { ApplySwitch(m_switches[i]); });
+    }
 }
 
 void TFormInfo::initialize()
@@ -206,6 +232,9 @@ void TFormInfo::initialize()
     edYear->clear();
     cbGenre->setEditText(QString());
     edComment->clear();
+    edTrack->clear();
+    edDisc->clear();
+    edAlbumArtist->clear();
     FillGenreBox(cbGenre);
     btUpdate->setEnabled(true);
 }
@@ -251,6 +280,9 @@ void TFormInfo::LoadFromRow(const FileRow& row)
     edYear->setText(ToQt(row.Fields.Year));
     cbGenre->setEditText(ToQt(row.Fields.Genre));
     edComment->setPlainText(ToQt(row.Fields.Comment));
+    edTrack->setText(ToQt(row.Fields.Track));
+    edDisc->setText(ToQt(row.Fields.Disc));
+    edAlbumArtist->setText(ToQt(row.Fields.AlbumArtist));
 }
 
 void TFormInfo::SetModifyMode(bool multi)
@@ -324,6 +356,9 @@ TagFields TFormInfo::EditedFields() const
     fields.Year = ToUtf8(edYear->text());
     fields.Genre = ToUtf8(cbGenre->currentText().trimmed()); // blanks around a name are slips
     fields.Comment = ToUtf8(edComment->toPlainText());
+    fields.Track = ToUtf8(edTrack->text());
+    fields.Disc = ToUtf8(edDisc->text());
+    fields.AlbumArtist = ToUtf8(edAlbumArtist->text());
     return fields;
 }
 

@@ -107,18 +107,27 @@ private:
     QLabel* Label5 = nullptr;
     QLabel* Label6 = nullptr;
     QLabel* Label7 = nullptr;
+    QLabel* LabelTrack = nullptr;
+    QLabel* LabelDisc = nullptr;
+    QLabel* LabelAlbumArtist = nullptr;
     QLineEdit* edTitle = nullptr;
     QLineEdit* EdArtist = nullptr;
     QLineEdit* edAlbum = nullptr;
     QLineEdit* edYear = nullptr;
     QComboBox* cbGenre = nullptr;
     QPlainTextEdit* edComment = nullptr;
+    QLineEdit* edTrack = nullptr;
+    QLineEdit* edDisc = nullptr;
+    QLineEdit* edAlbumArtist = nullptr;
     QCheckBox* chkbTitle = nullptr;
     QCheckBox* chkbArtist = nullptr;
     QCheckBox* chkbAlbum = nullptr;
     QCheckBox* chkbYear = nullptr;
     QCheckBox* chkbGenre = nullptr;
     QCheckBox* chkbComment = nullptr;
+    QCheckBox* chkbTrack = nullptr;
+    QCheckBox* chkbDisc = nullptr;
+    QCheckBox* chkbAlbumArtist = nullptr;
     QPushButton* btUpdate = nullptr;
     QPushButton* Button2 = nullptr;
 

@@ -133,8 +133,9 @@ int TListViewSort::SetColumnWidth(int column, int width)
 void TListViewSort::KeepColumnInLimits(int column, int /*oldWidth*/, int newWidth)
 {
     // Catches every way a width changes: code, a dragged divider, a double
-    // click on it. A hidden column reports width 0 and is left alone.
-    if (horizontalHeader()->isSectionHidden(column)) {
+    // click on it. A column being hidden reports width 0, before the header
+    // counts it as hidden, and is left alone.
+    if (newWidth == 0 || horizontalHeader()->isSectionHidden(column)) {
         return;
     }
     const int clamped = ClampColumnWidth(column, newWidth);

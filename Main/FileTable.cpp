@@ -3,8 +3,12 @@
 #include "TagFieldTable.h"
 #include "Ui.h"
 
+#include <QAction>
 #include <QCollator>
 #include <QCoreApplication>
+#include <QHeaderView>
+#include <QMenu>
+#include <QSettings>
 #include <QStyle>
 #include <array>
 
@@ -12,12 +16,13 @@ namespace varnello {
 
 namespace {
 
-// The field of a column from "Title" on, as the field table describes it.
+// The field of a column from "Title" on, as the field table describes it:
+// the columns follow its order.
 const TagFieldInfo* FieldOf(int column)
 {
     const int at = column - filetable::kTitle;
-    return at >= 0 && at < static_cast<int>(kTagFields.size())
-               ? &kTagFields[static_cast<std::size_t>(at)]
+    return at >= 0 && at < static_cast<int>(kAllTagFields.size())
+               ? &kAllTagFields[static_cast<std::size_t>(at)]
                : nullptr;
 }
 
@@ -132,6 +137,9 @@ const std::array<TListColumn, kColumnCount>& Columns()
         {Caption("Year"), 45, 45, 100, false},
         {Caption("Genre"), 80, 80, 120, false},
         {Caption("Comment"), 200, 200, 800, false},
+        {Caption("Track"), 50, 50, 100, false},
+        {Caption("Disc"), 45, 45, 100, true},
+        {Caption("Album artist"), 100, 100, 300, true},
     }};
     return columns;
 }
@@ -147,6 +155,9 @@ void SetUp(TListViewSort& table)
     table.Rows().SetMarkerColumn(kFileName);
     table.SetNaturalOrder(kNo, true);
     table.SetNaturalOrder(kYear, true);
+    // "2" before "10", and "3/12" by its numbers.
+    table.SetNaturalOrder(kTrack, true);
+    table.SetNaturalOrder(kDisc, true);
     // Below the last row the table shows the colour of the window's menu bar.
     QPalette palette = table.palette();
     palette.setColor(QPalette::Base, palette.color(QPalette::Window));
@@ -179,6 +190,55 @@ void LayoutFileColumns(TListViewSort& table)
     if (width - sum > 0) {
         table.SetColumnWidth(kComment, table.Column(kComment).MinWidth + width - sum - 5);
     }
+}
+
+namespace {
+
+// The user's settings of the window; tests point them elsewhere.
+QSettings UserSettings()
+{
+    return QSettings(QStringLiteral("Varnello"), QStringLiteral("Varnello"));
+}
+
+struct OptionalColumn
+{
+    Column Index;
+    const char* ActionName;
+    const char* Key;
+};
+
+constexpr std::array<OptionalColumn, 3> kOptionalColumns{{
+    {kTrack, "ShowTrackColumn", "FileTable/ShowTrack"},
+    {kDisc, "ShowDiscColumn", "FileTable/ShowDisc"},
+    {kAlbumArtist, "ShowAlbumArtistColumn", "FileTable/ShowAlbumArtist"},
+}};
+
+} // namespace
+
+void SetUpColumnMenu(TListViewSort& table)
+{
+    QHeaderView* header = table.horizontalHeader();
+    auto* menu = new QMenu(header);
+    menu->setObjectName(QStringLiteral("FileColumnMenu"));
+    const QSettings settings = UserSettings();
+    for (const OptionalColumn& column : kOptionalColumns) {
+        QAction* action = menu->addAction(table.Column(column.Index).Caption);
+        action->setObjectName(QString::fromLatin1(column.ActionName));
+        action->setCheckable(true);
+        const bool shown =
+            settings.value(QString::fromLatin1(column.Key), !table.Column(column.Index).Hidden)
+                .toBool();
+        table.setColumnHidden(column.Index, !shown);
+        action->setChecked(shown);
+        QObject::connect(action, &QAction::toggled, &table, [&table, column](bool checked) {
+            table.setColumnHidden(column.Index, !checked);
+            UserSettings().setValue(QString::fromLatin1(column.Key), checked);
+            LayoutFileColumns(table);
+        });
+    }
+    header->setContextMenuPolicy(Qt::CustomContextMenu);
+    QObject::connect(header, &QWidget::customContextMenuRequested, menu,
+                     [header, menu](const QPoint& at) { menu->popup(header->mapToGlobal(at)); });
 }
 
 QString SelectionText(const TListViewSort& table, const std::string& folder)

@@ -2,7 +2,8 @@
 // The file table: its columns, limits and row colours, and its model, which
 // holds the module's FileRow values. The cells are formatted from the rows
 // when they are shown and sorting compares the rows' values; nothing is read
-// back from the text. The TagKind column is hidden.
+// back from the text. The TagKind column is hidden; of the columns after the
+// comment, the user picks which are shown through the header's menu.
 
 #include "FileRow.h"
 #include "TListViewSort.h"
@@ -27,6 +28,9 @@ enum Column : int
     kYear,
     kGenre,
     kComment,
+    kTrack,
+    kDisc,
+    kAlbumArtist,
     kColumnCount
 };
 
@@ -44,7 +48,7 @@ public:
 
     int RowCount() const override { return static_cast<int>(m_rows.size()); }
     // "No." and TagKind as numbers, the file name in the file system's
-    // encoding, the six fields as the field table lists them.
+    // encoding, the fields as the field table lists them.
     QString Cell(int row, int column) const override;
     // "No." and TagKind compare as numbers, the texts with `collator`.
     int CompareRows(int first, int second, int column, const QCollator& collator) const override;
@@ -53,7 +57,7 @@ public:
     // Empties the table, keeping room for `expected` rows.
     void Clear(std::size_t expected = 0);
     void AppendRows(std::vector<FileRow> rows);
-    // Rewrites a row's TagKind and six fields; "No." and "File Name" stay.
+    // Rewrites a row's TagKind and fields; "No." and "File Name" stay.
     void WriteFields(int row, TagKind tagKind, const TagFields& fields);
 
 protected:
@@ -74,6 +78,13 @@ const FileTableModel& Rows(const TListViewSort& table);
 // Every column at its minimum width; the comment column takes the rest of the
 // table's width, up to its maximum.
 void LayoutFileColumns(TListViewSort& table);
+
+// The columns the user may show or hide (track, disc, album artist): the
+// header's context menu offers them as checkable items, the choice is kept in
+// the user's settings and shown again by the next window. The menu
+// ("FileColumnMenu", items "ShowTrackColumn", "ShowDiscColumn",
+// "ShowAlbumArtistColumn") belongs to the header.
+void SetUpColumnMenu(TListViewSort& table);
 
 // The status bar's text for the selection: the one file's full path, or the
 // count of selected files.

@@ -94,12 +94,18 @@ void TContentView::CreateControls()
     edComment = new QPlainTextEdit(this);
     edComment->setObjectName(QStringLiteral("edComment"));
     edComment->setTabChangesFocus(true);
+    edTrack = MakeEdit(this, "edTrack");
+    edDisc = MakeEdit(this, "edDisc");
+    edAlbumArtist = MakeEdit(this, "edAlbumArtist");
     ui::KeepTextStorable(edTitle);
     ui::KeepTextStorable(EdArtist);
     ui::KeepTextStorable(edAlbum);
     ui::KeepTextStorable(edYear);
     ui::KeepTextStorable(cbGenreContent);
     ui::KeepTextStorable(edComment);
+    ui::KeepTextStorable(edTrack);
+    ui::KeepTextStorable(edDisc);
+    ui::KeepTextStorable(edAlbumArtist);
     for (QWidget* field : FieldWidgets()) {
         UseTooltipColours(field);
     }
@@ -110,6 +116,9 @@ void TContentView::CreateControls()
     LabelYear = MakeLabel(this, "LabelYear", "&Year", edYear);
     LabelGenre = MakeLabel(this, "LabelGenre", "&Genre", cbGenreContent);
     LabelComment = MakeLabel(this, "LabelComment", "Co&mment", edComment);
+    LabelTrack = MakeLabel(this, "LabelTrack", "Trac&k", edTrack);
+    LabelDisc = MakeLabel(this, "LabelDisc", "&Disc", edDisc);
+    LabelAlbumArtist = MakeLabel(this, "LabelAlbumArtist", "Album arti&st", edAlbumArtist);
     lbContentState = new QLabel(this);
     lbContentState->setObjectName(QStringLiteral("lbContentState"));
     lbContentState->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -119,7 +128,8 @@ void TContentView::CreateControls()
 void TContentView::CreateLayout()
 {
     // Title, artist and album in the first line, year and genre in the
-    // second, the comment below across the page.
+    // second, the comment below across the page, then track, disc and album
+    // artist.
     auto* grid = new QGridLayout(this);
     grid->addWidget(LabelTitle, 0, 0);
     grid->addWidget(edTitle, 0, 1);
@@ -133,7 +143,13 @@ void TContentView::CreateLayout()
     grid->addWidget(cbGenreContent, 1, 3);
     grid->addWidget(LabelComment, 2, 0, Qt::AlignLeft | Qt::AlignTop);
     grid->addWidget(edComment, 2, 1, 1, 5);
-    grid->addWidget(lbContentState, 3, 1, 1, 5);
+    grid->addWidget(LabelTrack, 3, 0);
+    grid->addWidget(edTrack, 3, 1);
+    grid->addWidget(LabelDisc, 3, 2);
+    grid->addWidget(edDisc, 3, 3);
+    grid->addWidget(LabelAlbumArtist, 3, 4);
+    grid->addWidget(edAlbumArtist, 3, 5);
+    grid->addWidget(lbContentState, 4, 1, 1, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
     grid->setColumnStretch(5, 1);
@@ -148,27 +164,33 @@ void TContentView::ConnectHandlers()
     connect(edYear, &QLineEdit::textChanged, this, &TContentView::edYearChange);
     connect(cbGenreContent, &QComboBox::editTextChanged, this, &TContentView::cbGenreContentChange);
     connect(edComment, &QPlainTextEdit::textChanged, this, &TContentView::edCommentChange);
+    for (QLineEdit* field : {edTrack, edDisc, edAlbumArtist}) {
+        connect(field, &QLineEdit::textChanged, this, &TContentView::ContentEdited);
+    }
 }
 
-std::array<QWidget*, 6> TContentView::FieldWidgets() const
+static_assert(kAllTagFields.size() == 9, "one editor per field of the field table");
+
+std::array<QWidget*, 9> TContentView::FieldWidgets() const
 {
-    return {edTitle, EdArtist, edAlbum, edYear, cbGenreContent, edComment};
+    return {edTitle,   EdArtist, edAlbum, edYear,       cbGenreContent,
+            edComment, edTrack,  edDisc,  edAlbumArtist};
 }
 
 void TContentView::ShowFields(const TagFields& fields)
 {
-    const std::array<QWidget*, 6> widgets = FieldWidgets();
-    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
-        SetTextOf(widgets[i], ToQt(fields.*kTagFields[i].Member));
+    const std::array<QWidget*, 9> widgets = FieldWidgets();
+    for (std::size_t i = 0; i < kAllTagFields.size(); ++i) {
+        SetTextOf(widgets[i], ToQt(fields.*kAllTagFields[i].Member));
     }
 }
 
 TagFields TContentView::Fields() const
 {
     TagFields fields;
-    const std::array<QWidget*, 6> widgets = FieldWidgets();
-    for (std::size_t i = 0; i < kTagFields.size(); ++i) {
-        fields.*kTagFields[i].Member = ToUtf8(TextOf(widgets[i]));
+    const std::array<QWidget*, 9> widgets = FieldWidgets();
+    for (std::size_t i = 0; i < kAllTagFields.size(); ++i) {
+        fields.*kAllTagFields[i].Member = ToUtf8(TextOf(widgets[i]));
     }
     // A genre is a name: blanks around it are typing slips.
     fields.Genre = ToUtf8(ToQt(fields.Genre).trimmed());
@@ -201,9 +223,9 @@ void TContentView::ShowState(State state, const QString& detail)
 void TContentView::MarkUnsaved(FieldMask mask)
 {
     m_unsavedMask = mask;
-    const std::array<QWidget*, 6> fields = FieldWidgets();
+    const std::array<QWidget*, 9> fields = FieldWidgets();
     for (std::size_t i = 0; i < fields.size(); ++i) {
-        UseTooltipColours(fields[i], mask.Has(kTagFields[i].Mask));
+        UseTooltipColours(fields[i], mask.Has(kAllTagFields[i].Mask));
     }
 }
 

@@ -1,8 +1,7 @@
 #pragma once
-// The "Content" page under the file table: the six tag fields of the one
-// selected file, edited in place. The view only shows and reports edits; the
-// main window decides when they count as unsaved (its "Save" marker) and saves
-// them.
+// The "Content" page under the file table: the tag fields of the one
+// selected file (the field table's kAllTagFields), edited in place. The view only shows and reports
+// edits; the main window decides when they count as unsaved (its "Save" marker) and saves them.
 
 #include "FileRow.h"
 
@@ -32,10 +31,10 @@ public:
         Failed,  // the last save of the edit failed
     };
 
-    // Fills the six fields. Setting the texts fires the change handlers like
+    // Fills the fields. Setting the texts fires the change handlers like
     // typing does; the caller clears its marker afterwards.
     void ShowFields(const TagFields& fields);
-    // The six fields as typed; the genre without surrounding blanks.
+    // The fields as typed; the genre without surrounding blanks.
     TagFields Fields() const;
     // Shows the state line; `detail` says why a save failed.
     void ShowState(State state, const QString& detail = {});
@@ -62,7 +61,8 @@ private:
     void CreateControls();
     void CreateLayout();
     void ConnectHandlers();
-    std::array<QWidget*, 6> FieldWidgets() const;
+    // In the order of kAllTagFields.
+    std::array<QWidget*, 9> FieldWidgets() const;
 
     void edTitleChange();
     void EdArtistChange();
@@ -77,12 +77,18 @@ private:
     QLabel* LabelYear = nullptr;
     QLabel* LabelGenre = nullptr;
     QLabel* LabelComment = nullptr;
+    QLabel* LabelTrack = nullptr;
+    QLabel* LabelDisc = nullptr;
+    QLabel* LabelAlbumArtist = nullptr;
     QLineEdit* edTitle = nullptr;
     QLineEdit* EdArtist = nullptr;
     QLineEdit* edAlbum = nullptr;
     QLineEdit* edYear = nullptr;
     QComboBox* cbGenreContent = nullptr;
     QPlainTextEdit* edComment = nullptr;
+    QLineEdit* edTrack = nullptr;
+    QLineEdit* edDisc = nullptr;
+    QLineEdit* edAlbumArtist = nullptr;
     QLabel* lbContentState = nullptr;
     State m_state = State::Clean;
     FieldMask m_unsavedMask;

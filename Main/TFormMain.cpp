@@ -41,6 +41,28 @@
 
 namespace varnello {
 
+namespace {
+
+// Why the module refused an edit's values: a track or disc that is not a
+// number pair is named with the form it takes; other refused text keeps the
+// module's own reason.
+QString InvalidValueReason(const TagFields& edited, FieldMask changed)
+{
+    for (const TagFieldInfo& field : kAllTagFields) {
+        const std::string& value = edited.*field.Member;
+        if (changed.Has(field.Mask) && IsNumberPairField(field) &&
+            !IsValidFieldValue(field, value)) {
+            return QCoreApplication::translate("TFormMain",
+                                               "%1 \"%2\" is not a number from 1 to 9999, "
+                                               "optionally with its total (\"3\" or \"3/12\")")
+                .arg(QCoreApplication::translate("FileTable", field.Label), ui::ToQt(value));
+        }
+    }
+    return logview::StatusMessageText(status::kInvalidValue);
+}
+
+} // namespace
+
 TFormMain::TFormMain(QWidget* parent) : TFormMain(WindowHooks{}, parent) {}
 
 TFormMain::TFormMain(WindowHooks hooks, QWidget* parent)
@@ -144,8 +166,8 @@ void TFormMain::SetTabOrder()
     // then the fields of the Content page.
     std::vector<QWidget*> chain{CbAddress, TbGoAddress, ClsPnlLeft->Drives(),
                                 ClsPnlLeft->Directories(), clsLVFile};
-    for (const char* name :
-         {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent", "edComment"}) {
+    for (const char* name : {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent",
+                             "edComment", "edTrack", "edDisc", "edAlbumArtist"}) {
         chain.push_back(ContentView->findChild<QWidget*>(QString::fromLatin1(name)));
     }
     TbGoAddress->setFocusPolicy(Qt::TabFocus);
@@ -343,11 +365,11 @@ void TFormMain::UpdateLogTab()
                                                       : tr("Log View (%1)").arg(m_unseenLogRows));
 }
 
-void TFormMain::ShowSaveFailure(const SaveFailure& failure)
+void TFormMain::ShowSaveFailure(const SaveFailure& failure, const QString& reason)
 {
     ShowStatus(tr("%1 Not saved: %2: %3")
                    .arg(QChar(0x26A0), ui::PathToQt(JoinPath(m_currentFolder, failure.FileName)),
-                        logview::StatusMessageText(failure.Status)));
+                        reason.isEmpty() ? logview::StatusMessageText(failure.Status) : reason));
 }
 
 std::vector<int> TFormMain::SelectedFileRows() const
@@ -633,10 +655,13 @@ bool TFormMain::SaveContent()
     // in the fields, marked, so that it can be saved again.
     const SaveFailure failure =
         failures.empty() ? SaveFailure{before.FileName, status::kUnreadableTag} : failures.front();
+    const FieldMask changed = ChangedFieldMask(before.Fields, edited);
+    const QString reason = failure.Status.Error() == status::kInvalidValue
+                               ? InvalidValueReason(edited, changed)
+                               : logview::StatusMessageText(failure.Status);
     AppendLogEntries(std::move(failures));
-    ShowSaveFailure(failure);
-    const QString reason = logview::StatusMessageText(failure.Status);
-    ContentView->MarkUnsaved(ChangedFieldMask(before.Fields, edited));
+    ShowSaveFailure(failure, reason);
+    ContentView->MarkUnsaved(changed);
     ContentView->ShowState(TContentView::State::Failed, reason);
     MarkEditedRow(row, QString(QChar(0x26A0)), tr("Not saved: %1").arg(reason));
     return false;

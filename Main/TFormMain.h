@@ -105,7 +105,7 @@ public:
     // tag editor for the selected rows, when there are any.
     void clsLVFileDblClick();
 
-    // The properties view: enables or disables its six fields; writes them
+    // The properties view: enables or disables its fields; writes them
     // into the one selected file (nothing with none or several selected).
     void SetContentEnabled(bool enabled);
     // True when the file was saved; a failure is shown on the row, on the
@@ -145,7 +145,8 @@ private:
     // After a rebuild nothing of the old table stays on screen.
     void ShowNewTable();
     void ShowStatus(const QString& text);
-    void ShowSaveFailure(const SaveFailure& failure);
+    // `reason` says why when it knows more than the failure's status.
+    void ShowSaveFailure(const SaveFailure& failure, const QString& reason = {});
     void MarkEditedRow(int row, const QString& marker, const QString& tip);
     void UpdateLogTab();
     void ShowProgress(int done, int total);

@@ -155,6 +155,7 @@ QWidget* TFormMain::CreateTablePanel()
     QWidget* TsTag = NamedWidget("TsTag", PageControl1);
     clsLVFile = new TListViewSort(TsTag);
     filetable::SetUp(*clsLVFile);
+    filetable::SetUpColumnMenu(*clsLVFile);
     ZeroMarginColumn(TsTag)->addWidget(clsLVFile);
     PageControl1->addTab(TsTag, QCoreApplication::translate("TFormMain", "Tag"));
 

@@ -51,11 +51,13 @@ int main(int argc, char** argv)
     const std::vector<FileRow> rows = {
         Row(0, "01 - Harbour Lights.mp3",
             {"Harbour Lights", "The Quiet Engines", "Night Drive", "2004", "Alternative",
-             "Recorded live\nat the old pier"}),
+             "Recorded live\nat the old pier", "1/3", "1/1", "The Quiet Engines"}),
         Row(1, "02 - Low Tide.mp3",
-            {"Low Tide", "The Quiet Engines", "Night Drive", "2004", "Alternative", ""}),
+            {"Low Tide", "The Quiet Engines", "Night Drive", "2004", "Alternative", "", "2/3",
+             "1/1", "The Quiet Engines"}),
         Row(2, "03 - Paper Moon.mp3",
-            {"Paper Moon", "The Quiet Engines", "Night Drive", "2004", "Alternative", ""}),
+            {"Paper Moon", "The Quiet Engines", "Night Drive", "2004", "Alternative", "", "3/3",
+             "1/1", "The Quiet Engines"}),
     };
 
     varnello::TFormInfo dialog;

@@ -113,6 +113,9 @@ private slots:
     void RebuildWithPendingEditSavesItFirst();
     void SortingKeepsAPendingEdit();
     void OpeningTheEditorSavesAPendingEditFirst();
+    void ContentTrackIsSavedUnlessInvalid_data();
+    void ContentTrackIsSavedUnlessInvalid();
+    void MultiFileDialogWritesOnlyTheTickedTrack();
 
 private:
     TListViewSort& Table() { return FileTableOf(*m_window); }
@@ -419,6 +422,68 @@ void EditorsTest::OpeningTheEditorSavesAPendingEditFirst()
     QCOMPARE(shown, QStringLiteral("Typed Album"));
     QCOMPARE(Id3v2Text(m_dir->File("b.mp3"), "TALB"), std::string("Typed Album"));
     QVERIFY(!SaveContentButton().isEnabled());
+}
+
+void EditorsTest::ContentTrackIsSavedUnlessInvalid_data()
+{
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("valid");
+    QTest::newRow("number and total") << QStringLiteral("7/12") << true;
+    QTest::newRow("zero") << QStringLiteral("0") << false;
+    QTest::newRow("letters") << QStringLiteral("abc") << false;
+}
+
+void EditorsTest::ContentTrackIsSavedUnlessInvalid()
+{
+    QFETCH(QString, typed);
+    QFETCH(bool, valid);
+    const std::string path = m_dir->File("b.mp3");
+    const Bytes before = ReadFile(path);
+    ClickRow(1);
+    TypeInto(Content<QLineEdit>("edTrack"), typed);
+    QVERIFY(SaveContentButton().isEnabled());
+    Action(*m_window, "SaveContentAction").trigger(); // Ctrl+S
+
+    TagFields expected = Fields("b");
+    if (valid) {
+        expected.Track = typed.toStdString();
+        QCOMPARE(Cell(1, filetable::kTrack), typed);
+        QVERIFY(!SaveContentButton().isEnabled());
+    } else {
+        QVERIFY2(ReadFile(path) == before, "a refused track changed the file");
+        const QString status = StatusText(*m_window);
+        QVERIFY2(status.contains(QStringLiteral("Track \"%1\"").arg(typed)), qPrintable(status));
+        QVERIFY(Content<QLineEdit>("edTrack")->property("unsaved").toBool());
+        QVERIFY(!Content<QLineEdit>("edTitle")->property("unsaved").toBool());
+        QCOMPARE(Cell(1, filetable::kTrack), QString());
+    }
+    QCOMPARE(ReadBack(*m_dir, "b.mp3").Fields, expected);
+}
+
+void EditorsTest::MultiFileDialogWritesOnlyTheTickedTrack()
+{
+    const std::vector<std::string> names{"a.mp3", "b.mp3", "c.mp3"};
+    std::vector<TagFields> expected;
+    for (const std::string& name : names) {
+        TagFields fields = ReadBack(*m_dir, name).Fields;
+        fields.Track = std::string(1, '5');
+        expected.push_back(std::move(fields));
+    }
+    ClickRow(0);
+    ClickRow(2, Qt::ShiftModifier);
+    RunEditor([&] {
+        auto* track = Dialog<QLineEdit>("edTrack");
+        QVERIFY(!track->isEnabled());
+        QTest::mouseClick(Dialog<QCheckBox>("chkbTrack"), Qt::LeftButton);
+        QVERIFY(track->isEnabled());
+        track->setText(QStringLiteral("5"));
+        QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
+    });
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        QCOMPARE(Cell(static_cast<int>(i), filetable::kTrack), QStringLiteral("5"));
+        QCOMPARE(ReadBack(*m_dir, names[i]).Fields, expected[i]);
+    }
+    QVERIFY2(!HasId3v1(m_dir->File("a.mp3")), "an ID3v1 tag was created");
 }
 
 QTEST_MAIN(EditorsTest)

@@ -15,7 +15,9 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QPixmap>
+#include <QSettings>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <cstdio>
 #include <filesystem>
@@ -98,7 +100,12 @@ int main(int argc, char* argv[])
         WriteSampleFolder(QDir::toNativeSeparators(folder).toStdString());
     }
 
+    // The picture shows the default columns whatever the user chose.
+    const QTemporaryDir settings;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settings.path());
     varnello::TFormMain window;
+    // Wide enough for the Track column after the comment.
+    window.resize(1100, window.height());
     window.show();
     if (!QTest::qWaitForWindowExposed(&window)) {
         std::fprintf(stderr, "the window was not shown\n");

@@ -7,12 +7,15 @@
 #include "TFormInfo.h"
 #include "WindowTestSupport.h"
 
+#include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QMenu>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolBar>
 #include <QToolButton>
+#include <algorithm>
 
 using namespace varnello;
 using namespace varnello::testsupport;
@@ -38,6 +41,15 @@ QColor PaintedRowColour(TListViewSort& table, int row)
     return image.pixelColor(cell.right() - 4, cell.center().y());
 }
 
+// The comment column takes what the other shown columns leave of the
+// table's width, without a horizontal scroll bar; hidden columns take none.
+void VerifyCommentTakesTheRest(const TListViewSort& table)
+{
+    const int right = table.horizontalHeader()->length();
+    QVERIFY2(right <= table.viewport()->width(), "no horizontal scrolling after the layout");
+    QVERIFY2(right > table.viewport()->width() - 40, "the comment takes the free width");
+}
+
 void ClickHeader(TListViewSort& table, int column)
 {
     QHeaderView* header = table.horizontalHeader();
@@ -52,6 +64,7 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private:
+    std::unique_ptr<TestSettings> m_settings;
     std::unique_ptr<TempDir> m_folder;
     std::unique_ptr<TFormMain> m_window;
 
@@ -66,6 +79,7 @@ private slots:
 
     void init()
     {
+        m_settings = std::make_unique<TestSettings>();
         m_folder = std::make_unique<TempDir>();
         WriteTagged(*m_folder, "b.mp3", "Bravo");
         WriteTagged(*m_folder, "A.mp3", "Alpha");
@@ -76,6 +90,7 @@ private slots:
     {
         m_window.reset();
         m_folder.reset();
+        m_settings.reset();
     }
 
     void ListsTheFolderInNameOrderWithNumbers()
@@ -316,13 +331,76 @@ private slots:
 
         window.resize(1400, window.height()); // the layout runs when the table is resized
         QTRY_VERIFY(table.columnWidth(filetable::kComment) > 200);
-        int right = 0;
-        for (int column = 0; column < filetable::kColumnCount; ++column) {
-            right += table.isColumnHidden(column) ? 0 : table.columnWidth(column);
-        }
-        QVERIFY2(right <= table.viewport()->width(), "no horizontal scrolling after the layout");
-        QVERIFY2(right > table.viewport()->width() - 40, "the comment takes the free width");
+        VerifyCommentTakesTheRest(table);
         QCOMPARE(table.columnWidth(filetable::kFileName), 140);
+    }
+
+    void OptionalColumnsFollowTheHeaderMenuAndAreRemembered()
+    {
+        struct Optional
+        {
+            int Column;
+            const char* Item;
+            bool ByDefault;
+        };
+        const Optional optional[] = {
+            {filetable::kTrack, "ShowTrackColumn", true},
+            {filetable::kDisc, "ShowDiscColumn", false},
+            {filetable::kAlbumArtist, "ShowAlbumArtistColumn", false},
+        };
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        window.resize(1400, window.height());
+        TListViewSort& table = FileTableOf(window);
+        QHeaderView* header = table.horizontalHeader();
+        QContextMenuEvent rightClick(QContextMenuEvent::Mouse, QPoint(20, header->height() / 2));
+        QApplication::sendEvent(header->viewport(), &rightClick);
+        auto* menu = Find<QMenu>(table, "FileColumnMenu");
+        QTRY_VERIFY(menu->isVisible());
+        menu->hide();
+        VerifyCommentTakesTheRest(table);
+
+        for (const Optional& column : optional) {
+            QAction& item = Action(table, column.Item);
+            QVERIFY2(item.isCheckable() && item.isChecked() == column.ByDefault, column.Item);
+            QCOMPARE(table.isColumnHidden(column.Column), !column.ByDefault);
+            item.trigger();
+            QCOMPARE(table.isColumnHidden(column.Column), column.ByDefault);
+        }
+        // Shown columns still leave the free width to the comment.
+        QCOMPARE(table.columnWidth(filetable::kAlbumArtist), 100);
+        VerifyCommentTakesTheRest(table);
+
+        TFormMain next;
+        for (const Optional& column : optional) {
+            QVERIFY2(FileTableOf(next).isColumnHidden(column.Column) == column.ByDefault,
+                     column.Item);
+            QVERIFY2(Action(next, column.Item).isChecked() != column.ByDefault, column.Item);
+        }
+    }
+
+    void TrackAndDiscSortAsNumbers()
+    {
+        const std::vector<std::string> values{"10", "2", "3/12", "1", ""};
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            Mp3Builder()
+                .Tag(Id3v2Builder()
+                         .TextFrame("TRCK", values[i])
+                         .TextFrame("TPOS", values[i])
+                         .Build())
+                .Audio(2)
+                .WriteTo(m_folder->File("n" + std::to_string(i) + ".mp3"));
+        }
+        TFormMain& window = OpenOn(NativeFolder(*m_folder));
+        TListViewSort& table = FileTableOf(window);
+        const QStringList ascending{"", "", "", "", "1", "2", "3/12", "10"};
+        QStringList descending = ascending;
+        std::reverse(descending.begin(), descending.end());
+        for (const int column : {int(filetable::kTrack), int(filetable::kDisc)}) {
+            table.SortByColumn(column);
+            QCOMPARE(Column(table, column), table.SortAscending() ? ascending : descending);
+            table.SortByColumn(column);
+            QCOMPARE(Column(table, column), table.SortAscending() ? ascending : descending);
+        }
     }
 
     void ObjectNamesOfTheLayoutAreThere()

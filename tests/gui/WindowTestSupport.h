@@ -16,6 +16,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSettings>
 #include <QTest>
 #include <chrono>
 #include <map>
@@ -93,6 +94,22 @@ inline void WriteTitled(const TempDir& dir, const std::string& name, const std::
         .Audio(2)
         .WriteTo(dir.File(name));
 }
+
+// Made before the windows of a test: from then on the windows' settings are
+// kept in an empty folder of the test's own, so that the test starts from
+// the defaults and the user's settings are neither read nor changed.
+class TestSettings
+{
+public:
+    TestSettings()
+    {
+        QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope,
+                           QString::fromStdString(m_dir.Path()));
+    }
+
+private:
+    TempDir m_dir;
+};
 
 // A file's row as a fresh reading of the disk gives it.
 inline FileRow ReadBack(const TempDir& dir, const std::string& name)
