@@ -44,8 +44,8 @@ std::string StatusMessage(unsigned code)
     case 38:
         return "A field could not be written into the tag; not saved";
     case 39:
-        return "A value holds control characters or invalid UTF-8, which a tag cannot keep; not "
-               "saved";
+        return "A value cannot be kept as given (control characters, invalid UTF-8, or a track "
+               "or disc that is not a number from 1 to 9999); not saved";
     case 64:
         return "Unknown encryption method";
     case 192:

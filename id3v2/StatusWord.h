@@ -81,7 +81,8 @@ inline constexpr StatusWord kUnreadableTag{0x2400};
 inline constexpr StatusWord kUnconvertibleFrame{0x2500};
 // A field could not be written into the tag.
 inline constexpr StatusWord kFieldNotSet{0x2600};
-// A value holds characters that the tag's readers refuse.
+// A value holds characters that the tag's readers refuse, or a track or disc
+// number out of form.
 inline constexpr StatusWord kInvalidValue{0x2700};
 inline constexpr StatusWord kUnknownEncryption{0x4000};
 inline constexpr StatusWord kEncryption{0xC000};
