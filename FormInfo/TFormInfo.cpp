@@ -278,7 +278,7 @@ void TFormInfo::LoadFromRow(const FileRow& row)
     EdArtist->setText(ToQt(row.Fields.Artist));
     edAlbum->setText(ToQt(row.Fields.Album));
     edYear->setText(ToQt(row.Fields.Year));
-    cbGenre->setEditText(ToQt(row.Fields.Genre));
+    cbGenre->setEditText(ToQt(ShownGenre(row.Fields.Genre)));
     edComment->setPlainText(ToQt(row.Fields.Comment));
     edTrack->setText(ToQt(row.Fields.Track));
     edDisc->setText(ToQt(row.Fields.Disc));
@@ -295,6 +295,11 @@ void TFormInfo::SetModifyMode(bool multi)
         fieldSwitch.Field->setEnabled(!multi);
     }
     UpdateSaveButton();
+}
+
+std::string TFormInfo::ShownGenre(const std::string& stored) const
+{
+    return m_genreNames ? GenreReferencesAsNames(stored) : stored;
 }
 
 void TFormInfo::ApplySwitch(const FieldSwitch& fieldSwitch)
@@ -355,6 +360,11 @@ TagFields TFormInfo::EditedFields() const
     fields.Album = ToUtf8(edAlbum->text());
     fields.Year = ToUtf8(edYear->text());
     fields.Genre = ToUtf8(cbGenre->currentText().trimmed()); // blanks around a name are slips
+    // The name shown for a reference is not an edit of the stored text.
+    const std::string shownGenre = ShownGenre(m_loadedRow.Fields.Genre);
+    if (shownGenre != m_loadedRow.Fields.Genre && cbGenre->currentText() == ToQt(shownGenre)) {
+        fields.Genre = m_loadedRow.Fields.Genre;
+    }
     fields.Comment = ToUtf8(edComment->toPlainText());
     fields.Track = ToUtf8(edTrack->text());
     fields.Disc = ToUtf8(edDisc->text());

@@ -42,6 +42,9 @@ public:
     void LoadFromRow(const FileRow& row);
     void SetModifyMode(bool multi);
     void UpdateSaveButton();
+    // Genre references shown as names ("(17)" as "Rock"); a name left as it
+    // was is handed back as the stored text. Set before the rows are loaded.
+    void SetGenreNames(bool names) { m_genreNames = names; }
 
     // Results, read after the dialog closed.
     bool WasSaved() const { return m_saved; }
@@ -95,6 +98,8 @@ private:
     void AddFieldRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, QCheckBox* modify);
     void initialize();
     void ApplySwitch(const FieldSwitch& fieldSwitch);
+    // The genre as the editor shows it, with names when asked to.
+    std::string ShownGenre(const std::string& stored) const;
     void SaveSingleFile();
     void SaveMultipleFiles();
 
@@ -140,6 +145,7 @@ private:
     TagKind m_tagKind = tagkind::kNone;
     bool m_saved = false;
     bool m_ownerSaves = false;
+    bool m_genreNames = false;
     std::vector<SaveFailure> m_failures;
     TagSaver m_saver;
     RepairQuestion m_askRepair = AskToReplaceUnreadableTag;
