@@ -25,6 +25,8 @@ class QWidget;
 
 namespace varnello {
 
+struct TagFieldInfo;
+
 class TFormInfo : public QDialog
 {
     Q_OBJECT
@@ -90,6 +92,7 @@ private:
         QWidget* Field = nullptr;
         QCheckBox* Modify = nullptr;
         FieldMask Mask;
+        QLabel* Differs = nullptr; // "differs in N of M files", several files only
     };
 
     void CreateControls();
@@ -100,6 +103,13 @@ private:
     void ApplySwitch(const FieldSwitch& fieldSwitch);
     // The genre as the editor shows it, with names when asked to.
     std::string ShownGenre(const std::string& stored) const;
+    // A field's text as the editor shows it.
+    std::string ShownText(const TagFieldInfo& field, const TagFields& fields) const;
+    // Marks each field whose shown value is not the same in all selected
+    // rows with the count of rows that differ from the first.
+    void ShowDifferences();
+    // The fixed size from the layout, with the marks that are shown.
+    void FitSize();
     void SaveSingleFile();
     void SaveMultipleFiles();
 
