@@ -7,6 +7,7 @@
 #include "StatusWord.h"
 #include "TContentView.h"
 #include "TFormInfo.h"
+#include "TagFieldTable.h"
 #include "Tid3v2tag.h"
 #include "WindowTestSupport.h"
 
@@ -134,7 +135,8 @@ private slots:
     void OpeningTheEditorSavesAPendingEditFirst();
     void ContentTrackIsSavedUnlessInvalid_data();
     void ContentTrackIsSavedUnlessInvalid();
-    void MultiFileDialogWritesOnlyTheTickedTrack();
+    void MultiFileDialogWritesOnlyTheTickedNewField_data();
+    void MultiFileDialogWritesOnlyTheTickedNewField();
     void GenreShownAsNameIsNotWrittenWhenOtherFieldsAreSaved();
 
 private:
@@ -483,27 +485,50 @@ void EditorsTest::ContentTrackIsSavedUnlessInvalid()
     QCOMPARE(ReadBack(*m_dir, "b.mp3").Fields, expected);
 }
 
-void EditorsTest::MultiFileDialogWritesOnlyTheTickedTrack()
+void EditorsTest::MultiFileDialogWritesOnlyTheTickedNewField_data()
 {
+    // The field's place in kMoreTagFields, its edit, its box and the value typed.
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("track") << 0 << "edTrack"
+                           << "chkbTrack"
+                           << "5";
+    QTest::newRow("disc") << 1 << "edDisc"
+                          << "chkbDisc"
+                          << "2/3";
+    QTest::newRow("album artist") << 2 << "edAlbumArtist"
+                                  << "chkbAlbumArtist"
+                                  << "Various";
+}
+
+void EditorsTest::MultiFileDialogWritesOnlyTheTickedNewField()
+{
+    QFETCH(int, at);
+    QFETCH(QString, edit);
+    QFETCH(QString, box);
+    QFETCH(QString, value);
+    const TagFieldInfo& field = kMoreTagFields.at(static_cast<std::size_t>(at));
     const std::vector<std::string> names{"a.mp3", "b.mp3", "c.mp3"};
     std::vector<TagFields> expected;
     for (const std::string& name : names) {
         TagFields fields = ReadBack(*m_dir, name).Fields;
-        fields.Track = std::string(1, '5');
+        fields.*field.Member = value.toStdString();
         expected.push_back(std::move(fields));
     }
     ClickRow(0);
     ClickRow(2, Qt::ShiftModifier);
     RunEditor([&] {
-        auto* track = Dialog<QLineEdit>("edTrack");
-        QVERIFY(!track->isEnabled());
-        QTest::mouseClick(Dialog<QCheckBox>("chkbTrack"), Qt::LeftButton);
-        QVERIFY(track->isEnabled());
-        track->setText(QStringLiteral("5"));
+        auto* line = Dialog<QLineEdit>(edit.toLatin1().constData());
+        QVERIFY(!line->isEnabled());
+        QTest::mouseClick(Dialog<QCheckBox>(box.toLatin1().constData()), Qt::LeftButton);
+        QVERIFY(line->isEnabled());
+        line->setText(value);
         QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
     });
     for (std::size_t i = 0; i < names.size(); ++i) {
-        QCOMPARE(Cell(static_cast<int>(i), filetable::kTrack), QStringLiteral("5"));
+        QCOMPARE(Cell(static_cast<int>(i), filetable::kTrack + at), value);
         QCOMPARE(ReadBack(*m_dir, names[i]).Fields, expected[i]);
     }
     QVERIFY2(!HasId3v1(m_dir->File("a.mp3")), "an ID3v1 tag was created");

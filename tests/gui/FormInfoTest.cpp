@@ -187,6 +187,7 @@ private slots:
     void PastedControlCharactersNeverReachTheTag();
     void UnreadableTagIsReplacedOnlyWhenTheUserAgrees();
     void FieldsThatDifferAcrossTheFilesAreMarkedWithTheCount();
+    void TabReachesTrackDiscAndAlbumArtistAfterTheComment();
 
 private:
     template <typename T> T* Find(const char* name)
@@ -713,6 +714,37 @@ void FormInfoTest::FieldsThatDifferAcrossTheFilesAreMarkedWithTheCount()
         QVERIFY2(!marked(field), field);
     }
     QCOMPARE(m_dialog->width(), plainWidth);
+}
+
+void FormInfoTest::TabReachesTrackDiscAndAlbumArtistAfterTheComment()
+{
+    // The object names that Tab walks through from `start`.
+    const auto walk = [this](const char* start, int steps) {
+        Find<QWidget>(start)->setFocus(Qt::OtherFocusReason);
+        QStringList walked;
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            // A line edit inside a combo box stands for its box.
+            if (qobject_cast<QComboBox*>(focus->parentWidget()) != nullptr) {
+                focus = focus->parentWidget();
+            }
+            walked << focus->objectName();
+        }
+        return walked;
+    };
+    const FileRow row = MakeFile(*m_dir, {"t.mp3", true, false, Fields("t")}, 0);
+    SetUpSingle(row);
+    RunModal([&] {
+        QCOMPARE(walk("edYear", 6), (QStringList{"cbGenre", "edComment", "edTrack", "edDisc",
+                                                 "edAlbumArtist", "btUpdate"}));
+    });
+    // Several files: the fields wait for their boxes, which Tab walks alone.
+    SetUpMultiple({row, row});
+    RunModal([&] {
+        QCOMPARE(walk("chkbGenre", 5), (QStringList{"chkbComment", "chkbTrack", "chkbDisc",
+                                                    "chkbAlbumArtist", "Button2"}));
+    });
 }
 
 QTEST_MAIN(FormInfoTest)
