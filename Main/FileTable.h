@@ -64,7 +64,6 @@ public:
     // With this on the genre column shows and sorts references ("(17)") as
     // the genres' names; the rows keep the stored text.
     void SetGenreNames(bool names);
-    bool GenreNames() const { return m_genreNames; }
 
 protected:
     void MoveRows(const std::vector<int>& order) override;
