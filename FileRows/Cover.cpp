@@ -1,0 +1,15 @@
+#include "Cover.h"
+
+namespace varnello {
+
+CoverRead ReadCover(const std::string& /*path*/)
+{
+    return {};
+}
+
+PictureFile ReadPictureFile(const std::string& /*path*/)
+{
+    return {};
+}
+
+} // namespace varnello
