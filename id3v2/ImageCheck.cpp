@@ -65,13 +65,16 @@ unsigned PngBitsPerPixel(std::uint8_t colourType, std::uint8_t depth)
     }
 }
 
-// The bytes of one (sub-)image: each row a filter byte and its packed pixels.
+// The bytes of one (sub-)image: each row a filter byte and its packed
+// pixels. Past the limit the count stops just above it, so that the largest
+// dimensions do not overflow.
 std::uint64_t RowBytes(std::uint64_t width, std::uint64_t height, unsigned bitsPerPixel)
 {
     if (width == 0 || height == 0) {
         return 0;
     }
-    return height * (1 + (width * bitsPerPixel + 7) / 8);
+    const std::uint64_t row = 1 + (width * bitsPerPixel + 7) / 8;
+    return row > kLargestPngPixelData / height ? kLargestPngPixelData + 1 : row * height;
 }
 
 // An interlaced image is stored as seven passes over a grid of 8 x 8.

@@ -241,19 +241,27 @@ const char* PictureTypeName(std::uint8_t type)
     return type < kTypeNames.size() ? kTypeNames[type] : "Unknown";
 }
 
-std::vector<AttachedPicture> ListPictures(Tid3v2tag& tag, bool withData)
+void ForEachPicture(Tid3v2tag& tag, bool withData,
+                    const std::function<void(std::uint32_t, AttachedPicture&&)>& visit)
 {
-    std::vector<AttachedPicture> pictures;
     std::size_t inflated = 0;
     for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
         if (IsPictureFrame(tag.Frames, i)) {
             std::optional<AttachedPicture> picture =
                 ReadFrame(PictureFrame(tag.Frames.Record(i), inflated), withData);
             if (picture) {
-                pictures.push_back(std::move(*picture));
+                visit(i, std::move(*picture));
             }
         }
     }
+}
+
+std::vector<AttachedPicture> ListPictures(Tid3v2tag& tag, bool withData)
+{
+    std::vector<AttachedPicture> pictures;
+    ForEachPicture(tag, withData, [&pictures](std::uint32_t, AttachedPicture&& picture) {
+        pictures.push_back(std::move(picture));
+    });
     return pictures;
 }
 

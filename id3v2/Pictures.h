@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <span>
 #include <string>
@@ -66,6 +67,12 @@ struct AttachedPicture
 // cover is always a picture that can be read. `withData` false: Data stays
 // empty; so it does for a picture larger than kLargestPicture.
 std::vector<AttachedPicture> ListPictures(Tid3v2tag& tag, bool withData);
+
+// The same walk, handing each picture with its frame index to `visit` in
+// turn, so that a caller that looks at the data of every picture holds one
+// at a time.
+void ForEachPicture(Tid3v2tag& tag, bool withData,
+                    const std::function<void(std::uint32_t, AttachedPicture&&)>& visit);
 
 // The picture of frame `frame` (an index as CoverFrame gives), read as
 // ListPictures reads it; nothing when that frame is no readable APIC.
