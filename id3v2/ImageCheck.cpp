@@ -135,11 +135,12 @@ class IdatInflater
 public:
     explicit IdatInflater(std::uint64_t expected) : m_expected(expected)
     {
-        m_ok = inflateInit(&m_stream) == Z_OK;
+        m_initialised = inflateInit(&m_stream) == Z_OK;
+        m_ok = m_initialised;
     }
     ~IdatInflater()
     {
-        if (m_ok) {
+        if (m_initialised) {
             inflateEnd(&m_stream);
         }
     }
@@ -178,7 +179,8 @@ private:
     std::array<std::uint8_t, 16384> m_buffer{};
     std::uint64_t m_expected = 0;
     std::uint64_t m_produced = 0;
-    bool m_ok = false;
+    bool m_initialised = false;
+    bool m_ok = false; // false from the first fault on
     bool m_ended = false;
 };
 
