@@ -2,6 +2,7 @@
 
 #include "FileStream.h"
 #include "Mp3Mng.h"
+#include "Pictures.h"
 #include "SaveJournal.h"
 #include "SaveTarget.h"
 #include "SaveToFile.h"
@@ -66,6 +67,13 @@ bool SetFields(Tid3v2tag& tag, const TagFields& values, FieldMask mask)
 
 using Tail = std::optional<std::array<std::uint8_t, 128>>;
 
+// A cover edit with the check of its picture, made once before the save.
+struct CoverChange
+{
+    const CoverEdit& Edit;
+    ImageCheck Check;
+};
+
 // Keeps the old tag's size whenever the new tag fits in it, so that the
 // audio moves only when the tag outgrows its space; a growing tag gets room
 // to the next block, so that later saves fit.
@@ -87,14 +95,40 @@ StatusWord StoreTag(Tid3v2tag& tag, SaveTarget& target, const Tail& tail,
     return SaveTagToTarget(tag, target, kOwnValue, kOwnValue, 0, options, tail);
 }
 
+// Puts the cover edit into the tag; false when the tag cannot take the
+// picture. Removing a cover that is not there is no failure.
+bool ApplyCover(Tid3v2tag& tag, const CoverEdit& cover, const ImageCheck& check)
+{
+    switch (cover.Action) {
+    case CoverAction::kSet:
+        return SetFrontCover(tag, cover.Image, check);
+    case CoverAction::kRemove:
+        RemoveCover(tag);
+        return true;
+    case CoverAction::kKeep:
+        break;
+    }
+    return true;
+}
+
+// The fields of `changed` and the cover edit, set into the tag.
+bool SetFieldsAndCover(Tid3v2tag& tag, const TagFields& values, FieldMask changed,
+                       const CoverChange& cover)
+{
+    const bool fields = SetFields(tag, values, changed);
+    return ApplyCover(tag, cover.Edit, cover.Check) && fields;
+}
+
 // Writes the fields into the file's ID3v2 tag, with the new ID3v1 block. A
 // tag that loads keeps every frame it has; only the fields in `changed` are
 // set. A file without an ID3v2 tag gets a new version 3 tag with the
 // non-empty fields of the window's six and of `changed`. A tag that is
 // there but does not load is left alone unless the caller asked for it to be
 // replaced; the replacement keeps every frame that could be read.
+// The cover edit goes in with the fields, whichever way the tag is made.
 StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask changed,
-                     bool replaceUnreadable, const Tail& tail, const SaveOptions& options)
+                     const CoverChange& cover, bool replaceUnreadable, const Tail& tail,
+                     const SaveOptions& options)
 {
     Tid3v2tag tag;
     const StatusWord loaded = LoadTagFromTarget(tag, target, 0);
@@ -103,7 +137,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask chan
             // Frames of an ID3v2.2 tag without a counterpart go, as agreed.
             tag.DropUnconvertibleFrames();
         }
-        if (!SetFields(tag, values, changed)) {
+        if (!SetFieldsAndCover(tag, values, changed, cover)) {
             return status::kFieldNotSet;
         }
         return StoreTag(tag, target, tail, options);
@@ -114,7 +148,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask chan
     if (IsNoTag(loaded)) {
         // A fresh object: a failed load may leave settings behind.
         Tid3v2tag fresh;
-        if (!SetFields(fresh, values, fieldmask::kAll | changed)) {
+        if (!SetFieldsAndCover(fresh, values, fieldmask::kAll | changed, cover)) {
             return status::kFieldNotSet;
         }
         // Without a frame to write, only the ID3v1 block may change.
@@ -131,7 +165,7 @@ StatusWord WriteTags(SaveTarget& target, const TagFields& values, FieldMask chan
         tag.MajorVersion = 3;
     }
     tag.Revision = 0;
-    if (!SetFields(tag, values, changed)) {
+    if (!SetFieldsAndCover(tag, values, changed, cover)) {
         return status::kFieldNotSet;
     }
     return StoreTag(tag, target, tail, options);
@@ -291,10 +325,17 @@ std::string StorableFieldText(std::string_view text, bool multiline)
 }
 
 StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, FieldMask id3v2Mask,
-                              FieldMask id3v1Mask)
+                              FieldMask id3v1Mask, const CoverEdit& cover)
 {
     if (!AreValidFieldValues(values, id3v2Mask | id3v1Mask)) {
         return status::kInvalidValue;
+    }
+    CoverChange coverChange{cover, {}};
+    if (cover.Action == CoverAction::kSet) {
+        coverChange.Check = CheckImage(cover.Image);
+        if (coverChange.Check.Format == ImageFormat::kNone) {
+            return status::kInvalidValue;
+        }
     }
     // Held from the load to the end of the save: no other save of the file
     // runs in between, and nothing is written into another file.
@@ -309,11 +350,11 @@ StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, 
     const Tail tail = NewId3v1Block(path, target, values, id3v1Mask, m_genres);
     SaveOptions options;
     options.DeferredFolderFlushes = m_deferredFlushes;
-    return WriteTags(target, values, id3v2Mask, m_replaceUnreadable, tail, options);
+    return WriteTags(target, values, id3v2Mask, coverChange, m_replaceUnreadable, tail, options);
 }
 
 SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
-                                const TagFields& edited)
+                                const TagFields& edited, const CoverEdit& cover)
 {
     // With an ID3v1 tag the dialog's genre box takes the trimmed text that
     // the ID3v1 genre was looked up from; the row then shows that text.
@@ -323,7 +364,8 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
         written.Genre = TrimControl(edited.Genre);
     }
     // Both tags get the text as typed: the ID3v1 fields trim it anyway.
-    const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
+    const StatusWord status =
+        SaveFile(JoinPath(folder, row.FileName), edited, changed, changed, cover);
 
     SaveResult result;
     result.Id3v2Saved = status::IsSuccess(status);
@@ -339,10 +381,11 @@ SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,
 }
 
 SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
-                                 const TagFields& edited)
+                                 const TagFields& edited, const CoverEdit& cover)
 {
     const FieldMask changed = ChangedFieldMask(row.Fields, edited);
-    const StatusWord status = SaveFile(JoinPath(folder, row.FileName), edited, changed, changed);
+    const StatusWord status =
+        SaveFile(JoinPath(folder, row.FileName), edited, changed, changed, cover);
 
     SaveResult result;
     result.Id3v2Saved = status::IsSuccess(status);
@@ -358,7 +401,8 @@ SaveResult TagSaver::SaveContent(const std::string& folder, const FileRow& row,
 
 std::vector<SaveFailure> TagSaver::SaveMultiple(const std::string& folder,
                                                 std::vector<FileRow*>& rows,
-                                                const TagFields& edited, FieldMask mask)
+                                                const TagFields& edited, FieldMask mask,
+                                                const CoverEdit& cover)
 {
     std::vector<SaveFailure> failures;
     for (FileRow* row : rows) {
@@ -369,7 +413,8 @@ std::vector<SaveFailure> TagSaver::SaveMultiple(const std::string& folder,
         // ticked ones, the row's own where a field is not ticked; one with a
         // tag gets only the ticked fields and keeps the rest as they are.
         const TagFields values = Merge(row->Fields, edited, mask);
-        const StatusWord status = SaveFile(JoinPath(folder, row->FileName), values, mask, mask);
+        const StatusWord status =
+            SaveFile(JoinPath(folder, row->FileName), values, mask, mask, cover);
         if (status::IsSuccess(status)) {
             row->Fields = values;
         } else {

@@ -8,6 +8,7 @@
 // nothing. A file whose ID3v2 tag is there but cannot be read is not saved
 // unless the caller asked for it to be replaced.
 
+#include "Cover.h"
 #include "FileRow.h"
 #include "FolderFlushes.h"
 #include "Genres.h"
@@ -70,17 +71,24 @@ public:
     // has an ID3v1 tag) and the ID3v2 bit; on failure it keeps its cells and
     // TagKind, and the failure is listed. An existing ID3v1 tag gets the
     // edited values either way.
-    SaveResult SaveSingle(const std::string& folder, const FileRow& row, const TagFields& edited);
+    //
+    // `cover` goes into the ID3v2 tag in the same save as the fields (see
+    // CoverEdit); a save whose only change is the cover still saves.
+    SaveResult SaveSingle(const std::string& folder, const FileRow& row, const TagFields& edited,
+                          const CoverEdit& cover = {});
 
     // The properties view: like SaveSingle, but the genre cell keeps the text
     // as typed and the TagKind cell keeps its value.
-    SaveResult SaveContent(const std::string& folder, const FileRow& row, const TagFields& edited);
+    SaveResult SaveContent(const std::string& folder, const FileRow& row, const TagFields& edited,
+                           const CoverEdit& cover = {});
 
     // The tag editor in multi-file mode and the tool: the fields in `mask`
     // (any of kAllTagFields) are written to every row; rows are updated in
-    // place. Failures are listed with the last processed file first.
+    // place. Failures are listed with the last processed file first. The one
+    // cover edit applies to every row.
     std::vector<SaveFailure> SaveMultiple(const std::string& folder, std::vector<FileRow*>& rows,
-                                          const TagFields& edited, FieldMask mask);
+                                          const TagFields& edited, FieldMask mask,
+                                          const CoverEdit& cover = {});
 
     // A file whose ID3v2 tag is there but does not load is refused (status
     // kUnreadableTag), and so is an ID3v2.2 tag with frames that have no
@@ -98,9 +106,10 @@ public:
 
 private:
     // Writes the fields of `id3v2Mask` into the ID3v2 tag and then those of
-    // `id3v1Mask` into an existing ID3v1 tag. Returns the status word.
+    // `id3v1Mask` into an existing ID3v1 tag; the cover edit goes into the
+    // ID3v2 tag in the same save. Returns the status word.
     StatusWord SaveFile(const std::string& path, const TagFields& values, FieldMask id3v2Mask,
-                        FieldMask id3v1Mask);
+                        FieldMask id3v1Mask, const CoverEdit& cover);
 
     GenreLookup m_genres;
     bool m_replaceUnreadable = false;

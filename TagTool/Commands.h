@@ -11,5 +11,6 @@ int RunList(const std::vector<std::string>& args);
 int RunSet(const std::vector<std::string>& args);
 int RunShow(const std::vector<std::string>& args);
 int RunRecover(const std::vector<std::string>& args);
+int RunCover(const std::vector<std::string>& args);
 
 } // namespace varnello::tagtool

@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "  list [--json] [DIR]     one row per MP3 file of DIR (default: the working folder)\n"
     "  set [FIELDS] FILE...    write the given fields into every FILE\n"
     "  show [--json] FILE      every detail of a file's ID3v2 and ID3v1 tags\n"
+    "  cover FILE OUT          write the cover picture of FILE to OUT\n"
     "  recover [DIR|FILE]      roll back saves that were interrupted\n"
     "\n"
     "A FILE or DIR whose name is not valid UTF-8 can be given as --hex-path HEX,\n"
@@ -51,6 +52,9 @@ int Dispatch(const std::vector<std::string>& args)
     }
     if (command == "show") {
         return RunShow(rest);
+    }
+    if (command == "cover") {
+        return RunCover(rest);
     }
     if (command == "recover") {
         return RunRecover(rest);

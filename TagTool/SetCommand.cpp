@@ -4,6 +4,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "Console.h"
+#include "Cover.h"
 #include "FolderReader.h"
 #include "ProgressLine.h"
 #include "StatusWord.h"
@@ -13,6 +14,7 @@
 #include <array>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 namespace varnello::tagtool {
 
@@ -22,6 +24,7 @@ constexpr const char* kSetUsage =
     "Usage: varnello-tag set [--title T] [--artist A] [--album L] [--year Y]\n"
     "                        [--genre G] [--comment C] [--track N[/TOTAL]]\n"
     "                        [--disc N[/TOTAL]] [--album-artist A]\n"
+    "                        [--cover PICTURE | --remove-cover]\n"
     "                        [--replace-unreadable] FILE...\n"
     "\n"
     "Writes the given fields into the ID3v2 tag of every FILE, and into its ID3v1\n"
@@ -34,6 +37,14 @@ constexpr const char* kSetUsage =
     "comment 28 characters. Only files whose name ends in .mp3 are written.\n"
     "Values may not hold control characters (the comment may hold line breaks).\n"
     "A FILE can also be given as --hex-path HEX, the hex digits of its name.\n"
+    "\n"
+    "--cover PICTURE makes the JPEG or PNG file PICTURE (at most 16 MiB) the\n"
+    "front cover: it replaces the picture of the first front cover, or is added\n"
+    "as one. --remove-cover removes the cover picture: the first front cover,\n"
+    "else the first picture. Other pictures are kept, and ID3v1 is not touched.\n"
+    "A PICTURE that is not a whole JPEG or PNG picture is a wrong command line:\n"
+    "no file is written. The cover goes into each file in the same save as the\n"
+    "fields.\n"
     "\n"
     "A file whose ID3v2 tag is there but cannot be read is not saved, so nothing\n"
     "in it is lost. --replace-unreadable replaces such a tag by a new one that\n"
@@ -81,7 +92,9 @@ int RunSet(const std::vector<std::string>& args)
     for (const TagFieldInfo& option : kAllTagFields) {
         valueOptions.insert(option.Option);
     }
-    const ParsedArguments parsed = ParseArguments(args, {"replace-unreadable"}, valueOptions);
+    valueOptions.insert("cover");
+    const ParsedArguments parsed =
+        ParseArguments(args, {"replace-unreadable", "remove-cover"}, valueOptions);
     if (!parsed.Error.empty()) {
         return UsageError("set", parsed.Error);
     }
@@ -104,11 +117,27 @@ int RunSet(const std::vector<std::string>& args)
             mask |= option.Mask;
         }
     }
-    if (mask.Empty()) {
+    const std::optional<std::string> coverFile = parsed.Value("cover");
+    if (coverFile && parsed.Has("remove-cover")) {
+        return UsageError("set", "give --cover or --remove-cover, not both");
+    }
+    if (mask.Empty() && !coverFile && !parsed.Has("remove-cover")) {
         return UsageError("set", "give at least one field to set (--title, --artist, ...)");
     }
     if (parsed.Operands.empty()) {
         return UsageError("set", "give at least one FILE");
+    }
+
+    CoverEdit cover;
+    if (parsed.Has("remove-cover")) {
+        cover.Action = CoverAction::kRemove;
+    }
+    if (coverFile) {
+        PictureFile picture = ReadPictureFile(*coverFile);
+        if (!picture.Refusal.empty()) {
+            return UsageError("set", "--cover " + *coverFile + ": " + picture.Refusal);
+        }
+        cover = {CoverAction::kSet, std::move(picture.Bytes)};
     }
 
     const FolderReader reader;
@@ -132,7 +161,7 @@ int RunSet(const std::vector<std::string>& args)
         // loadable ID3v2 tag gets the fields that are not given from it.
         FileRow row = reader.ReadRow("", path, static_cast<int>(i));
         std::vector<FileRow*> one{&row};
-        for (const SaveFailure& failure : saver.SaveMultiple("", one, edited, mask)) {
+        for (const SaveFailure& failure : saver.SaveMultiple("", one, edited, mask, cover)) {
             progress.Finish();
             PrintError(FailureLine(path, failure.Status));
             anyFailed = true;

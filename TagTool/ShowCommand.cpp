@@ -21,8 +21,10 @@ constexpr const char* kShowUsage =
     "\n"
     "Shows the ID3v2 load status with its message, the tag's version, revision,\n"
     "flags, size, padding and extended-header values, every frame (ID, flags,\n"
-    "size, and the decoded text of text and comment frames), and the ID3v1\n"
-    "fields with the genre number.\n"
+    "size, and the decoded text of text and comment frames), every picture (type\n"
+    "number and name, MIME type, description, size in bytes, and width x height\n"
+    "of a JPEG or PNG picture; \"pictures\" in JSON), and the ID3v1 fields with\n"
+    "the genre number.\n"
     "\n"
     "  --json    print the same as one JSON object\n"
     "  --hex-path HEX  the FILE given as the hex digits of its name\n"
@@ -74,6 +76,18 @@ void AppendFrameLine(std::string& out, const FrameReport& frame)
     out += '\n';
 }
 
+void AppendPictureLine(std::string& out, const PictureReport& picture)
+{
+    out += "    " + std::to_string(picture.Type) + " " + picture.TypeName + "  " +
+           Quoted(picture.Mime) + "  " + Quoted(picture.Description) + "  " +
+           std::to_string(picture.Size) + " bytes";
+    if (picture.Dimensions) {
+        out += "  " + std::to_string(picture.Dimensions->first) + "x" +
+               std::to_string(picture.Dimensions->second);
+    }
+    out += '\n';
+}
+
 std::string Id3v2AsText(const Id3v2Report& tag)
 {
     std::string out =
@@ -95,6 +109,12 @@ std::string Id3v2AsText(const Id3v2Report& tag)
     out += "  Frames: " + std::to_string(tag.Frames.size()) + "\n";
     for (const FrameReport& frame : tag.Frames) {
         AppendFrameLine(out, frame);
+    }
+    if (!tag.Pictures.empty()) {
+        out += "  Pictures: " + std::to_string(tag.Pictures.size()) + "\n";
+        for (const PictureReport& picture : tag.Pictures) {
+            AppendPictureLine(out, picture);
+        }
     }
     if (!tag.UnconvertibleFrames.empty()) {
         out += "  Frames without a version 2.3 form:";
@@ -148,6 +168,21 @@ void FrameAsJson(JsonWriter& json, const FrameReport& frame)
     json.EndObject();
 }
 
+void PictureAsJson(JsonWriter& json, const PictureReport& picture)
+{
+    json.BeginObject();
+    json.NumberField("type", picture.Type);
+    json.StringField("typeName", picture.TypeName);
+    json.StringField("mime", picture.Mime);
+    json.StringField("description", picture.Description);
+    json.NumberField("size", static_cast<std::int64_t>(picture.Size));
+    if (picture.Dimensions) {
+        json.NumberField("width", picture.Dimensions->first);
+        json.NumberField("height", picture.Dimensions->second);
+    }
+    json.EndObject();
+}
+
 void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
 {
     json.Key("id3v2");
@@ -178,6 +213,12 @@ void Id3v2AsJson(JsonWriter& json, const Id3v2Report& tag)
         json.BeginArray();
         for (const FrameReport& frame : tag.Frames) {
             FrameAsJson(json, frame);
+        }
+        json.EndArray();
+        json.Key("pictures");
+        json.BeginArray();
+        for (const PictureReport& picture : tag.Pictures) {
+            PictureAsJson(json, picture);
         }
         json.EndArray();
         if (!tag.UnconvertibleFrames.empty()) {

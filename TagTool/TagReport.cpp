@@ -3,6 +3,7 @@
 #include "FrameFlags.h"
 #include "Genres.h"
 #include "Mp3Mng.h"
+#include "Pictures.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
 #include "ZlibCodec.h"
@@ -109,6 +110,25 @@ FrameReport DescribeFrame(TFrameIndex& frames, std::uint32_t i, std::size_t& bud
     return frame;
 }
 
+// The pictures, each checked while its data is held, one at a time.
+std::vector<PictureReport> DescribePictures(Tid3v2tag& tag)
+{
+    std::vector<PictureReport> pictures;
+    ForEachPicture(tag, true, [&pictures](std::uint32_t, AttachedPicture&& picture) {
+        PictureReport report;
+        report.Type = picture.PictureType;
+        report.TypeName = PictureTypeName(picture.PictureType);
+        report.Mime = picture.Mime;
+        report.Description = picture.Description;
+        report.Size = picture.Size;
+        if (const ImageCheck check = CheckImage(picture.Data); check.Format != ImageFormat::kNone) {
+            report.Dimensions = std::pair(check.Width, check.Height);
+        }
+        pictures.push_back(std::move(report));
+    });
+    return pictures;
+}
+
 } // namespace
 
 Id3v2Report ReadId3v2Report(const std::string& path)
@@ -130,6 +150,9 @@ Id3v2Report ReadId3v2Report(const std::string& path)
     report.Crc32 = tag.CRC32;
     report.Restrictions = tag.Restrictions;
     report.UnconvertibleFrames = tag.UnconvertibleFrames;
+    // Before the frames are described, which leaves some of them
+    // deunsynchronised in memory; the pictures read either form.
+    report.Pictures = DescribePictures(tag);
     std::size_t budget = kShownInflation;
     for (std::uint32_t i = 1; i <= tag.Frames.Count(); ++i) {
         report.Frames.push_back(DescribeFrame(tag.Frames, i, budget));

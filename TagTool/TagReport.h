@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace varnello::tagtool {
@@ -31,6 +32,18 @@ struct FrameReport
     std::optional<std::string> Description;
 };
 
+// One attached picture (APIC frame) as "show" lists it.
+struct PictureReport
+{
+    std::uint8_t Type = 0;
+    std::string TypeName;
+    std::string Mime;
+    std::string Description;
+    std::uint64_t Size = 0;
+    // Known when the picture is a JPEG or PNG picture that CheckImage takes.
+    std::optional<std::pair<std::uint32_t, std::uint32_t>> Dimensions;
+};
+
 struct Id3v2Report
 {
     StatusWord Status;
@@ -45,6 +58,7 @@ struct Id3v2Report
     std::uint32_t Crc32 = 0;
     std::uint8_t Restrictions = 0;
     std::vector<FrameReport> Frames;
+    std::vector<PictureReport> Pictures; // every readable picture, in frame order
     // A version 2.2 tag's frames without a version 3 form, which a save refuses to drop.
     std::vector<std::string> UnconvertibleFrames;
 };

@@ -148,6 +148,19 @@ std::vector<std::pair<std::string, Bytes>> Seeds()
     Id3v2Builder claiming = Id3v2Builder().Version(3).TextFrame("TIT2", "T").Padding(8);
     claiming.SizeOverride(static_cast<std::uint32_t>(claiming.Body().size() + 500));
     seeds.emplace_back("v3-size-into-audio", Mp3Builder().Tag(claiming.Build()).Audio(3).Build());
+    seeds.emplace_back("v3-pictures",
+                       File(Id3v2Builder()
+                                .Version(3)
+                                .Frame("APIC", Apic("image/jpeg", 0, "other", TinyJpeg()))
+                                .CompressedFrameV3("APIC", Apic("image/png", 3, "front", TinyPng()))
+                                .TextFrame("TIT2", "T"),
+                            true));
+    seeds.emplace_back("v4-picture-unsync",
+                       File(Id3v2Builder().Version(4).Frame(
+                           "APIC", UnsyncBytes(Apic("image/jpeg", 3, "", TinyJpeg())), 0, 0x02)));
+    // Pictures on their own, for the picture check.
+    seeds.emplace_back("picture-png", TinyPng());
+    seeds.emplace_back("picture-jpeg", TinyJpeg());
     return seeds;
 }
 

@@ -9,7 +9,7 @@ build=$(realpath "${1:?build folder configured with -DVARNELLO_FUZZ=ON}")
 dict=$(realpath "$(dirname "$0")/id3.dict")
 seconds=${2:-60}
 targets=("${@:3}")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_load fuzz_save fuzz_mp3mng fuzz_filerows)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_load fuzz_save fuzz_mp3mng fuzz_filerows fuzz_cover)
 
 cmake --build "$build" --target varnello-fuzz-seeds "${targets[@]}"
 seeds="$build/fuzz-seeds"

@@ -382,3 +382,94 @@ INSTANTIATE_TEST_SUITE_P(BothWriters, MutagenMoreFields,
                          testing::Combine(testing::Values(3, 4),
                                           testing::Values(Writer::kSaver, Writer::kTool)),
                          MoreFieldsName);
+
+namespace {
+
+class MutagenCover : public testing::TestWithParam<std::tuple<int, Writer>>
+{
+protected:
+    // Sets (an image given) or removes the front cover of the file.
+    static void ChangeCover(Writer writer, const std::string& path,
+                            const std::optional<testsupport::Bytes>& image)
+    {
+        if (writer == Writer::kSaver) {
+            FileRow row = FolderReader().ReadRow("", path, 0);
+            std::vector<FileRow*> rows{&row};
+            const CoverEdit cover{image ? CoverAction::kSet : CoverAction::kRemove,
+                                  image.value_or(testsupport::Bytes{})};
+            EXPECT_TRUE(TagSaver().SaveMultiple("", rows, {}, FieldMask{}, cover).empty());
+            return;
+        }
+        std::string option = "--remove-cover";
+        if (image) {
+            const std::string picture = path + ".png";
+            testsupport::WriteFile(picture, *image);
+            option = "--cover '" + picture + "'";
+        }
+        EXPECT_TRUE(
+            RunCommand(std::string(VARNELLO_TAG_PROGRAM) + " set " + option + " '" + path + "'")
+                .has_value());
+    }
+
+    static std::string PictureLine(int type, std::string_view mime, std::string_view description,
+                                   const testsupport::Bytes& data)
+    {
+        const std::string_view bytes(reinterpret_cast<const char*>(data.data()), data.size());
+        return "picture " + std::to_string(type) + " " + Hexed(mime) + " " + Hexed(description) +
+               " " + Hexed(bytes);
+    }
+
+    static std::string Pictures(const std::string& path)
+    {
+        return RunCommand(std::string(kPython) + " " + VARNELLO_MUTAGEN_SCRIPT + " --pictures " +
+                          path)
+            .value_or("mutagen could not read the file");
+    }
+};
+
+std::string CoverName(const testing::TestParamInfo<std::tuple<int, Writer>>& info)
+{
+    const auto& [version, writer] = info.param;
+    return "V" + std::to_string(version) + (writer == Writer::kSaver ? "Saver" : "Tool");
+}
+
+} // namespace
+
+TEST_P(MutagenCover, ReadsTheFrontCoverSetAndFindsItGoneAfterRemoval)
+{
+    if (!MutagenAvailable()) {
+        GTEST_SKIP() << "python3-mutagen is not installed";
+    }
+    const auto [version, writer] = GetParam();
+    TempDir dir;
+    const std::string path = dir.File("song.mp3");
+    const testsupport::Bytes jpeg = testsupport::TinyJpeg();
+    const testsupport::Bytes png = testsupport::TinyPng();
+    testsupport::Mp3Builder()
+        .Tag(testsupport::Id3v2Builder()
+                 .Version(static_cast<std::uint8_t>(version))
+                 .TextFrame("TIT2", "Title")
+                 .Frame("APIC", testsupport::Apic("image/jpeg", 0, "other", jpeg))
+                 .Frame("APIC", testsupport::Apic("image/png", 4, "back", png))
+                 .Padding(64)
+                 .Build())
+        .Raw(testsupport::Bytes(32, 0x00))
+        .Audio(20)
+        .WriteTo(path);
+    const std::string other = PictureLine(0, "image/jpeg", "other", jpeg);
+    const std::string back = PictureLine(4, "image/png", "back", png);
+
+    ChangeCover(writer, path, png);
+    EXPECT_EQ(Pictures(path),
+              other + "\n" + back + "\n" + PictureLine(3, "image/png", "", png) + "\n");
+    ChangeCover(writer, path, jpeg);
+    EXPECT_EQ(Pictures(path),
+              other + "\n" + back + "\n" + PictureLine(3, "image/jpeg", "", jpeg) + "\n");
+    ChangeCover(writer, path, std::nullopt);
+    EXPECT_EQ(Pictures(path), other + "\n" + back + "\n");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothWriters, MutagenCover,
+                         testing::Combine(testing::Values(3, 4),
+                                          testing::Values(Writer::kSaver, Writer::kTool)),
+                         CoverName);

@@ -7,6 +7,10 @@ survives the trip:
     frame COMM <language> <description hex> <text hex>
     frame APIC <MIME type hex> <picture data hex>
     frame <ID> -        (any other frame)
+
+With --pictures first, only the pictures, one line each:
+
+    picture <type> <MIME type hex> <description hex> <picture data hex>
 """
 import sys
 
@@ -15,6 +19,13 @@ from mutagen.id3 import ID3
 
 def hexed(text):
     return text.encode("utf-8").hex() or "-"
+
+
+def pictures(path):
+    tags = ID3(path, translate=False)
+    for frame in tags.getall("APIC"):
+        print("picture %d %s %s %s" % (frame.type, hexed(frame.mime), hexed(frame.desc),
+                                        frame.data.hex() or "-"))
 
 
 def main(path):
@@ -35,4 +46,7 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if sys.argv[1] == "--pictures":
+        pictures(sys.argv[2])
+    else:
+        main(sys.argv[1])
