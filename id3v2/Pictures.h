@@ -8,6 +8,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -59,11 +61,22 @@ struct AttachedPicture
 };
 
 // Every APIC frame of the tag in frame order. Compressed or unsynchronised
-// frames are read plainly, inflating at most kLargestPicture of picture.
-// A frame that cannot be read (encrypted, broken, inflating further) is
-// listed with what could be read of it and no data. `withData` false: Data
-// stays empty.
+// frames are read plainly, inflating at most kLargestPicture of picture. A
+// frame that cannot be read (encrypted, broken, inflating further, a head
+// that does not parse) is skipped, here and by every function below, so the
+// cover is always a picture that can be read. `withData` false: Data stays
+// empty; so it does for a picture larger than kLargestPicture.
 std::vector<AttachedPicture> ListPictures(Tid3v2tag& tag, bool withData);
+
+// The same walk, handing each picture with its frame index to `visit` in
+// turn, so that a caller that looks at the data of every picture holds one
+// at a time.
+void ForEachPicture(Tid3v2tag& tag, bool withData,
+                    const std::function<void(std::uint32_t, AttachedPicture&&)>& visit);
+
+// The picture of frame `frame` (an index as CoverFrame gives), read as
+// ListPictures reads it; nothing when that frame is no readable APIC.
+std::optional<AttachedPicture> ReadPicture(Tid3v2tag& tag, std::uint32_t frame, bool withData);
 
 // The frame index (1..Count) of the picture shown as the cover: the first
 // APIC of type 3, else the first APIC; 0 when there is none.

@@ -216,6 +216,77 @@ Bytes PicV22(std::string_view format, std::uint8_t pictureType, std::string_view
     return out;
 }
 
+Bytes Apic(std::string_view mime, std::uint8_t pictureType, std::string_view description,
+           const Bytes& image)
+{
+    Bytes out{0x00};
+    Append(out, ToBytes(mime));
+    out.push_back(0x00);
+    out.push_back(pictureType);
+    Append(out, ToBytes(description));
+    out.push_back(0x00);
+    Append(out, image);
+    return out;
+}
+
+Bytes PngChunk(std::string_view type, const Bytes& data)
+{
+    Bytes typeAndData = ToBytes(type);
+    Append(typeAndData, data);
+    Bytes out;
+    AppendBE32(out, static_cast<std::uint32_t>(data.size()));
+    Append(out, typeAndData);
+    AppendBE32(out, Crc32(typeAndData));
+    return out;
+}
+
+Bytes RgbPng(std::uint32_t width, std::uint32_t height, const Bytes& rows)
+{
+    Bytes out{0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+    Bytes header;
+    AppendBE32(header, width);
+    AppendBE32(header, height);
+    header.insert(header.end(), {8, 2, 0, 0, 0}); // depth, RGB, deflate, filter 0, no interlace
+    Append(out, PngChunk("IHDR", header));
+    Append(out, PngChunk("IDAT", ZlibCompress(rows)));
+    Append(out, PngChunk("IEND", {}));
+    return out;
+}
+
+Bytes TinyPng()
+{
+    // Three rows of filter byte 0 and two red, green or blue pixels.
+    const Bytes rows{0, 255, 0,   0,   255, 0,   0, //
+                     0, 0,   255, 0,   0,   255, 0, //
+                     0, 0,   0,   255, 0,   0,   255};
+    return RgbPng(2, 3, rows);
+}
+
+Bytes TinyJpeg()
+{
+    Bytes out{0xFF, 0xD8};
+    // Quantisation table 0, all ones.
+    out.insert(out.end(), {0xFF, 0xDB, 0x00, 0x43, 0x00});
+    out.insert(out.end(), 64, 0x01);
+    // Baseline frame: 8 bits, height 1, width 1, one component (ID 1,
+    // sampling 1 x 1, table 0).
+    out.insert(out.end(),
+               {0xFF, 0xC0, 0x00, 0x0B, 0x08, 0x00, 0x01, 0x00, 0x01, 0x01, 0x01, 0x11, 0x00});
+    // Huffman tables DC 0 and AC 0, each one code of length 1 for the
+    // symbol 0 (DC difference 0, end of block).
+    for (const std::uint8_t tableClass : {std::uint8_t{0x00}, std::uint8_t{0x10}}) {
+        out.insert(out.end(), {0xFF, 0xC4, 0x00, 0x14, tableClass, 0x01});
+        out.insert(out.end(), 15, 0x00);
+        out.push_back(0x00);
+    }
+    // Scan of the one component, then its one block: the codes 0 and 0,
+    // padded with one bits.
+    out.insert(out.end(), {0xFF, 0xDA, 0x00, 0x08, 0x01, 0x01, 0x00, 0x00, 0x3F, 0x00});
+    out.push_back(0x3F);
+    out.insert(out.end(), {0xFF, 0xD9});
+    return out;
+}
+
 Id3v2Builder& Id3v2Builder::Version(std::uint8_t major, std::uint8_t revision)
 {
     m_major = major;

@@ -39,6 +39,23 @@ Bytes Latin1Comment(std::string_view language, std::string_view description, std
 Bytes PicV22(std::string_view format, std::uint8_t pictureType, std::string_view description,
              const Bytes& image);
 
+// APIC payload: encoding 0, MIME type, 00, picture type, Latin-1
+// description, 00, image bytes.
+Bytes Apic(std::string_view mime, std::uint8_t pictureType, std::string_view description,
+           const Bytes& image);
+
+// Small pictures laid out by hand. A PNG chunk: length, type, data, CRC.
+Bytes PngChunk(std::string_view type, const Bytes& data);
+// An 8-bit RGB PNG (colour type 2, not interlaced) whose IDAT holds `rows`
+// compressed: the rows of a width x height image are height * (1 + 3 *
+// width) bytes, so other sizes make a PNG whose data does not fit.
+Bytes RgbPng(std::uint32_t width, std::uint32_t height, const Bytes& rows);
+// A valid 2 x 3 PNG.
+Bytes TinyPng();
+// A valid baseline JPEG of 1 x 1 grey pixel: SOI, DQT, SOF0, two DHT
+// tables of one code each, SOS, one byte of entropy-coded data, EOI.
+Bytes TinyJpeg();
+
 class Id3v2Builder
 {
 public:
