@@ -64,6 +64,23 @@ QCheckBox* MakeModifyBox(QWidget* parent, const char* name)
     return box;
 }
 
+// The mark next to a field whose files do not agree: small and in a warning
+// colour, hidden until a multi-file showing needs it. Named after the box
+// ("chkbArtist": "lbDiffersArtist").
+QLabel* MakeDiffersLabel(QCheckBox* modify)
+{
+    auto* label = new QLabel(modify->parentWidget());
+    label->setObjectName(QStringLiteral("lbDiffers") + modify->objectName().mid(4));
+    QFont font = label->font();
+    font.setPointSizeF(font.pointSizeF() * 0.85);
+    label->setFont(font);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(176, 80, 0));
+    label->setPalette(palette);
+    label->hide();
+    return label;
+}
+
 } // namespace
 
 TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent)
@@ -76,6 +93,17 @@ TFormInfo::TFormInfo(QWidget* parent) : QDialog(parent)
     CreateLayout();
     ConnectHandlers();
     initialize();
+    FitSize();
+}
+
+void TFormInfo::FitSize()
+{
+    // The dialog grows by the width its marks of differing fields need, so
+    // that the fields keep theirs. The sizes cached for the group box go
+    // first, or the dialog keeps its old size.
+    GroupBox1->layout()->invalidate();
+    GroupBox1->updateGeometry();
+    layout()->invalidate();
     setFixedSize(sizeHint().expandedTo(QSize(kClientWidth, kClientHeight)));
 }
 
@@ -148,7 +176,8 @@ void TFormInfo::CreateControls()
                                           chkbTrack, chkbDisc,   chkbAlbumArtist};
     static_assert(kAllTagFields.size() == fields.size(), "one editor per field of the table");
     for (std::size_t i = 0; i < kAllTagFields.size(); ++i) {
-        m_switches.push_back({fields[i], boxes[i], kAllTagFields[i].Mask});
+        m_switches.push_back(
+            {fields[i], boxes[i], kAllTagFields[i].Mask, MakeDiffersLabel(boxes[i])});
     }
 
     LabelCover = MakeLabel(GroupBox1, "LabelCover", "Cover");
@@ -163,12 +192,12 @@ void TFormInfo::CreateControls()
     for (QPushButton* button : {btCoverChoose, btCoverRemove}) {
         button->setAutoDefault(false);
     }
+    lbCoverChoice->setWordWrap(true);
     chkbCover = MakeModifyBox(GroupBox1, "chkbCover");
-    for (QWidget* part : {static_cast<QWidget*>(LabelCover), CoverChoice}) {
-        QSizePolicy policy = part->sizePolicy();
-        policy.setRetainSizeWhenHidden(true);
-        part->setSizePolicy(policy);
-    }
+    // The cover's row is hidden for one file, and takes no room then.
+    QSizePolicy coverBoxPolicy = chkbCover->sizePolicy();
+    coverBoxPolicy.setRetainSizeWhenHidden(false);
+    chkbCover->setSizePolicy(coverBoxPolicy);
 
     btUpdate = new QPushButton(QCoreApplication::translate("TFormInfo", "&Save"), this);
     btUpdate->setObjectName(QStringLiteral("btUpdate"));
@@ -214,6 +243,16 @@ void TFormInfo::CreateLayout()
     coverLine->addWidget(btCoverRemove);
     coverLine->addWidget(lbCoverChoice, 1);
     AddFieldRow(grid, 10, LabelCover, CoverChoice, chkbCover);
+    // The "differs" marks go after the fields, in the row where each starts.
+    for (const FieldSwitch& fieldSwitch : m_switches) {
+        int row = 0;
+        int column = 0;
+        int rowSpan = 0;
+        int columnSpan = 0;
+        grid->getItemPosition(grid->indexOf(fieldSwitch.Field), &row, &column, &rowSpan,
+                              &columnSpan);
+        grid->addWidget(fieldSwitch.Differs, row, 3, Qt::AlignLeft | Qt::AlignVCenter);
+    }
     grid->setColumnStretch(1, 1);
     // Room for four lines of comment keeps the dialog near its intended size.
     constexpr int kCommentLines = 4;
@@ -299,6 +338,7 @@ void TFormInfo::SetMultipleFiles()
     if (!m_rows.empty()) {
         LoadFromRow(m_rows.front());
     }
+    ShowDifferences();
     SetModifyMode(true);
 }
 
@@ -310,7 +350,7 @@ void TFormInfo::LoadFromRow(const FileRow& row)
     EdArtist->setText(ToQt(row.Fields.Artist));
     edAlbum->setText(ToQt(row.Fields.Album));
     edYear->setText(ToQt(row.Fields.Year));
-    cbGenre->setEditText(ToQt(row.Fields.Genre));
+    cbGenre->setEditText(ToQt(ShownGenre(row.Fields.Genre)));
     edComment->setPlainText(ToQt(row.Fields.Comment));
     edTrack->setText(ToQt(row.Fields.Track));
     edDisc->setText(ToQt(row.Fields.Disc));
@@ -335,8 +375,43 @@ void TFormInfo::SetModifyMode(bool multi)
             fieldSwitch.Modify->setChecked(false);
         }
         fieldSwitch.Field->setEnabled(!multi);
+        if (!multi) {
+            fieldSwitch.Differs->hide();
+        }
     }
     UpdateSaveButton();
+    FitSize();
+}
+
+std::string TFormInfo::ShownGenre(const std::string& stored) const
+{
+    return m_genreNames ? GenreReferencesAsNames(stored) : stored;
+}
+
+std::string TFormInfo::ShownText(const TagFieldInfo& field, const TagFields& fields) const
+{
+    const std::string& stored = fields.*field.Member;
+    return field.Mask == fieldmask::kGenre ? ShownGenre(stored) : stored;
+}
+
+void TFormInfo::ShowDifferences()
+{
+    const std::size_t total = m_rows.size();
+    for (std::size_t i = 0; i < m_switches.size(); ++i) {
+        const TagFieldInfo& field = kAllTagFields[i];
+        std::size_t differing = 0;
+        if (total > 0) {
+            const std::string shown = ShownText(field, m_rows.front().Fields);
+            differing = static_cast<std::size_t>(
+                std::count_if(m_rows.begin(), m_rows.end(), [&](const FileRow& row) {
+                    return ShownText(field, row.Fields) != shown;
+                }));
+        }
+        QLabel* label = m_switches[i].Differs;
+        label->setText(differing == 0 ? QString()
+                                      : tr("differs in %1 of %2 files").arg(differing).arg(total));
+        label->setVisible(differing > 0);
+    }
 }
 
 void TFormInfo::ApplySwitch(const FieldSwitch& fieldSwitch)
@@ -464,6 +539,11 @@ TagFields TFormInfo::EditedFields() const
     fields.Album = ToUtf8(edAlbum->text());
     fields.Year = ToUtf8(edYear->text());
     fields.Genre = ToUtf8(cbGenre->currentText().trimmed()); // blanks around a name are slips
+    // The name shown for a reference is not an edit of the stored text.
+    const std::string shownGenre = ShownGenre(m_loadedRow.Fields.Genre);
+    if (shownGenre != m_loadedRow.Fields.Genre && cbGenre->currentText() == ToQt(shownGenre)) {
+        fields.Genre = m_loadedRow.Fields.Genre;
+    }
     fields.Comment = ToUtf8(edComment->toPlainText());
     fields.Track = ToUtf8(edTrack->text());
     fields.Disc = ToUtf8(edDisc->text());

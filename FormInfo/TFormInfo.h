@@ -27,6 +27,8 @@ class QWidget;
 
 namespace varnello {
 
+struct TagFieldInfo;
+
 class TFormInfo : public QDialog
 {
     Q_OBJECT
@@ -44,6 +46,9 @@ public:
     void LoadFromRow(const FileRow& row);
     void SetModifyMode(bool multi);
     void UpdateSaveButton();
+    // Genre references shown as names ("(17)" as "Rock"); a name left as it
+    // was is handed back as the stored text. Set before the rows are loaded.
+    void SetGenreNames(bool names) { m_genreNames = names; }
 
     // Results, read after the dialog closed.
     bool WasSaved() const { return m_saved; }
@@ -97,6 +102,7 @@ private:
         QWidget* Field = nullptr;
         QCheckBox* Modify = nullptr;
         FieldMask Mask;
+        QLabel* Differs = nullptr; // "differs in N of M files", several files only
     };
 
     void CreateControls();
@@ -105,6 +111,15 @@ private:
     void AddFieldRow(QGridLayout* grid, int row, QLabel* label, QWidget* field, QCheckBox* modify);
     void initialize();
     void ApplySwitch(const FieldSwitch& fieldSwitch);
+    // The genre as the editor shows it, with names when asked to.
+    std::string ShownGenre(const std::string& stored) const;
+    // A field's text as the editor shows it.
+    std::string ShownText(const TagFieldInfo& field, const TagFields& fields) const;
+    // Marks each field whose shown value is not the same in all selected
+    // rows with the count of rows that differ from the first.
+    void ShowDifferences();
+    // The fixed size from the layout, with the marks that are shown.
+    void FitSize();
     void SaveSingleFile();
     void SaveMultipleFiles();
     void ShowCoverChoice();
@@ -161,6 +176,7 @@ private:
     TagKind m_tagKind = tagkind::kNone;
     bool m_saved = false;
     bool m_ownerSaves = false;
+    bool m_genreNames = false;
     std::vector<SaveFailure> m_failures;
     TagSaver m_saver;
     RepairQuestion m_askRepair = AskToReplaceUnreadableTag;

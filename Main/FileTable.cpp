@@ -1,5 +1,6 @@
 #include "FileTable.h"
 
+#include "Genres.h"
 #include "TagFieldTable.h"
 #include "Ui.h"
 
@@ -44,8 +45,16 @@ QString FileTableModel::Cell(int row, int column) const
     default:
         break;
     }
+    if (column == filetable::kGenre) {
+        return GenreCell(value.Fields.Genre);
+    }
     const TagFieldInfo* field = FieldOf(column);
     return field != nullptr ? ui::ToQt(value.Fields.*field->Member) : QString();
+}
+
+QString FileTableModel::GenreCell(const std::string& stored) const
+{
+    return ui::ToQt(m_genreNames ? GenreReferencesAsNames(stored) : stored);
 }
 
 int FileTableModel::CompareRows(int first, int second, int column, const QCollator& collator) const
@@ -69,7 +78,13 @@ int FileTableModel::CompareRows(int first, int second, int column, const QCollat
     }
     const std::string& x = a.Fields.*field->Member;
     const std::string& y = b.Fields.*field->Member;
-    return x == y ? 0 : collator.compare(ui::ToQt(x), ui::ToQt(y));
+    if (x == y) {
+        return 0;
+    }
+    if (column == filetable::kGenre) {
+        return collator.compare(GenreCell(x), GenreCell(y));
+    }
+    return collator.compare(ui::ToQt(x), ui::ToQt(y));
 }
 
 void FileTableModel::Clear(std::size_t expected)
@@ -104,6 +119,18 @@ void FileTableModel::WriteFields(int row, TagKind tagKind, const TagFields& fiel
     target.TagKind = tagKind;
     target.Fields = fields;
     RowChanged(row);
+}
+
+void FileTableModel::SetGenreNames(bool names)
+{
+    if (names == m_genreNames) {
+        return;
+    }
+    m_genreNames = names;
+    if (RowCount() > 0) {
+        emit dataChanged(index(0, filetable::kGenre), index(RowCount() - 1, filetable::kGenre),
+                         {Qt::DisplayRole, Qt::ToolTipRole});
+    }
 }
 
 void FileTableModel::MoveRows(const std::vector<int>& order)
@@ -239,6 +266,17 @@ void SetUpColumnMenu(TListViewSort& table)
     header->setContextMenuPolicy(Qt::CustomContextMenu);
     QObject::connect(header, &QWidget::customContextMenuRequested, menu,
                      [header, menu](const QPoint& at) { menu->popup(header->mapToGlobal(at)); });
+}
+
+void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
+{
+    action.setCheckable(true);
+    action.setChecked(UserSettings().value(QStringLiteral("FileTable/GenreNames"), false).toBool());
+    Rows(table).SetGenreNames(action.isChecked());
+    QObject::connect(&action, &QAction::toggled, &table, [&table](bool checked) {
+        Rows(table).SetGenreNames(checked);
+        UserSettings().setValue(QStringLiteral("FileTable/GenreNames"), checked);
+    });
 }
 
 QString SelectionText(const TListViewSort& table, const std::string& folder)

@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+class QAction;
+
 namespace varnello {
 
 namespace filetable {
@@ -59,12 +61,18 @@ public:
     void AppendRows(std::vector<FileRow> rows);
     // Rewrites a row's TagKind and fields; "No." and "File Name" stay.
     void WriteFields(int row, TagKind tagKind, const TagFields& fields);
+    // With this on the genre column shows and sorts references ("(17)") as
+    // the genres' names; the rows keep the stored text.
+    void SetGenreNames(bool names);
 
 protected:
     void MoveRows(const std::vector<int>& order) override;
 
 private:
+    QString GenreCell(const std::string& stored) const;
+
     std::vector<FileRow> m_rows;
+    bool m_genreNames = false;
 };
 
 namespace filetable {
@@ -85,6 +93,10 @@ void LayoutFileColumns(TListViewSort& table);
 // ("FileColumnMenu", items "ShowTrackColumn", "ShowDiscColumn",
 // "ShowAlbumArtistColumn") belongs to the header.
 void SetUpColumnMenu(TListViewSort& table);
+
+// The View menu's "Genre names for references": checked as the user's
+// settings keep it, each change kept there and shown by the table at once.
+void SetUpGenreNamesOption(TListViewSort& table, QAction& action);
 
 // The status bar's text for the selection: the one file's full path, or the
 // count of selected files.

@@ -30,6 +30,11 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
                                 QCoreApplication::translate("MainMenus", "&Properties View"), true);
     TbStatusbar =
         AddItem(view, "TbStatusbar", QCoreApplication::translate("MainMenus", "&Statusbar"), true);
+    view->addSeparator();
+    GenreNamesAction =
+        AddItem(view, "GenreNamesAction",
+                QCoreApplication::translate("MainMenus", "Genre names for references"), true);
+    GenreNamesAction->setChecked(false);
 
     QMenu* help = AddMenu("Help1", QCoreApplication::translate("MainMenus", "&Help"));
     Content1 = AddItem(help, "Content1", QCoreApplication::translate("MainMenus", "&Content"));

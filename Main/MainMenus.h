@@ -22,6 +22,7 @@ public:
     QAction* TbDirectory = nullptr;
     QAction* tmiPropertiesView = nullptr;
     QAction* TbStatusbar = nullptr;
+    QAction* GenreNamesAction = nullptr; // unchecked until the settings say otherwise
     QAction* Content1 = nullptr;
     QAction* Homepage1 = nullptr;
     QAction* Reportabug1 = nullptr;

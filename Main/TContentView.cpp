@@ -15,6 +15,7 @@
 #include <QPalette>
 #include <QPlainTextEdit>
 #include <QShowEvent>
+#include <QSignalBlocker>
 
 namespace varnello {
 
@@ -184,8 +185,28 @@ std::array<QWidget*, 9> TContentView::FieldWidgets() const
 void TContentView::ShowFields(const TagFields& fields)
 {
     const std::array<QWidget*, 9> widgets = FieldWidgets();
+    m_storedGenre = fields.Genre;
     for (std::size_t i = 0; i < kAllTagFields.size(); ++i) {
-        SetTextOf(widgets[i], ToQt(fields.*kAllTagFields[i].Member));
+        SetTextOf(widgets[i], widgets[i] == cbGenreContent ? ShownGenre()
+                                                           : ToQt(fields.*kAllTagFields[i].Member));
+    }
+}
+
+QString TContentView::ShownGenre() const
+{
+    return ToQt(m_genreNames ? GenreReferencesAsNames(m_storedGenre) : m_storedGenre);
+}
+
+void TContentView::SetGenreNames(bool names)
+{
+    if (names == m_genreNames) {
+        return;
+    }
+    const bool unedited = cbGenreContent->currentText() == ShownGenre();
+    m_genreNames = names;
+    if (unedited) {
+        const QSignalBlocker blocker(cbGenreContent);
+        cbGenreContent->setEditText(ShownGenre());
     }
 }
 
@@ -198,6 +219,11 @@ TagFields TContentView::Fields() const
     }
     // A genre is a name: blanks around it are typing slips.
     fields.Genre = ToUtf8(ToQt(fields.Genre).trimmed());
+    // The name shown for a reference is not an edit of the stored text.
+    if (const QString shown = ShownGenre();
+        ToQt(m_storedGenre) != shown && cbGenreContent->currentText() == shown) {
+        fields.Genre = m_storedGenre;
+    }
     return fields;
 }
 

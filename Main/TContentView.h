@@ -7,6 +7,7 @@
 
 #include <QWidget>
 #include <array>
+#include <string>
 
 class QComboBox;
 class QLabel;
@@ -36,8 +37,12 @@ public:
     // Fills the fields. Setting the texts fires the change handlers like
     // typing does; the caller clears its marker afterwards.
     void ShowFields(const TagFields& fields);
-    // The fields as typed; the genre without surrounding blanks.
+    // The fields as typed; the genre without surrounding blanks. A genre shown
+    // as its name and left as it was comes back as the stored text.
     TagFields Fields() const;
+    // Genre references shown as names ("(17)" as "Rock"), or as stored. An
+    // edited genre keeps what was typed; nothing counts as edited.
+    void SetGenreNames(bool names);
     // Shows the state line; `detail` says why a save failed.
     void ShowState(State state, const QString& detail = {});
     State CurrentState() const { return m_state; }
@@ -95,8 +100,12 @@ private:
     QLineEdit* edAlbumArtist = nullptr;
     TCoverView* CoverView = nullptr;
     QLabel* lbContentState = nullptr;
+    QString ShownGenre() const;
+
     State m_state = State::Clean;
     FieldMask m_unsavedMask;
+    std::string m_storedGenre; // of the fields last shown
+    bool m_genreNames = false;
 };
 
 } // namespace varnello

@@ -98,6 +98,9 @@ void TFormMain::ConnectHandlers()
     connect(m_menus.TbDirectory, &QAction::toggled, this, &TFormMain::TbDirectoryClick);
     connect(m_menus.tmiPropertiesView, &QAction::toggled, this, &TFormMain::tmiPropertiesViewClick);
     connect(m_menus.TbStatusbar, &QAction::toggled, this, &TFormMain::TbStatusbarClick);
+    filetable::SetUpGenreNamesOption(*clsLVFile, *m_menus.GenreNamesAction);
+    ContentView->SetGenreNames(m_menus.GenreNamesAction->isChecked());
+    connect(m_menus.GenreNamesAction, &QAction::toggled, ContentView, &TContentView::SetGenreNames);
     connect(m_menus.Content1, &QAction::triggered, m_help, &HelpMenu::Content1Click);
     connect(m_menus.Homepage1, &QAction::triggered, m_help, &HelpMenu::Homepage1Click);
     connect(m_menus.Reportabug1, &QAction::triggered, m_help, &HelpMenu::Reportabug1Click);
@@ -448,6 +451,7 @@ void TFormMain::OpenEditor(const std::vector<int>& selectedRows)
         fileRows.push_back(FileRowAt(row));
     }
     FormInfo->SetFolder(CurrentFolder());
+    FormInfo->SetGenreNames(m_menus.GenreNamesAction->isChecked());
     FormInfo->SetSelection(fileRows);
     if (selectedRows.size() == 1) {
         OpenSingleFileEditor(selectedRows.front(), fileRows.front());

@@ -77,7 +77,67 @@ std::optional<std::uint8_t> NumberToGenre(std::string_view text)
     return static_cast<std::uint8_t>(value);
 }
 
+// The name of one reference ("17", "RX", "CR" without parentheses); empty
+// when it is not a known one.
+std::string_view ReferenceName(std::string_view reference)
+{
+    if (reference == "RX") {
+        return "Remix";
+    }
+    if (reference == "CR") {
+        return "Cover";
+    }
+    if (reference.empty() || reference.size() > 3) {
+        return {};
+    }
+    std::size_t number = 0;
+    for (char c : reference) {
+        if (c < '0' || c > '9') {
+            return {};
+        }
+        number = number * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return number < kGenreCount ? GenreNames[number] : std::string_view();
+}
+
 } // namespace
+
+std::string GenreReferencesAsNames(std::string_view stored)
+{
+    // Version 2.4 stores a reference as the bare number or code.
+    if (const std::string_view name = ReferenceName(stored); !name.empty()) {
+        return std::string(name);
+    }
+    std::vector<std::string> names;
+    std::string_view rest = stored;
+    while (rest.starts_with('(') && !rest.starts_with("((")) {
+        const std::size_t close = rest.find(')');
+        if (close == std::string_view::npos || close == 1) {
+            break;
+        }
+        const std::string_view code = rest.substr(1, close - 1);
+        const bool number =
+            code.size() <= 3 && code.find_first_not_of("0123456789") == std::string_view::npos;
+        if (!number && code != "RX" && code != "CR") {
+            break; // text in parentheses, not a reference
+        }
+        const std::string_view name = ReferenceName(code);
+        names.emplace_back(name.empty() ? rest.substr(0, close + 1) : name);
+        rest.remove_prefix(close + 1);
+    }
+    if (names.empty()) {
+        return std::string(stored.starts_with("((") ? stored.substr(1) : stored);
+    }
+    if (!rest.empty()) {
+        names.back() = rest.starts_with("((") ? rest.substr(1) : rest;
+    }
+    std::string text = names.front();
+    for (std::size_t i = 1; i < names.size(); ++i) {
+        text += " / ";
+        text += names[i];
+    }
+    return text;
+}
 
 std::string GenreToText(std::uint8_t genre)
 {

@@ -32,6 +32,15 @@ private:
 // Convenience: TextToGenre over a lookup built once.
 std::uint8_t TextToGenre(std::string_view text);
 
+// The text of a stored genre (TCON) with its references shown as names:
+// "(17)" and the bare "17" become "Rock", "(RX)" / "RX" "Remix", "(CR)" /
+// "CR" "Cover", and several references "(51)(39)" their names joined with
+// " / ". A refinement after the references stands in for the last one's
+// name ("(4)Eurodisco" shows "Eurodisco"); "((" starts literal text, of which
+// one parenthesis is dropped. Unknown numbers keep their stored form, and
+// text without references comes back as it is.
+std::string GenreReferencesAsNames(std::string_view stored);
+
 // Removes leading and trailing characters with codes 32 or below.
 std::string TrimControl(std::string_view text);
 

@@ -98,3 +98,39 @@ TEST(Genres, TrimControlRemovesBytesUpToBlankAtBothEnds)
     EXPECT_EQ(TrimControl(" \x01 "), "");
     EXPECT_EQ(TrimControl("\xC3\xA9 "), "\xC3\xA9") << "bytes of UTF-8 characters stay";
 }
+
+struct ReferenceCase
+{
+    const char* Stored;
+    const char* Shown;
+};
+
+class GenreReferences : public testing::TestWithParam<ReferenceCase>
+{
+};
+
+TEST_P(GenreReferences, ShowNamesAndKeepOtherTextAsStored)
+{
+    const ReferenceCase& c = GetParam();
+    EXPECT_EQ(GenreReferencesAsNames(c.Stored), c.Shown) << "stored \"" << c.Stored << '"';
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, GenreReferences,
+    testing::Values(
+        ReferenceCase{"(17)", "Rock"}, ReferenceCase{"(0)", "Blues"},
+        ReferenceCase{"(125)", "Dance Hall"}, ReferenceCase{"(017)", "Rock"},
+        ReferenceCase{"(17)Rock", "Rock"}, ReferenceCase{"(4)Eurodisco", "Eurodisco"},
+        ReferenceCase{"17", "Rock"}, ReferenceCase{"0", "Blues"}, ReferenceCase{"RX", "Remix"},
+        ReferenceCase{"(RX)", "Remix"}, ReferenceCase{"CR", "Cover"},
+        ReferenceCase{"(CR)", "Cover"}, ReferenceCase{"(51)(39)", "Techno-Industrial / Noise"},
+        ReferenceCase{"(51)(39)Harsh", "Techno-Industrial / Harsh"},
+        ReferenceCase{"(RX)(17)", "Remix / Rock"}, ReferenceCase{"(17)(200)", "Rock / (200)"},
+        // Unknown numbers, literal text and broken references stay.
+        ReferenceCase{"(200)", "(200)"}, ReferenceCase{"200", "200"}, ReferenceCase{"255", "255"},
+        ReferenceCase{"256", "256"}, ReferenceCase{"(1000)", "(1000)"},
+        ReferenceCase{"((17)", "(17)"}, ReferenceCase{"(17)((Live)", "(Live)"},
+        ReferenceCase{"(Live) Jazz", "(Live) Jazz"}, ReferenceCase{"(17", "(17"},
+        ReferenceCase{"()", "()"}, ReferenceCase{"( 17)", "( 17)"}, ReferenceCase{" 17", " 17"},
+        ReferenceCase{"17 ", "17 "}, ReferenceCase{"+17", "+17"}, ReferenceCase{"rx", "rx"},
+        ReferenceCase{"Rock", "Rock"}, ReferenceCase{"Remix", "Remix"}, ReferenceCase{"", ""}));

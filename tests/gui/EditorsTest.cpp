@@ -7,6 +7,7 @@
 #include "StatusWord.h"
 #include "TContentView.h"
 #include "TFormInfo.h"
+#include "TagFieldTable.h"
 #include "Tid3v2tag.h"
 #include "WindowTestSupport.h"
 
@@ -19,6 +20,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QtTest>
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -91,6 +93,24 @@ std::string Id3v1Title(const std::string& path)
     return title;
 }
 
+// A frame's bytes, header and body, as the version 3 tag of the file holds
+// them; empty when the ID is not there.
+Bytes FrameBytes(const std::string& path, const std::string& id)
+{
+    const Bytes file = ReadFile(path);
+    const auto at = std::search(file.begin(), file.end(), id.begin(), id.end());
+    if (file.end() - at < 10) {
+        return {};
+    }
+    std::size_t size = 0;
+    for (int i = 4; i < 8; ++i) {
+        size = size << 8 | at[i];
+    }
+    const auto end = at + static_cast<std::ptrdiff_t>(std::min<std::size_t>(
+                              10 + size, static_cast<std::size_t>(file.end() - at)));
+    return Bytes(at, end);
+}
+
 } // namespace
 
 class EditorsTest : public QObject
@@ -115,7 +135,9 @@ private slots:
     void OpeningTheEditorSavesAPendingEditFirst();
     void ContentTrackIsSavedUnlessInvalid_data();
     void ContentTrackIsSavedUnlessInvalid();
-    void MultiFileDialogWritesOnlyTheTickedTrack();
+    void MultiFileDialogWritesOnlyTheTickedNewField_data();
+    void MultiFileDialogWritesOnlyTheTickedNewField();
+    void GenreShownAsNameIsNotWrittenWhenOtherFieldsAreSaved();
 
 private:
     TListViewSort& Table() { return FileTableOf(*m_window); }
@@ -131,12 +153,14 @@ private:
     void OpenFolder(const TempDir& dir);
     std::vector<int> Selected() { return Table().SelectedRows(); }
 
+    std::unique_ptr<TestSettings> m_settings;
     std::unique_ptr<TempDir> m_dir;
     std::unique_ptr<TFormMain> m_window;
 };
 
 void EditorsTest::init()
 {
+    m_settings = std::make_unique<TestSettings>();
     m_dir = std::make_unique<TempDir>();
     WriteFile(*m_dir, "a.mp3", true, false, Fields("a")); // TagKind 1
     WriteFile(*m_dir, "b.mp3", true, true, Fields("b"));  // TagKind 3
@@ -149,6 +173,7 @@ void EditorsTest::cleanup()
 {
     m_window.reset();
     m_dir.reset();
+    m_settings.reset();
 }
 
 void EditorsTest::OpenFolder(const TempDir& dir)
@@ -460,30 +485,100 @@ void EditorsTest::ContentTrackIsSavedUnlessInvalid()
     QCOMPARE(ReadBack(*m_dir, "b.mp3").Fields, expected);
 }
 
-void EditorsTest::MultiFileDialogWritesOnlyTheTickedTrack()
+void EditorsTest::MultiFileDialogWritesOnlyTheTickedNewField_data()
 {
+    // The field's place in kMoreTagFields, its edit, its box and the value typed.
+    QTest::addColumn<int>("at");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("track") << 0 << "edTrack"
+                           << "chkbTrack"
+                           << "5";
+    QTest::newRow("disc") << 1 << "edDisc"
+                          << "chkbDisc"
+                          << "2/3";
+    QTest::newRow("album artist") << 2 << "edAlbumArtist"
+                                  << "chkbAlbumArtist"
+                                  << "Various";
+}
+
+void EditorsTest::MultiFileDialogWritesOnlyTheTickedNewField()
+{
+    QFETCH(int, at);
+    QFETCH(QString, edit);
+    QFETCH(QString, box);
+    QFETCH(QString, value);
+    const TagFieldInfo& field = kMoreTagFields.at(static_cast<std::size_t>(at));
     const std::vector<std::string> names{"a.mp3", "b.mp3", "c.mp3"};
     std::vector<TagFields> expected;
     for (const std::string& name : names) {
         TagFields fields = ReadBack(*m_dir, name).Fields;
-        fields.Track = std::string(1, '5');
+        fields.*field.Member = value.toStdString();
         expected.push_back(std::move(fields));
     }
     ClickRow(0);
     ClickRow(2, Qt::ShiftModifier);
     RunEditor([&] {
-        auto* track = Dialog<QLineEdit>("edTrack");
-        QVERIFY(!track->isEnabled());
-        QTest::mouseClick(Dialog<QCheckBox>("chkbTrack"), Qt::LeftButton);
-        QVERIFY(track->isEnabled());
-        track->setText(QStringLiteral("5"));
+        auto* line = Dialog<QLineEdit>(edit.toLatin1().constData());
+        QVERIFY(!line->isEnabled());
+        QTest::mouseClick(Dialog<QCheckBox>(box.toLatin1().constData()), Qt::LeftButton);
+        QVERIFY(line->isEnabled());
+        line->setText(value);
         QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
     });
     for (std::size_t i = 0; i < names.size(); ++i) {
-        QCOMPARE(Cell(static_cast<int>(i), filetable::kTrack), QStringLiteral("5"));
+        QCOMPARE(Cell(static_cast<int>(i), filetable::kTrack + at), value);
         QCOMPARE(ReadBack(*m_dir, names[i]).Fields, expected[i]);
     }
     QVERIFY2(!HasId3v1(m_dir->File("a.mp3")), "an ID3v1 tag was created");
+}
+
+void EditorsTest::GenreShownAsNameIsNotWrittenWhenOtherFieldsAreSaved()
+{
+    TempDir dir;
+    const std::string path = dir.File("r.mp3");
+    Mp3Builder()
+        .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", "t").TextFrame("TCON", "(17)").Build())
+        .Audio(2)
+        .WriteTo(path);
+    const Bytes genre = FrameBytes(path, "TCON");
+    QVERIFY(!genre.empty());
+    OpenFolder(dir);
+    QAction& option = Action(*m_window, "GenreNamesAction");
+    option.trigger();
+    QCOMPARE(Cell(0, filetable::kGenre), QStringLiteral("Rock"));
+    ClickRow(0);
+    auto* box = Content<QComboBox>("cbGenreContent");
+    QCOMPARE(box->currentText(), QStringLiteral("Rock"));
+    // Turning the option over with the row shown is no edit.
+    option.trigger();
+    QCOMPARE(box->currentText(), QStringLiteral("(17)"));
+    option.trigger();
+    QCOMPARE(box->currentText(), QStringLiteral("Rock"));
+    QVERIFY(!SaveContentButton().isEnabled());
+
+    TypeInto(Content<QLineEdit>("edTitle"), QStringLiteral("typed"));
+    m_window->SaveContentNow();
+    QCOMPARE(Id3v2Text(path, "TIT2"), std::string("typed"));
+    QVERIFY2(FrameBytes(path, "TCON") == genre, "the Content page rewrote the genre");
+    QCOMPARE(m_window->FileRowAt(0).Fields.Genre, std::string("(17)"));
+
+    RunEditor([&] {
+        QCOMPARE(Dialog<QComboBox>("cbGenre")->currentText(), QStringLiteral("Rock"));
+        Dialog<QLineEdit>("edTitle")->setText(QStringLiteral("from dialog"));
+        QTest::mouseClick(Dialog<QPushButton>("btUpdate"), Qt::LeftButton);
+    });
+    QCOMPARE(Id3v2Text(path, "TIT2"), std::string("from dialog"));
+    QVERIFY2(FrameBytes(path, "TCON") == genre, "the tag editor rewrote the genre");
+    QCOMPARE(Cell(0, filetable::kGenre), QStringLiteral("Rock"));
+
+    // A name typed over the shown one is written as typed.
+    ClickRow(0);
+    box->setEditText(QString());
+    TypeInto(box, QStringLiteral("Jazz"));
+    m_window->SaveContentNow();
+    QCOMPARE(Id3v2Text(path, "TCON"), std::string("Jazz"));
 }
 
 QTEST_MAIN(EditorsTest)

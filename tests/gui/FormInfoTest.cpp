@@ -186,6 +186,8 @@ private slots:
     void MultiFileFailureKeepsThatRowAndListsLastFirst();
     void PastedControlCharactersNeverReachTheTag();
     void UnreadableTagIsReplacedOnlyWhenTheUserAgrees();
+    void FieldsThatDifferAcrossTheFilesAreMarkedWithTheCount();
+    void TabReachesTrackDiscAndAlbumArtistAfterTheComment();
 
 private:
     template <typename T> T* Find(const char* name)
@@ -664,6 +666,86 @@ void FormInfoTest::UnreadableTagIsReplacedOnlyWhenTheUserAgrees()
     QCOMPARE(repaired.Track, std::string("7"));
     QVERIFY(EndsWithAudio(path, false));
     QCOMPARE(m_dialog->GetRows().at(0).Fields.Title, std::string("New"));
+}
+
+void FormInfoTest::FieldsThatDifferAcrossTheFilesAreMarkedWithTheCount()
+{
+    std::vector<FileRow> rows(3);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rows[i].FileName = "f" + std::to_string(i) + ".mp3";
+        rows[i].Fields = Fields("same");
+    }
+    rows[1].Fields.Artist = "Other artist";
+    rows[2].Fields.Track = "2";
+    rows[0].Fields.Genre = "(17)";
+    rows[1].Fields.Genre = "17";
+    const auto differs = [this](const char* field) {
+        return Find<QLabel>((std::string("lbDiffers") + field).c_str());
+    };
+    const char* const fields[] = {"Title",   "Artist", "Album", "Year",       "Genre",
+                                  "Comment", "Track",  "Disc",  "AlbumArtist"};
+    const auto marked = [&](const char* field) {
+        return differs(field)->isVisibleTo(m_dialog.get());
+    };
+
+    const int plainWidth = m_dialog->width();
+    SetUpMultiple(rows);
+    RunModal([&] {
+        QCOMPARE(differs("Artist")->text(), QStringLiteral("differs in 1 of 3 files"));
+        QVERIFY2(differs("Artist")->isVisible(), "shown next to the artist");
+        QVERIFY2(m_dialog->width() >= plainWidth + differs("Artist")->sizeHint().width(),
+                 "the dialog grows by the marks instead of narrowing the fields");
+        QCOMPARE(differs("Track")->text(), QStringLiteral("differs in 1 of 3 files"));
+        QCOMPARE(differs("Genre")->text(), QStringLiteral("differs in 2 of 3 files"));
+        for (const char* field : {"Title", "Album", "Year", "Comment", "Disc", "AlbumArtist"}) {
+            QVERIFY2(!marked(field), field);
+        }
+    });
+
+    // Shown as names, "(17)", "17" and "Rock" are the same genre.
+    m_dialog->SetGenreNames(true);
+    SetUpMultiple(rows);
+    QVERIFY(!marked("Genre"));
+    QVERIFY(marked("Artist"));
+
+    // One file: no marks, and the dialog is back to its width.
+    SetUpSingle(rows[1]);
+    for (const char* field : fields) {
+        QVERIFY2(!marked(field), field);
+    }
+    QCOMPARE(m_dialog->width(), plainWidth);
+}
+
+void FormInfoTest::TabReachesTrackDiscAndAlbumArtistAfterTheComment()
+{
+    // The object names that Tab walks through from `start`.
+    const auto walk = [this](const char* start, int steps) {
+        Find<QWidget>(start)->setFocus(Qt::OtherFocusReason);
+        QStringList walked;
+        for (int i = 0; i < steps; ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            // A line edit inside a combo box stands for its box.
+            if (qobject_cast<QComboBox*>(focus->parentWidget()) != nullptr) {
+                focus = focus->parentWidget();
+            }
+            walked << focus->objectName();
+        }
+        return walked;
+    };
+    const FileRow row = MakeFile(*m_dir, {"t.mp3", true, false, Fields("t")}, 0);
+    SetUpSingle(row);
+    RunModal([&] {
+        QCOMPARE(walk("edYear", 6), (QStringList{"cbGenre", "edComment", "edTrack", "edDisc",
+                                                 "edAlbumArtist", "btUpdate"}));
+    });
+    // Several files: the fields wait for their boxes, which Tab walks alone,
+    // the cover's last.
+    SetUpMultiple({row, row});
+    RunModal([&] {
+        QCOMPARE(walk("chkbGenre", 6), (QStringList{"chkbComment", "chkbTrack", "chkbDisc",
+                                                    "chkbAlbumArtist", "chkbCover", "Button2"}));
+    });
 }
 
 QTEST_MAIN(FormInfoTest)

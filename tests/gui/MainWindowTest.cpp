@@ -378,6 +378,54 @@ private slots:
         }
     }
 
+    void GenreNamesOptionShowsAndSortsNamesWithoutRereadingAndIsRemembered()
+    {
+        const std::vector<std::string> stored{"(17)", "(4)Eurodisco", "2", "(51)(39)", "Acid"};
+        for (std::size_t i = 0; i < stored.size(); ++i) {
+            Mp3Builder()
+                .Tag(Id3v2Builder().TextFrame("TCON", stored[i]).Build())
+                .Audio(2)
+                .WriteTo(m_folder->File("g" + std::to_string(i) + ".mp3"));
+        }
+        TestFolders folders;
+        TFormMain& window = OpenOn(NativeFolder(*m_folder), folders.Hooks());
+        TListViewSort& table = FileTableOf(window);
+        const int rowsRead = folders.RowsRead();
+        QAction& option = Action(window, "GenreNamesAction");
+        QCOMPARE(option.text(), QStringLiteral("Genre names for references"));
+        QVERIFY(option.isCheckable());
+        QVERIFY2(!option.isChecked(), "off by default");
+        QVERIFY(Find<QMenu>(window, "View1")->actions().contains(&option));
+        const QStringList asStored{"", "", "", "(17)", "(4)Eurodisco", "2", "(51)(39)", "Acid"};
+        QCOMPARE(Column(table, filetable::kGenre), asStored);
+
+        option.trigger();
+        QCOMPARE(Column(table, filetable::kGenre),
+                 (QStringList{"", "", "", "Rock", "Eurodisco", "Country",
+                              "Techno-Industrial / Noise", "Acid"}));
+        QCOMPARE(folders.RowsRead(), rowsRead);
+        QCOMPARE(window.FileRowAt(3).Fields.Genre, std::string("(17)"));
+        // Sorted by the names; turned off, the same rows show their stored text.
+        const auto inOrder = [&table](QStringList ascending) {
+            if (!table.SortAscending()) {
+                std::reverse(ascending.begin(), ascending.end());
+            }
+            return ascending;
+        };
+        table.SortByColumn(filetable::kGenre);
+        QCOMPARE(Column(table, filetable::kGenre),
+                 inOrder({"", "", "", "Acid", "Country", "Eurodisco", "Rock",
+                          "Techno-Industrial / Noise"}));
+
+        TFormMain next;
+        QVERIFY2(Action(next, "GenreNamesAction").isChecked(), "the choice is remembered");
+        option.trigger();
+        QCOMPARE(Column(table, filetable::kGenre),
+                 inOrder({"", "", "", "Acid", "2", "(4)Eurodisco", "(17)", "(51)(39)"}));
+        TFormMain third;
+        QVERIFY(!Action(third, "GenreNamesAction").isChecked());
+    }
+
     void TrackAndDiscSortAsNumbers()
     {
         const std::vector<std::string> values{"10", "2", "3/12", "1", ""};
