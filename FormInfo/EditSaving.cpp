@@ -25,17 +25,18 @@ EditOutcome SaveSingleEdit(TagSaver& saver, QWidget* parent, const std::string& 
 }
 
 std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folder, FileRow& row,
-                                       const TagFields& values, FieldMask mask)
+                                       const TagFields& values, FieldMask mask,
+                                       const CoverEdit& cover)
 {
     std::vector<FileRow*> rows{&row};
-    return saver.SaveMultiple(folder, rows, values, mask);
+    return saver.SaveMultiple(folder, rows, values, mask, cover);
 }
 
 std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                                     const std::string& folder, std::vector<FileRow>& rows,
                                     const TagFields& values, FieldMask mask,
                                     const std::vector<SaveFailure>& failures,
-                                    const RepairQuestion& ask)
+                                    const RepairQuestion& ask, const CoverEdit& cover)
 {
     return OfferRepairs(parent, folder, failures, ask, [&](const std::string& fileName) {
         TagSaver repairing = saver;
@@ -46,7 +47,7 @@ std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                 named.push_back(&row);
             }
         }
-        return repairing.SaveMultiple(folder, named, values, mask);
+        return repairing.SaveMultiple(folder, named, values, mask, cover);
     });
 }
 

@@ -27,10 +27,11 @@ struct EditOutcome
 EditOutcome SaveSingleEdit(TagSaver& saver, QWidget* parent, const std::string& folder,
                            const FileRow& row, const TagFields& values, const RepairQuestion& ask);
 
-// One file of a multi-file save: the fields of `mask` go into `row`'s file;
-// the row takes them when the save worked.
+// One file of a multi-file save: the fields of `mask` and the cover edit go
+// into `row`'s file; the row takes the fields when the save worked.
 std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folder, FileRow& row,
-                                       const TagFields& values, FieldMask mask);
+                                       const TagFields& values, FieldMask mask,
+                                       const CoverEdit& cover = {});
 
 // After a multi-file save: offers a repair for each file refused because its
 // tag could not be read and saves the agreed ones again. Returns the failures
@@ -39,6 +40,6 @@ std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                                     const std::string& folder, std::vector<FileRow>& rows,
                                     const TagFields& values, FieldMask mask,
                                     const std::vector<SaveFailure>& failures,
-                                    const RepairQuestion& ask);
+                                    const RepairQuestion& ask, const CoverEdit& cover = {});
 
 } // namespace varnello

@@ -11,6 +11,7 @@
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFile>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -179,6 +180,25 @@ void TFormInfo::CreateControls()
             {fields[i], boxes[i], kAllTagFields[i].Mask, MakeDiffersLabel(boxes[i])});
     }
 
+    LabelCover = MakeLabel(GroupBox1, "LabelCover", "Cover");
+    CoverChoice = new QWidget(GroupBox1);
+    CoverChoice->setObjectName(QStringLiteral("CoverChoice"));
+    btCoverChoose = new QPushButton(tr("C&hoose picture..."), CoverChoice);
+    btCoverChoose->setObjectName(QStringLiteral("btCoverChoose"));
+    btCoverRemove = new QPushButton(tr("Remo&ve cover"), CoverChoice);
+    btCoverRemove->setObjectName(QStringLiteral("btCoverRemove"));
+    lbCoverChoice = new QLabel(CoverChoice);
+    lbCoverChoice->setObjectName(QStringLiteral("lbCoverChoice"));
+    for (QPushButton* button : {btCoverChoose, btCoverRemove}) {
+        button->setAutoDefault(false);
+    }
+    lbCoverChoice->setWordWrap(true);
+    chkbCover = MakeModifyBox(GroupBox1, "chkbCover");
+    // The cover's row is hidden for one file, and takes no room then.
+    QSizePolicy coverBoxPolicy = chkbCover->sizePolicy();
+    coverBoxPolicy.setRetainSizeWhenHidden(false);
+    chkbCover->setSizePolicy(coverBoxPolicy);
+
     btUpdate = new QPushButton(QCoreApplication::translate("TFormInfo", "&Save"), this);
     btUpdate->setObjectName(QStringLiteral("btUpdate"));
     Button2 = new QPushButton(QCoreApplication::translate("TFormInfo", "&Close"), this);
@@ -217,6 +237,12 @@ void TFormInfo::CreateLayout()
     AddFieldRow(grid, 7, LabelTrack, edTrack, chkbTrack);
     AddFieldRow(grid, 8, LabelDisc, edDisc, chkbDisc);
     AddFieldRow(grid, 9, LabelAlbumArtist, edAlbumArtist, chkbAlbumArtist);
+    auto* coverLine = new QHBoxLayout(CoverChoice);
+    coverLine->setContentsMargins(0, 0, 0, 0);
+    coverLine->addWidget(btCoverChoose);
+    coverLine->addWidget(btCoverRemove);
+    coverLine->addWidget(lbCoverChoice, 1);
+    AddFieldRow(grid, 10, LabelCover, CoverChoice, chkbCover);
     // The "differs" marks go after the fields, in the row where each starts.
     for (const FieldSwitch& fieldSwitch : m_switches) {
         int row = 0;
@@ -256,6 +282,12 @@ void TFormInfo::ConnectHandlers()
     connect(chkbYear, &QCheckBox::toggled, this, &TFormInfo::chkbYearClick);
     connect(chkbGenre, &QCheckBox::toggled, this, &TFormInfo::chkbGenreClick);
     connect(chkbComment, &QCheckBox::toggled, this, &TFormInfo::chkbCommentClick);
+    connect(chkbCover, &QCheckBox::toggled, this, [this](bool ticked) {
+        CoverChoice->setEnabled(ticked);
+        UpdateSaveButton();
+    });
+    connect(btCoverChoose, &QPushButton::clicked, this, &TFormInfo::btCoverChooseClick);
+    connect(btCoverRemove, &QPushButton::clicked, this, &TFormInfo::btCoverRemoveClick);
     for (std::size_t i = kTagFields.size(); i < m_switches.size(); ++i) {
         connect(m_switches[i].Modify, &QCheckBox::toggled, this,
                 [this, i] { ApplySwitch(m_switches[i]); });
@@ -327,6 +359,16 @@ void TFormInfo::LoadFromRow(const FileRow& row)
 
 void TFormInfo::SetModifyMode(bool multi)
 {
+    // The cover is changed here only for several files at once; one file's
+    // cover is changed on the Content page.
+    m_coverAction = CoverAction::kKeep;
+    m_coverPicture = {};
+    LabelCover->setVisible(multi);
+    CoverChoice->setVisible(multi);
+    chkbCover->setVisible(multi);
+    chkbCover->setChecked(false);
+    CoverChoice->setEnabled(false);
+    ShowCoverChoice();
     for (const FieldSwitch& fieldSwitch : m_switches) {
         fieldSwitch.Modify->setVisible(multi);
         if (multi) {
@@ -414,7 +456,74 @@ void TFormInfo::UpdateSaveButton()
     for (const FieldSwitch& fieldSwitch : m_switches) {
         anyEnabled = anyEnabled || fieldSwitch.Field->isEnabledTo(this);
     }
+    // A ticked cover box counts once a picture or the removal is chosen.
+    anyEnabled = anyEnabled || CoverChange().Action != CoverAction::kKeep;
     btUpdate->setEnabled(anyEnabled);
+}
+
+CoverEdit TFormInfo::CoverChange() const
+{
+    CoverEdit edit;
+    if (chkbCover->isVisibleTo(this) && chkbCover->isChecked()) {
+        edit.Action = m_coverAction;
+        if (m_coverAction == CoverAction::kSet && m_coverPicture.HasBytes()) {
+            edit.Image = *m_coverPicture.Bytes;
+        }
+    }
+    return edit;
+}
+
+void TFormInfo::SetPictureQuestion(std::function<QString(QWidget*, const QString&)> ask)
+{
+    m_askPicture = std::move(ask);
+}
+
+void TFormInfo::ShowCoverChoice()
+{
+    switch (m_coverAction) {
+    case CoverAction::kKeep:
+        lbCoverChoice->setText(tr("Each file keeps its cover"));
+        break;
+    case CoverAction::kSet:
+        lbCoverChoice->setText(tr("Every file gets %1").arg(m_coverPicture.Caption));
+        break;
+    case CoverAction::kRemove:
+        lbCoverChoice->setText(tr("The cover is taken out of every file"));
+        break;
+    }
+    UpdateSaveButton();
+}
+
+void TFormInfo::btCoverChooseClick()
+{
+    const QString folder = QFile::decodeName(QByteArray::fromStdString(m_folder));
+    const QString chosen = m_askPicture
+                               ? m_askPicture(this, folder)
+                               : QFileDialog::getOpenFileName(this, tr("Cover picture"), folder,
+                                                              tr("Pictures (*.jpg *.jpeg *.png)"));
+    if (chosen.isEmpty()) {
+        return;
+    }
+    lbCoverChoice->setText(tr("Reading..."));
+    const QSize box(cover::kThumbnailSide, cover::kThumbnailSide);
+    RunOffGuiThread<CoverPicture>(
+        this, [path = ui::PathFromQt(chosen), box] { return cover::ReadPicture(path, box); },
+        [this](CoverPicture picture) {
+            const QString refusal = picture.Refusal;
+            m_coverAction = refusal.isEmpty() ? CoverAction::kSet : CoverAction::kKeep;
+            m_coverPicture = refusal.isEmpty() ? std::move(picture) : CoverPicture{};
+            ShowCoverChoice();
+            if (!refusal.isEmpty()) {
+                lbCoverChoice->setText(tr("Picture not taken: %1").arg(refusal));
+            }
+        });
+}
+
+void TFormInfo::btCoverRemoveClick()
+{
+    m_coverAction = CoverAction::kRemove;
+    m_coverPicture = {};
+    ShowCoverChoice();
 }
 
 std::vector<SaveFailure> TFormInfo::GetFailures()
@@ -471,15 +580,17 @@ void TFormInfo::SaveMultipleFiles()
 {
     const TagFields values = EditedFields();
     const FieldMask mask = TickedMask();
+    const CoverEdit cover = CoverChange();
     std::vector<SaveFailure> failures;
     for (FileRow& row : m_rows) {
-        for (SaveFailure& failure : SaveOneOfMany(m_saver, m_folder, row, values, mask)) {
+        for (SaveFailure& failure : SaveOneOfMany(m_saver, m_folder, row, values, mask, cover)) {
             failures.push_back(std::move(failure));
         }
     }
     // The last processed file first, as the saver lists them.
     std::reverse(failures.begin(), failures.end());
-    m_failures = RepairMany(m_saver, this, m_folder, m_rows, values, mask, failures, m_askRepair);
+    m_failures =
+        RepairMany(m_saver, this, m_folder, m_rows, values, mask, failures, m_askRepair, cover);
 }
 
 void TFormInfo::btUpdateClick()

@@ -4,12 +4,14 @@
 // of the selected rows; Save writes them through the tag saver and the dialog
 // hands the updated rows and the failed saves back.
 
+#include "CoverPictures.h"
 #include "FileRow.h"
 #include "RepairQuestion.h"
 #include "TagSaver.h"
 
 #include <QDialog>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -63,6 +65,12 @@ public:
     // The values as typed and the fields whose "Modify" box is ticked.
     TagFields EditedFields() const;
     FieldMask TickedMask() const;
+    // The cover change for every selected file: a picture or the removal
+    // chosen while the cover's "Modify" box is ticked; none otherwise.
+    CoverEdit CoverChange() const;
+    // Asks for the picture file to take as the cover; by default a file
+    // dialog. Tests put their own answer in.
+    void SetPictureQuestion(std::function<QString(QWidget*, const QString&)> ask);
     bool IsSingleFile() const { return m_selectedCount == 1; }
     const std::string& Folder() const { return m_folder; }
     const FileRow& LoadedRow() const { return m_loadedRow; }
@@ -82,6 +90,8 @@ public:
     void chkbYearClick();
     void chkbGenreClick();
     void chkbCommentClick();
+    void btCoverChooseClick();
+    void btCoverRemoveClick();
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -112,6 +122,7 @@ private:
     void FitSize();
     void SaveSingleFile();
     void SaveMultipleFiles();
+    void ShowCoverChoice();
 
     QLabel* Label1 = nullptr;
     QLineEdit* edFileName = nullptr;
@@ -143,10 +154,20 @@ private:
     QCheckBox* chkbTrack = nullptr;
     QCheckBox* chkbDisc = nullptr;
     QCheckBox* chkbAlbumArtist = nullptr;
+    // The cover's row, shown for several files only.
+    QLabel* LabelCover = nullptr;
+    QWidget* CoverChoice = nullptr;
+    QPushButton* btCoverChoose = nullptr;
+    QPushButton* btCoverRemove = nullptr;
+    QLabel* lbCoverChoice = nullptr;
+    QCheckBox* chkbCover = nullptr;
     QPushButton* btUpdate = nullptr;
     QPushButton* Button2 = nullptr;
 
     std::vector<FieldSwitch> m_switches;
+    CoverAction m_coverAction = CoverAction::kKeep;
+    CoverPicture m_coverPicture;
+    std::function<QString(QWidget*, const QString&)> m_askPicture;
 
     std::string m_folder; // in the file system's encoding
     std::vector<FileRow> m_rows;

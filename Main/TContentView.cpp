@@ -3,6 +3,7 @@
 #include "GenreBox.h"
 #include "Genres.h"
 #include "StorableText.h"
+#include "TCoverView.h"
 #include "TagFieldTable.h"
 #include "Ui.h"
 
@@ -120,6 +121,7 @@ void TContentView::CreateControls()
     LabelTrack = MakeLabel(this, "LabelTrack", "Trac&k", edTrack);
     LabelDisc = MakeLabel(this, "LabelDisc", "&Disc", edDisc);
     LabelAlbumArtist = MakeLabel(this, "LabelAlbumArtist", "Album arti&st", edAlbumArtist);
+    CoverView = new TCoverView(this);
     lbContentState = new QLabel(this);
     lbContentState->setObjectName(QStringLiteral("lbContentState"));
     lbContentState->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -130,7 +132,7 @@ void TContentView::CreateLayout()
 {
     // Title, artist and album in the first line, year and genre in the
     // second, the comment below across the page, then track, disc and album
-    // artist.
+    // artist; the cover at the right of them all.
     auto* grid = new QGridLayout(this);
     grid->addWidget(LabelTitle, 0, 0);
     grid->addWidget(edTitle, 0, 1);
@@ -150,6 +152,7 @@ void TContentView::CreateLayout()
     grid->addWidget(edDisc, 3, 3);
     grid->addWidget(LabelAlbumArtist, 3, 4);
     grid->addWidget(edAlbumArtist, 3, 5);
+    grid->addWidget(CoverView, 0, 6, 5, 1, Qt::AlignTop);
     grid->addWidget(lbContentState, 4, 1, 1, 5);
     grid->setColumnStretch(1, 1);
     grid->setColumnStretch(3, 1);
@@ -168,6 +171,7 @@ void TContentView::ConnectHandlers()
     for (QLineEdit* field : {edTrack, edDisc, edAlbumArtist}) {
         connect(field, &QLineEdit::textChanged, this, &TContentView::ContentEdited);
     }
+    connect(CoverView, &TCoverView::CoverEdited, this, &TContentView::ContentEdited);
 }
 
 static_assert(kAllTagFields.size() == 9, "one editor per field of the field table");
@@ -260,6 +264,7 @@ void TContentView::SetContentEnabled(bool enabled)
     for (QWidget* field : FieldWidgets()) {
         field->setEnabled(enabled);
     }
+    CoverView->setEnabled(enabled);
 }
 
 void TContentView::TsContentShow()

@@ -17,6 +17,8 @@ class QShowEvent;
 
 namespace varnello {
 
+class TCoverView;
+
 class TContentView : public QWidget
 {
     Q_OBJECT
@@ -54,6 +56,8 @@ public:
     void TsContentShow();
 
     QComboBox* GenreBox() const { return cbGenreContent; }
+    // The selected file's cover; its changes count as edits of the page.
+    TCoverView* Cover() const { return CoverView; }
 
 signals:
     // A field's text changed, by typing or by ShowFields.
@@ -94,6 +98,7 @@ private:
     QLineEdit* edTrack = nullptr;
     QLineEdit* edDisc = nullptr;
     QLineEdit* edAlbumArtist = nullptr;
+    TCoverView* CoverView = nullptr;
     QLabel* lbContentState = nullptr;
     QString ShownGenre() const;
 

@@ -7,6 +7,7 @@
 #include "FolderReader.h"
 #include "LogView.h"
 #include "TContentView.h"
+#include "TCoverView.h"
 #include "TDirListBox.h"
 #include "TDirectoryPanel.h"
 #include "TDriveComboBox.h"
@@ -123,6 +124,8 @@ void TFormMain::ConnectHandlers()
     clsLVFile->installEventFilter(this);
 
     connect(ContentView, &TContentView::ContentEdited, this, &TFormMain::ContentFieldChanged);
+    connect(ContentView->Cover(), &TCoverView::CoverMessage, this, &TFormMain::ShowStatus);
+    ContentView->Cover()->SetPathQuestions(m_hooks.OpenPicture, m_hooks.SavePicture);
     connect(clsSpbSaveContent, &QPushButton::clicked, this, &TFormMain::clsSpbSaveContentClick);
     SaveContentAction = new QAction(tr("Save the edit"), this);
     SaveContentAction->setObjectName(QStringLiteral("SaveContentAction"));
@@ -150,6 +153,7 @@ void TFormMain::FormCreate()
     // The tag editor is made once and kept hidden between showings.
     FormInfo = new TFormInfo(this);
     FormInfo->SetOwnerSaves(true);
+    FormInfo->SetPictureQuestion(m_hooks.OpenPicture);
     resize(1007, 725);
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         QRect frame = geometry();
@@ -169,8 +173,9 @@ void TFormMain::SetTabOrder()
     // then the fields of the Content page.
     std::vector<QWidget*> chain{CbAddress, TbGoAddress, ClsPnlLeft->Drives(),
                                 ClsPnlLeft->Directories(), clsLVFile};
-    for (const char* name : {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent",
-                             "edComment", "edTrack", "edDisc", "edAlbumArtist"}) {
+    for (const char* name :
+         {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent", "edComment", "edTrack",
+          "edDisc", "edAlbumArtist", "CoverView", "btCoverSet", "btCoverRemove", "btCoverSave"}) {
         chain.push_back(ContentView->findChild<QWidget*>(QString::fromLatin1(name)));
     }
     TbGoAddress->setFocusPolicy(Qt::TabFocus);
@@ -259,6 +264,7 @@ void TFormMain::ShowNewTable()
     clsLVFile->ForgetSort();
     m_markedRow = QPersistentModelIndex();
     ContentView->ShowFields({});
+    ContentView->Cover()->ShowNoFile();
     ContentView->MarkUnsaved(fieldmask::kNone);
     ContentView->ShowState(TContentView::State::Clean);
     SetContentEnabled(false);
@@ -489,12 +495,13 @@ void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<Fi
     FormInfo->SetMultipleFiles();
     ShowEditor();
     if (FormInfo->WasSaved()) {
-        SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask());
+        SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask(),
+                 FormInfo->CoverChange());
     }
 }
 
 void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                         const TagFields& values, FieldMask mask)
+                         const TagFields& values, FieldMask mask, const CoverEdit& cover)
 {
     const std::vector<FileRow> before = fileRows;
     const int total = static_cast<int>(fileRows.size());
@@ -516,7 +523,8 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
             saver.DeferFolderFlushes(&flushes);
             for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
                 FileRow row = before[i];
-                std::vector<SaveFailure> failed = SaveOneOfMany(saver, folder, row, values, mask);
+                std::vector<SaveFailure> failed =
+                    SaveOneOfMany(saver, folder, row, values, mask, cover);
                 QMetaObject::invokeMethod(
                     &context,
                     [&, i, row, failed] {
@@ -540,7 +548,7 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
     std::reverse(failures.begin(), failures.end());
     fileRows.resize(done);
     failures = RepairMany(m_saver, this, m_currentFolder, fileRows, values, mask, failures,
-                          m_hooks.AskRepair);
+                          m_hooks.AskRepair, cover);
     for (std::size_t i = 0; i < done; ++i) {
         if (fileRows[i].Fields != before[i].Fields || fileRows[i].TagKind != before[i].TagKind) {
             SetFileRowFields(rows[i], fileRows[i].TagKind, fileRows[i].Fields);
@@ -574,9 +582,13 @@ void TFormMain::ShowContentInContentView()
     if (selected.size() == 1) {
         SetContentEnabled(true);
         // Filling the fields runs their change handlers; the row is unedited.
-        ContentView->ShowFields(FileRowAt(selected.front()).Fields);
+        const FileRow row = FileRowAt(selected.front());
+        ContentView->ShowFields(row.Fields);
+        // Only the selected file's cover is read, and only now.
+        ContentView->Cover()->ShowCoverOf(JoinPath(m_currentFolder, row.FileName));
     } else {
         SetContentEnabled(false);
+        ContentView->Cover()->ShowNoFile();
     }
     // Moving on drops the marks of an edit whose save failed.
     ContentView->MarkUnsaved(fieldmask::kNone);
@@ -636,19 +648,21 @@ bool TFormMain::SaveContent()
     const int row = selected.front();
     const TagFields edited = ContentView->Fields();
     const FileRow before = FileRowAt(row);
-    SaveResult result = m_saver.SaveContent(m_currentFolder, before, edited);
+    const CoverEdit cover = ContentView->Cover()->PendingEdit();
+    SaveResult result = m_saver.SaveContent(m_currentFolder, before, edited, cover);
     std::vector<SaveFailure> failures = result.Failures;
     if (!result.Id3v2Saved) {
         const auto repair = [&](const std::string&) {
             TagSaver repairing = m_saver;
             repairing.SetReplaceUnreadable(true);
-            result = repairing.SaveContent(m_currentFolder, before, edited);
+            result = repairing.SaveContent(m_currentFolder, before, edited, cover);
             return result.Failures;
         };
         failures = OfferRepairs(this, m_currentFolder, result.Failures, m_hooks.AskRepair, repair);
     }
     if (result.Id3v2Saved && failures.empty()) {
         SetFileRowFields(row, result.TagKind, result.Fields);
+        ContentView->Cover()->EditSaved();
         MarkEditedRow(row, {}, {});
         ContentView->MarkUnsaved(fieldmask::kNone);
         ContentView->ShowState(TContentView::State::Clean);

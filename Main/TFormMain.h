@@ -54,6 +54,10 @@ struct WindowHooks
     RepairQuestion AskRepair;
     // Shows the tag editor, modal; by default its exec().
     std::function<void(TFormInfo& editor)> ShowEditor;
+    // The questions for a picture file to take as a cover and for the path
+    // to save a cover to; by default file dialogs.
+    std::function<QString(QWidget*, const QString&)> OpenPicture;
+    std::function<QString(QWidget*, const QString&)> SavePicture;
 };
 
 class TFormMain : public QMainWindow
@@ -168,7 +172,7 @@ private:
     // file at a time, with the status bar's progress bar and Cancel; returns
     // when the worker is done. Files saved before a cancel stay saved.
     void SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                  const TagFields& values, FieldMask mask);
+                  const TagFields& values, FieldMask mask, const CoverEdit& cover);
     void SetWindowBusy(bool busy);
     void ContentFieldChanged();
     void clsSpbSaveContentClick();

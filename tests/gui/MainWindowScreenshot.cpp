@@ -6,6 +6,7 @@
 // FOLDER. Run on the offscreen platform: QT_QPA_PLATFORM=offscreen.
 
 #include "Mp3Builder.h"
+#include "TCoverView.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
 
@@ -117,7 +118,13 @@ int main(int argc, char* argv[])
         return 1;
     }
     auto* table = window.findChild<varnello::TListViewSort*>(QStringLiteral("clsLVFile"));
-    table->SelectRows({1});
+    // The file with a cover, so that the Content page shows one.
+    table->SelectRows({7});
+    auto* cover = window.findChild<varnello::TCoverView*>(QStringLiteral("CoverView"));
+    if (!QTest::qWaitFor([&] { return !cover->IsReading(); }, 5000)) {
+        std::fprintf(stderr, "the cover was not read\n");
+        return 1;
+    }
     QTest::qWait(50);
     if (!window.grab().save(picture)) {
         std::fprintf(stderr, "cannot write %s\n", qPrintable(picture));

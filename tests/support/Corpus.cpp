@@ -92,6 +92,27 @@ Bytes Picture(std::mt19937& random, std::size_t size)
     return data;
 }
 
+// A 160 x 160 PNG cover for the demo: a warm lantern on a night-blue ground.
+Bytes LanternCover()
+{
+    constexpr int kSide = 160;
+    Bytes rows;
+    rows.reserve(kSide * (1 + 3 * kSide));
+    for (int y = 0; y < kSide; ++y) {
+        rows.push_back(0); // no filter
+        for (int x = 0; x < kSide; ++x) {
+            const int dx = x - kSide / 2;
+            const int dy = (y - kSide / 2) * 4 / 3;
+            const int distance2 = dx * dx + dy * dy;
+            const int glow = std::max(0, 255 - distance2 / 12);
+            rows.push_back(static_cast<std::uint8_t>(std::min(255, 20 + glow)));
+            rows.push_back(static_cast<std::uint8_t>(std::min(255, 30 + glow * 3 / 5)));
+            rows.push_back(static_cast<std::uint8_t>(std::max(0, 90 - glow / 3 + y / 4)));
+        }
+    }
+    return RgbPng(kSide, kSide, rows);
+}
+
 std::string Pick(std::mt19937& random, const auto& list)
 {
     return list[random() % list.size()];
@@ -216,12 +237,13 @@ template <typename Write> void WriteDemoFiles(const Write& write)
                     .Build())
               .Id3v1(Id3v1("ID3v1 loses", "Old Artist", "Old Album", "1990", "hidden", 13)));
     write("07 - No tag.mp3", Mp3Builder().Audio(kFrames));
-    write("08 - Cover picture.mp3", audio(SixFields(3, "With a Cover", "Paper Lanterns", "Artwork",
-                                                    "2015", "Folk", "A 30 KiB picture and padding")
-                                              .Frame("APIC", Picture(random, 30 * 1024))
-                                              .Frame("TRCK", Latin1Text("8"))
-                                              .Padding(2048)
-                                              .Build()));
+    write("08 - Cover picture.mp3",
+          audio(SixFields(3, "With a Cover", "Paper Lanterns", "Artwork", "2015", "Folk",
+                          "A cover picture and padding")
+                    .Frame("APIC", Apic("image/png", 3, "", LanternCover()))
+                    .Frame("TRCK", Latin1Text("8"))
+                    .Padding(2048)
+                    .Build()));
     write("09 - Genre zero.mp3",
           Mp3Builder().Audio(kFrames).Id3v1(
               Id3v1("Genre Zero", "Blues Man", "Delta", "1930", "genre 0 shows empty", 0)));
