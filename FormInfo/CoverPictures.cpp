@@ -9,7 +9,6 @@
 #include <QImageWriter>
 #include <QLocale>
 #include <QMimeData>
-#include <QSaveFile>
 #include <QUrl>
 #include <span>
 
@@ -195,14 +194,7 @@ void TakePictureFrom(const QMimeData& data, QObject* receiver, QSize box,
 
 QString WritePicture(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    QSaveFile file(ui::PathToQt(path));
-    if (!file.open(QIODevice::WriteOnly) ||
-        file.write(reinterpret_cast<const char*>(bytes.data()),
-                   static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()) ||
-        !file.commit()) {
-        return file.errorString();
-    }
-    return {};
+    return ui::ToQt(WritePictureFile(path, bytes));
 }
 
 } // namespace varnello::cover

@@ -79,8 +79,8 @@ CoverPicture PictureFromImage(const QImage& image, QSize box);
 void TakePictureFrom(const QMimeData& data, QObject* receiver, QSize box,
                      std::function<void(CoverPicture)> done);
 
-// Writes the picture's bytes to `path` through a temporary file, so that a
-// failure leaves what was there. Returns why it failed; empty on success.
+// Writes the picture's bytes to `path` whole or not at all (see
+// WritePictureFile). Returns why it failed; empty on success.
 QString WritePicture(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // "600 × 600 JPEG, 84 KiB".

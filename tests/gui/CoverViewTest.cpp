@@ -89,6 +89,7 @@ private:
     {
         WindowHooks hooks;
         hooks.OpenPicture = [this](QWidget*, const QString&) { return m_pictureAnswer; };
+        hooks.SavePicture = [this](QWidget*, const QString&) { return m_pictureAnswer; };
         m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
     }
 
@@ -131,9 +132,15 @@ private slots:
         QVERIFY(!Cover().HasThumbnail());
         QCOMPARE(Cover().Caption(), QStringLiteral("No cover"));
 
-        // Without a front cover, the first picture stands for it.
+        // Without a front cover, the first picture stands for it, and "Save
+        // as" writes its bytes out.
         SelectAndWait("c.mp3");
         QVERIFY2(Cover().Caption().contains(QStringLiteral("JPEG")), qPrintable(Cover().Caption()));
+        m_pictureAnswer = QString::fromStdString(m_dir->File("out.jpg"));
+        QTest::mouseClick(Find<QToolButton>(*m_window, "btCoverSave"), Qt::LeftButton);
+        QTRY_VERIFY2(StatusText(*m_window).startsWith(QStringLiteral("Cover saved")),
+                     qPrintable(StatusText(*m_window)));
+        QCOMPARE(ReadFile(m_dir->File("out.jpg")), TinyJpeg());
     }
 
     void ASetCoverIsSavedWithTheEditAndOtherPicturesKeepTheirBytes()
