@@ -179,6 +179,18 @@ void TListViewSort::SortByColumn(int column)
     }
     m_sortMarked = true;
     ShowSortMark();
+    SortRows(column);
+}
+
+void TListViewSort::SortAgain()
+{
+    if (m_sortMarked) {
+        SortRows(m_sortColumn);
+    }
+}
+
+void TListViewSort::SortRows(int column)
+{
     // The locale may have changed since the last sort.
     m_collator = MakeCollator();
     m_naturalCollator = MakeCollator(true);

@@ -56,6 +56,9 @@ public:
     int SortColumn() const { return m_sortColumn; }
     // What a header click does.
     void SortByColumn(int column);
+    // Sorts the rows again by the marked sort column, in the same direction,
+    // after the texts it compares changed; nothing when no sort is marked.
+    void SortAgain();
     // The rows are in their listing order again: no column is marked, and
     // the next sort starts as on a new list.
     void ForgetSort();
@@ -98,6 +101,7 @@ private:
     void SetUpView();
     void KeepColumnInLimits(int column, int oldWidth, int newWidth);
     void ShowSortMark();
+    void SortRows(int column);
     void PaintBackPicture(QPainter& painter) const;
 
     TListModel* m_rows = nullptr;

@@ -276,6 +276,10 @@ void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
     QObject::connect(&action, &QAction::toggled, &table, [&table](bool checked) {
         Rows(table).SetGenreNames(checked);
         UserSettings().setValue(QStringLiteral("FileTable/GenreNames"), checked);
+        // A table sorted by genre is sorted by what it shows.
+        if (table.SortColumn() == kGenre) {
+            table.SortAgain();
+        }
     });
 }
 
