@@ -120,8 +120,14 @@ void TCoverView::ShowCoverOf(const std::string& path)
     // Nothing of the file shown before stays on screen while this one is read.
     Show(CoverPicture{});
     m_caption->setText(tr("Reading..."));
+    m_latestRead->store(generation);
     RunOffGuiThread<CoverPicture>(
-        this, [path, box = ThumbnailBox()] { return cover::ReadFileCover(path, box); },
+        this,
+        [path, box = ThumbnailBox(), latest = m_latestRead, generation] {
+            // Arrow keys held down through the table ask for many covers; a
+            // read that waited while another file was selected is skipped.
+            return latest->load() == generation ? cover::ReadFileCover(path, box) : CoverPicture{};
+        },
         [this, generation](CoverPicture picture) {
             if (generation != m_generation) {
                 return;
@@ -136,7 +142,7 @@ void TCoverView::ShowNoFile()
 {
     m_path.clear();
     m_pending = CoverAction::kKeep;
-    ++m_generation;
+    m_latestRead->store(++m_generation);
     m_reading = false;
     Show(CoverPicture{});
 }

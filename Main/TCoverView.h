@@ -11,8 +11,10 @@
 
 #include <QString>
 #include <QWidget>
+#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 class QLabel;
@@ -87,6 +89,9 @@ private:
 
     std::string m_path;             // the file shown; empty for none
     std::uint64_t m_generation = 0; // of the last read asked for
+    // The same, for the pool's threads.
+    std::shared_ptr<std::atomic<std::uint64_t>> m_latestRead =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
     bool m_reading = false;
     CoverPicture m_shown; // what the thumbnail shows
     CoverAction m_pending = CoverAction::kKeep;
