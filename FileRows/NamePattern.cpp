@@ -246,7 +246,9 @@ FormattedName FormatName(const NamePattern& pattern, const TagFields& fields,
         }
         const std::string& value = fields.*piece.Field->Member;
         if (value.empty()) {
-            result.Refusal = std::string("no ") + piece.Field->Label + " to name the file by";
+            std::string label = piece.Field->Label;
+            label[0] = static_cast<char>(label[0] - 'A' + 'a');
+            result.Refusal = "no " + label + " to name the file by";
             return result;
         }
         stem += IsNumberPairField(*piece.Field) ? NumberForName(value, piece.Width) : value;

@@ -7,13 +7,13 @@
 #include "Cover.h"
 #include "FolderReader.h"
 #include "ProgressLine.h"
+#include "SaveReport.h"
 #include "StatusWord.h"
 #include "TagFieldTable.h"
 #include "TagSaver.h"
 
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 
 namespace varnello::tagtool {
@@ -52,37 +52,6 @@ constexpr const char* kSetUsage =
     "\n"
     "Each file that fails is named on stderr with the reason. Exit status 0 when\n"
     "every file was saved, 1 when any failed, 2 for a wrong command line.\n";
-
-char Hex(unsigned digit)
-{
-    return "0123456789ABCDEF"[digit & 0xF];
-}
-
-std::string FailureLine(const std::string& path, StatusWord statusWord)
-{
-    std::string hex = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        hex += Hex(statusWord.Value() >> shift);
-    }
-    return path + ": " + StatusMessage(statusWord.ErrorCode()) + " (status " + hex + ")";
-}
-
-// A clear reason for a path that cannot be a file to save, or empty.
-std::string CheckPath(const std::string& path)
-{
-    std::error_code error;
-    const auto type = std::filesystem::status(path, error).type();
-    if (type == std::filesystem::file_type::not_found) {
-        return path + ": no such file";
-    }
-    if (type == std::filesystem::file_type::directory) {
-        return path + ": is a folder, not a file";
-    }
-    if (!IsMp3FileName(path)) {
-        return path + ": not an MP3 file (the name does not end in .mp3); not saved";
-    }
-    return {};
-}
 
 } // namespace
 

@@ -165,6 +165,11 @@ TEST_F(TagTool, WrongCommandLinesExitWithTwo)
         {"list", "a", "b"},
         {"show"},
         {"show", "A.mp3", "b.mp3"},
+        {"from-name", "A.mp3"},
+        {"from-name", "--pattern", "%title%"},
+        {"from-name", "--pattern", "%artist%%title%", "A.mp3"},
+        {"rename", "--pattern", "%nope%", "A.mp3"},
+        {"rename", "--pattern", "no placeholder", "A.mp3"},
     };
     for (const auto& args : cases) {
         const ToolRun run = Run(args);
@@ -180,8 +185,13 @@ TEST_F(TagTool, WrongCommandLinesExitWithTwo)
 
 TEST_F(TagTool, HelpIsAvailableForEveryCommand)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"list", "--help"}, {"set", "--help"}, {"show", "-h"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--help"},
+                                               {"list", "--help"},
+                                               {"set", "--help"},
+                                               {"show", "-h"},
+                                               {"from-name", "--help"},
+                                               {"rename", "-h"}}) {
         const ToolRun run = Run(args);
         EXPECT_EQ(run.ExitStatus, 0) << args.front();
         EXPECT_EQ(run.Out.rfind("Usage: varnello-tag", 0), 0u) << run.Out;
