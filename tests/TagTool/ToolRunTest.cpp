@@ -137,6 +137,18 @@ TEST_F(TagTool, SetWritesTheGivenFieldsAndListShowsThem)
         << "ID3v1 is ISO-8859-1 on disk";
 }
 
+TEST_F(TagTool, SetKeepMtimeGivesTheFileItsOldModificationTimeBack)
+{
+    const fs::path path = m_dir.File("b.mp3");
+    const auto old = fs::file_time_type(std::chrono::seconds(1'000'000'000));
+    fs::last_write_time(path, old);
+    const ToolRun run = Run({"set", "--keep-mtime", "--title", "Kept time", "b.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(fs::last_write_time(path), old);
+    const Bytes file = ReadFile(path);
+    EXPECT_NE(std::string(file.begin(), file.end()).find("Kept time"), std::string::npos);
+}
+
 TEST_F(TagTool, SetNamesEachFailedFileAndExitsWithOne)
 {
     fs::permissions(m_dir.File("b.mp3"), fs::perms::owner_write, fs::perm_options::remove);
