@@ -163,6 +163,7 @@ struct FolderEntry
     std::string Name;
     bool Regular = false;      // known to be a regular file
     bool MaybeRegular = false; // a link or an entry whose type the listing did not give
+    bool Directory = false;    // known to be a folder (not a link to one)
 };
 std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 

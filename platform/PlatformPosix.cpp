@@ -529,6 +529,7 @@ std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& en
         item.Name = name;
         item.Regular = entry->d_type == DT_REG;
         item.MaybeRegular = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        item.Directory = entry->d_type == DT_DIR;
         entries.push_back(std::move(item));
     }
 }

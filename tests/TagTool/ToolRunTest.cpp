@@ -149,6 +149,19 @@ TEST_F(TagTool, SetKeepMtimeGivesTheFileItsOldModificationTimeBack)
     EXPECT_NE(std::string(file.begin(), file.end()).find("Kept time"), std::string::npos);
 }
 
+TEST_F(TagTool, ListRecursiveGivesSubfolderFilesByTheirRelativePath)
+{
+    fs::create_directories(m_dir.File("Disc 2"));
+    Mp3Builder().Audio(2).WriteTo(m_dir.File("Disc 2/01.mp3"));
+    fs::create_directory_symlink("..", m_dir.File("Disc 2/up"));
+    ToolRun run = Run({"list", "--recursive", "--json"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_NE(run.Out.find("\"fileName\": \"Disc 2/01.mp3\""), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("up/"), std::string::npos) << "the link back up is a loop";
+    run = Run({"list", "--recursive"});
+    EXPECT_EQ(CountLines(run.Out), 2 + 5u) << run.Out;
+}
+
 TEST_F(TagTool, SetNamesEachFailedFileAndExitsWithOne)
 {
     fs::permissions(m_dir.File("b.mp3"), fs::perms::owner_write, fs::perm_options::remove);
