@@ -14,6 +14,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <system_error>
 #include <thread>
@@ -117,41 +118,113 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder)
     return ListMp3Names(folder, ignored);
 }
 
-std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
-                                                    std::error_code& error)
+namespace {
+
+struct FolderListing
 {
-    std::vector<std::string> names;
+    std::vector<std::string> Mp3Names; // sorted
+    // Not hidden, links to folders included, with what identifies them.
+    std::vector<std::pair<std::string, platform::FileInfo>> Subfolders;
+};
+
+// Lists one folder: its MP3 files and, when asked, its subfolders. Saves
+// interrupted in it are rolled back first (see ListMp3Names).
+std::error_code ListOneFolder(const std::string& folder, bool subfolders, bool stateJournals,
+                              FolderListing& listing)
+{
     std::vector<platform::FolderEntry> entries;
-    error = platform::ListFolder(folder, entries);
+    std::error_code error = platform::ListFolder(folder, entries);
     platform::Handle handle;
     if (!error) {
         error = platform::OpenFolder(folder, handle);
     }
     if (error) {
-        return names;
+        return error;
     }
     bool journals = false;
     for (platform::FolderEntry& entry : entries) {
         const std::string& name = entry.Name;
         journals = journals || IsJournalName(name) || IsTemporaryName(name);
-        if (name.empty() || name.front() == '.' || !IsMp3FileName(name)) {
+        if (name.empty() || name.front() == '.') {
             continue;
         }
-        // A link or an entry of unknown type: a regular file, following links.
+        const bool mp3 = IsMp3FileName(name);
+        if (!mp3 && !subfolders) {
+            continue;
+        }
+        // A link or an entry of unknown type: asked about, following links.
         platform::FileInfo info;
-        if (entry.Regular ||
-            (entry.MaybeRegular &&
-             !platform::QueryAt(handle, name, platform::Follow::Links, info) && info.Regular)) {
-            names.push_back(std::move(entry.Name));
+        const bool asked = (entry.MaybeRegular || (entry.Directory && subfolders)) &&
+                           !platform::QueryAt(handle, name, platform::Follow::Links, info);
+        if (mp3 && (entry.Regular || (asked && info.Regular))) {
+            listing.Mp3Names.push_back(std::move(entry.Name));
+        } else if (subfolders && asked && info.Directory) {
+            listing.Subfolders.emplace_back(std::move(entry.Name), info);
         }
     }
+    if (journals || stateJournals) {
+        RecoverFolder(folder);
+    }
+    SortNames(listing.Mp3Names);
+    return {};
+}
+
+} // namespace
+
+std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
+                                                    std::error_code& error)
+{
     // Saves interrupted in this folder are rolled back, and what killed
     // saves left is removed, before its files are read, so that the table
     // never shows a half-saved file.
-    if (journals || HasStateJournals()) {
-        RecoverFolder(folder);
+    FolderListing listing;
+    error = ListOneFolder(folder, false, HasStateJournals(), listing);
+    return std::move(listing.Mp3Names);
+}
+
+std::vector<std::string> FolderReader::ListMp3NamesRecursive(const std::string& folder,
+                                                             std::error_code& error,
+                                                             std::vector<SkippedFolder>& skipped)
+{
+    std::vector<std::string> names;
+    platform::FileInfo root;
+    error = platform::QueryPath(folder, platform::Follow::Links, root);
+    if (error) {
+        return names;
     }
-    SortNames(names);
+    // Folders by device and inode: each is listed once, whatever links
+    // lead to it.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> visited{{root.Device, root.Inode}};
+    const bool stateJournals = HasStateJournals();
+    // Relative paths ending in "/", the next to list at the back.
+    std::vector<std::string> pending{""};
+    while (!pending.empty()) {
+        const std::string relative = std::move(pending.back());
+        pending.pop_back();
+        FolderListing listing;
+        if (const std::error_code failed =
+                ListOneFolder(JoinPath(folder, relative), true, stateJournals, listing)) {
+            if (relative.empty()) {
+                error = failed;
+                return names;
+            }
+            skipped.push_back({relative.substr(0, relative.size() - 1), failed});
+            continue;
+        }
+        for (std::string& name : listing.Mp3Names) {
+            names.push_back(relative + name);
+        }
+        std::vector<std::string> subfolders;
+        for (const auto& [name, info] : listing.Subfolders) {
+            if (visited.insert({info.Device, info.Inode}).second) {
+                subfolders.push_back(name);
+            }
+        }
+        SortNames(subfolders);
+        for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it) {
+            pending.push_back(relative + *it + "/");
+        }
+    }
     return names;
 }
 

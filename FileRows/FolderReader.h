@@ -28,6 +28,23 @@ public:
     // folder, no permission); `error` is cleared on success.
     static std::vector<std::string> ListMp3Names(const std::string& folder, std::error_code& error);
 
+    // A subfolder that a recursive listing could not read, by its path
+    // relative to the listed folder ("sub/locked").
+    struct SkippedFolder
+    {
+        std::string Path;
+        std::error_code Error;
+    };
+    // The MP3 files of the folder and of all its subfolders, as paths
+    // relative to it ("sub/a.mp3"): the folder's own names first, then each
+    // subfolder's in turn, each in table order. Hidden folders are left out;
+    // a linked folder is listed, but no folder twice, so a link back up
+    // makes no loop. `error` tells why the folder itself could not be read;
+    // subfolders that cannot be read are skipped and named in `skipped`.
+    static std::vector<std::string> ListMp3NamesRecursive(const std::string& folder,
+                                                          std::error_code& error,
+                                                          std::vector<SkippedFolder>& skipped);
+
     // Reads one file's tags into a row numbered `no`.
     FileRow ReadRow(const std::string& folder, const std::string& fileName, int no) const;
 

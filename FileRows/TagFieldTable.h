@@ -1,7 +1,9 @@
 #pragma once
 // The fields the editors and the tool work on, described once: the member of
 // TagFields, the ID3v2 frame that stores it, its label, the tool's option
-// name, its bit in a field mask, and whether it may hold line breaks.
+// name, its bit in a field mask, whether it may hold line breaks, and its
+// placeholder in file name patterns ("%title%"; none for the genre and the
+// comment).
 // kTagFields are the six fields every editor has always had; kMoreTagFields
 // (track, disc, album artist) follow them in the window and the tool;
 // kAllTagFields is both, in this order. Everything that walks the fields
@@ -23,22 +25,23 @@ struct TagFieldInfo
     const char* Label;
     const char* Option;
     bool Multiline;
+    const char* Placeholder; // without the percent signs; null: none
 };
 
 inline constexpr std::array<TagFieldInfo, 6> kTagFields{{
-    {fieldmask::kTitle, &TagFields::Title, "TIT2", "Title", "title", false},
-    {fieldmask::kArtist, &TagFields::Artist, "TPE1", "Artist", "artist", false},
-    {fieldmask::kAlbum, &TagFields::Album, "TALB", "Album", "album", false},
-    {fieldmask::kYear, &TagFields::Year, "TYER", "Year", "year", false},
-    {fieldmask::kGenre, &TagFields::Genre, "TCON", "Genre", "genre", false},
-    {fieldmask::kComment, &TagFields::Comment, "COMM", "Comment", "comment", true},
+    {fieldmask::kTitle, &TagFields::Title, "TIT2", "Title", "title", false, "title"},
+    {fieldmask::kArtist, &TagFields::Artist, "TPE1", "Artist", "artist", false, "artist"},
+    {fieldmask::kAlbum, &TagFields::Album, "TALB", "Album", "album", false, "album"},
+    {fieldmask::kYear, &TagFields::Year, "TYER", "Year", "year", false, "year"},
+    {fieldmask::kGenre, &TagFields::Genre, "TCON", "Genre", "genre", false, nullptr},
+    {fieldmask::kComment, &TagFields::Comment, "COMM", "Comment", "comment", true, nullptr},
 }};
 
 inline constexpr std::array<TagFieldInfo, 3> kMoreTagFields{{
-    {fieldmask::kTrack, &TagFields::Track, "TRCK", "Track", "track", false},
-    {fieldmask::kDisc, &TagFields::Disc, "TPOS", "Disc", "disc", false},
+    {fieldmask::kTrack, &TagFields::Track, "TRCK", "Track", "track", false, "track"},
+    {fieldmask::kDisc, &TagFields::Disc, "TPOS", "Disc", "disc", false, "disc"},
     {fieldmask::kAlbumArtist, &TagFields::AlbumArtist, "TPE2", "Album artist", "album-artist",
-     false},
+     false, "albumartist"},
 }};
 
 inline constexpr auto kAllTagFields = [] {

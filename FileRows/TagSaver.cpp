@@ -350,6 +350,7 @@ StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, 
     const Tail tail = NewId3v1Block(path, target, values, id3v1Mask, m_genres);
     SaveOptions options;
     options.DeferredFolderFlushes = m_deferredFlushes;
+    options.KeepModificationTime = m_keepModificationTimes;
     return WriteTags(target, values, id3v2Mask, coverChange, m_replaceUnreadable, tail, options);
 }
 

@@ -101,6 +101,10 @@ public:
     // which the caller flushes when the run ends.
     void DeferFolderFlushes(FolderFlushes* batch) { m_deferredFlushes = batch; }
 
+    // Each saved file keeps the modification time it had before the save,
+    // for players that sort by it.
+    void KeepModificationTimes(bool keep) { m_keepModificationTimes = keep; }
+
     // What replacing the file's unreadable tag would keep and drop.
     static UnreadableTag InspectUnreadable(const std::string& path);
 
@@ -114,6 +118,7 @@ private:
     GenreLookup m_genres;
     bool m_replaceUnreadable = false;
     FolderFlushes* m_deferredFlushes = nullptr;
+    bool m_keepModificationTimes = false;
     // The folders whose leftover temporary files this saver has cleared.
     std::set<std::string> m_clearedFolders;
 };

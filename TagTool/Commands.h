@@ -12,5 +12,7 @@ int RunSet(const std::vector<std::string>& args);
 int RunShow(const std::vector<std::string>& args);
 int RunRecover(const std::vector<std::string>& args);
 int RunCover(const std::vector<std::string>& args);
+int RunFromName(const std::vector<std::string>& args);
+int RunRename(const std::vector<std::string>& args);
 
 } // namespace varnello::tagtool

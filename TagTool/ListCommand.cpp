@@ -24,8 +24,8 @@ constexpr std::size_t kNoColumn = 0;
 constexpr std::size_t kFileNameColumn = 2;
 
 constexpr const char* kListUsage =
-    "Usage: varnello-tag list [--json] [DIR]\n"
-    "       varnello-tag list [--json] --hex-path HEX\n"
+    "Usage: varnello-tag list [--json] [--recursive] [DIR]\n"
+    "       varnello-tag list [--json] [--recursive] --hex-path HEX\n"
     "\n"
     "Lists the MP3 files of DIR (default: the working folder) in the order of\n"
     "the Varnello file table, with their tag fields: the ID3v2 values when that\n"
@@ -39,6 +39,12 @@ constexpr const char* kListUsage =
     "                   1 ID3v2 loaded, 2 ID3v1 present, 3 both, 0 none. A file\n"
     "                   name that is not valid UTF-8 also gets \"fileNameHex\", its\n"
     "                   bytes in hex: give it back to any command as --hex-path HEX\n"
+    "  --recursive      list the MP3 files of all subfolders too, after those of\n"
+    "                   the folder itself, each folder's in turn; the file name is\n"
+    "                   the path relative to DIR (\"Live/01.mp3\"). Hidden folders\n"
+    "                   are left out, and no folder is listed twice, so a link\n"
+    "                   back up makes no loop. A subfolder that cannot be read is\n"
+    "                   skipped and named on stderr, and the exit status is 1\n"
     "  --hex-path HEX   the folder given as the hex digits of its name's bytes\n"
     "  --help           show this help\n";
 
@@ -103,7 +109,7 @@ std::vector<std::string> RowCells(const FileRow& row)
 
 int RunList(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {"json"}, {});
+    const ParsedArguments parsed = ParseArguments(args, {"json", "recursive"}, {});
     if (!parsed.Error.empty()) {
         return UsageError("list", parsed.Error);
     }
@@ -117,10 +123,17 @@ int RunList(const std::vector<std::string>& args)
     const std::string folder = parsed.Operands.empty() ? "." : parsed.Operands.front();
 
     std::error_code error;
-    const std::vector<std::string> names = FolderReader::ListMp3Names(folder, error);
+    std::vector<FolderReader::SkippedFolder> skipped;
+    const std::vector<std::string> names =
+        parsed.Has("recursive") ? FolderReader::ListMp3NamesRecursive(folder, error, skipped)
+                                : FolderReader::ListMp3Names(folder, error);
     if (error) {
         PrintError("cannot read folder '" + folder + "': " + error.message());
         return exitcode::kFailure;
+    }
+    for (const FolderReader::SkippedFolder& subfolder : skipped) {
+        PrintError("skipped folder '" + platform::JoinPath(folder, subfolder.Path) +
+                   "': " + subfolder.Error.message());
     }
     const bool asJson = parsed.Has("json");
     const TextTable table(kColumns);
@@ -158,7 +171,7 @@ int RunList(const std::vector<std::string>& args)
         json.EndArray();
         WriteOut(json.TakeText() + "\n");
     }
-    return exitcode::kOk;
+    return skipped.empty() ? exitcode::kOk : exitcode::kFailure;
 }
 
 } // namespace varnello::tagtool

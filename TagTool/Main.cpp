@@ -19,11 +19,16 @@ constexpr const char* kUsage =
     "Lists, shows and sets the ID3 tags of MP3 files.\n"
     "\n"
     "Commands:\n"
-    "  list [--json] [DIR]     one row per MP3 file of DIR (default: the working folder)\n"
+    "  list [--json] [--recursive] [DIR]\n"
+    "                          one row per MP3 file of DIR (default: the working folder)\n"
     "  set [FIELDS] FILE...    write the given fields into every FILE\n"
     "  show [--json] FILE      every detail of a file's ID3v2 and ID3v1 tags\n"
     "  cover FILE OUT          write the cover picture of FILE to OUT\n"
     "  recover [DIR|FILE]      roll back saves that were interrupted\n"
+    "  from-name --pattern P FILE...\n"
+    "                          write the fields read from each FILE's name\n"
+    "  rename --pattern P FILE...\n"
+    "                          rename each FILE from its tags, replacing no file\n"
     "\n"
     "A FILE or DIR whose name is not valid UTF-8 can be given as --hex-path HEX,\n"
     "the hex digits of its bytes (\"fileNameHex\" of 'list --json').\n"
@@ -58,6 +63,12 @@ int Dispatch(const std::vector<std::string>& args)
     }
     if (command == "recover") {
         return RunRecover(rest);
+    }
+    if (command == "from-name") {
+        return RunFromName(rest);
+    }
+    if (command == "rename") {
+        return RunRename(rest);
     }
     return UsageError("", "unknown command '" + command + "'");
 }

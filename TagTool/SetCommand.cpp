@@ -7,13 +7,13 @@
 #include "Cover.h"
 #include "FolderReader.h"
 #include "ProgressLine.h"
+#include "SaveReport.h"
 #include "StatusWord.h"
 #include "TagFieldTable.h"
 #include "TagSaver.h"
 
 #include <array>
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 
 namespace varnello::tagtool {
@@ -25,7 +25,7 @@ constexpr const char* kSetUsage =
     "                        [--genre G] [--comment C] [--track N[/TOTAL]]\n"
     "                        [--disc N[/TOTAL]] [--album-artist A]\n"
     "                        [--cover PICTURE | --remove-cover]\n"
-    "                        [--replace-unreadable] FILE...\n"
+    "                        [--replace-unreadable] [--keep-mtime] FILE...\n"
     "\n"
     "Writes the given fields into the ID3v2 tag of every FILE, and into its ID3v1\n"
     "tag when it has one (none is created). Fields not given keep each file's own\n"
@@ -50,39 +50,11 @@ constexpr const char* kSetUsage =
     "in it is lost. --replace-unreadable replaces such a tag by a new one that\n"
     "keeps every frame that could be read; the rest of the old tag is dropped.\n"
     "\n"
+    "--keep-mtime gives each saved file back the modification time it had\n"
+    "before the save, for players that sort by it.\n"
+    "\n"
     "Each file that fails is named on stderr with the reason. Exit status 0 when\n"
     "every file was saved, 1 when any failed, 2 for a wrong command line.\n";
-
-char Hex(unsigned digit)
-{
-    return "0123456789ABCDEF"[digit & 0xF];
-}
-
-std::string FailureLine(const std::string& path, StatusWord statusWord)
-{
-    std::string hex = "0x";
-    for (int shift = 12; shift >= 0; shift -= 4) {
-        hex += Hex(statusWord.Value() >> shift);
-    }
-    return path + ": " + StatusMessage(statusWord.ErrorCode()) + " (status " + hex + ")";
-}
-
-// A clear reason for a path that cannot be a file to save, or empty.
-std::string CheckPath(const std::string& path)
-{
-    std::error_code error;
-    const auto type = std::filesystem::status(path, error).type();
-    if (type == std::filesystem::file_type::not_found) {
-        return path + ": no such file";
-    }
-    if (type == std::filesystem::file_type::directory) {
-        return path + ": is a folder, not a file";
-    }
-    if (!IsMp3FileName(path)) {
-        return path + ": not an MP3 file (the name does not end in .mp3); not saved";
-    }
-    return {};
-}
 
 } // namespace
 
@@ -94,7 +66,7 @@ int RunSet(const std::vector<std::string>& args)
     }
     valueOptions.insert("cover");
     const ParsedArguments parsed =
-        ParseArguments(args, {"replace-unreadable", "remove-cover"}, valueOptions);
+        ParseArguments(args, {"replace-unreadable", "remove-cover", "keep-mtime"}, valueOptions);
     if (!parsed.Error.empty()) {
         return UsageError("set", parsed.Error);
     }
@@ -143,6 +115,7 @@ int RunSet(const std::vector<std::string>& args)
     const FolderReader reader;
     TagSaver saver;
     saver.SetReplaceUnreadable(parsed.Has("replace-unreadable"));
+    saver.KeepModificationTimes(parsed.Has("keep-mtime"));
     // Every file is whole after each save; the new names are flushed to
     // disk together when the run ends.
     FolderFlushes flushes;

@@ -8,6 +8,10 @@
 // run, and the pooled listing is compared with that read done by one thread,
 // file after file: the reads of a listing wait for the disk together, those
 // of one thread one after another.
+//
+// With --recursive the same files are also linked into 100 subfolders of a
+// second folder, and the recursive listing of that folder is compared with
+// the listing of the one folder.
 
 #include "Corpus.h"
 #include "FolderReader.h"
@@ -38,12 +42,13 @@ struct Options
     std::string Folder; // empty: a new folder under the temporary folder
     bool Keep = false;
     bool Cold = false;
+    bool Recursive = false;
     std::vector<unsigned> Readers{varnello::FolderReader::kDefaultReaders};
 };
 
 constexpr const char* kUsage =
     "Usage: varnello-listbench [--files N] [--rounds R] [--dir FOLDER] [--keep]\n"
-    "                          [--cold [--readers N,M,...]]\n"
+    "                          [--cold [--readers N,M,...]] [--recursive]\n"
     "\n"
     "Lists a folder of N realistic MP3 files (default 10000) into table rows, R times\n"
     "(default 5), against a bare read of the same bytes, and reports the peak memory.\n"
@@ -55,7 +60,12 @@ constexpr const char* kUsage =
     "--cold drops the files' pages from the page cache before each run and compares\n"
     "the pooled listing, with each number of readers given (default 8), with one\n"
     "thread reading the same bytes file after file, cold and then warm; the median\n"
-    "of R rounds counts.\n";
+    "of R rounds counts.\n"
+    "\n"
+    "--recursive (or --subfolders) links the same files into 100 subfolders of\n"
+    "FOLDER.subfolders and compares listing them recursively (names and rows)\n"
+    "with listing the one folder, taking turns; the best of R rounds counts. The\n"
+    "subfolders are removed with the folder.\n";
 
 enum class Parsed
 {
@@ -81,6 +91,8 @@ Parsed ParseOptions(int argc, char** argv, Options& options)
             options.Keep = true;
         } else if (arg == "--keep") {
             options.Keep = true;
+        } else if (arg == "--recursive" || arg == "--subfolders") {
+            options.Recursive = true;
         } else if (arg == "--cold") {
             options.Cold = true;
         } else if (arg == "--readers" && hasValue) {
@@ -236,6 +248,93 @@ int RunCold(const std::string& folder, const std::vector<std::string>& names,
     return 0;
 }
 
+constexpr std::size_t kSubfolders = 100;
+constexpr const char* kTreeMarker = ".varnello-benchmark-tree";
+
+// The corpus's files, hard-linked into kSubfolders subfolders of a folder
+// beside it (reused when a kept run left it); empty when it cannot be made.
+std::string LinkIntoSubfolders(const std::string& folder, const std::vector<std::string>& names)
+{
+    namespace fs = std::filesystem;
+    const std::string tree = folder + ".subfolders";
+    std::error_code error;
+    if (fs::exists(tree) && !fs::exists(fs::path(tree) / kTreeMarker)) {
+        std::fprintf(stderr, "%s exists and was not made by this benchmark.\n", tree.c_str());
+        return {};
+    }
+    fs::create_directories(tree, error);
+    std::ofstream(fs::path(tree) / kTreeMarker).put('\n');
+    for (std::size_t i = 0; i < names.size() && !error; ++i) {
+        char sub[16];
+        std::snprintf(sub, sizeof sub, "sub-%03zu", i % kSubfolders);
+        const fs::path target = fs::path(tree) / sub / names[i];
+        fs::create_directories(target.parent_path(), error);
+        if (!error && !fs::exists(target)) {
+            fs::create_hard_link(fs::path(folder) / names[i], target, error);
+        }
+    }
+    if (error) {
+        std::fprintf(stderr, "Cannot link the files into %s: %s\n", tree.c_str(),
+                     error.message().c_str());
+        return {};
+    }
+    return tree;
+}
+
+// Lists a folder as the tool does, names first and then the rows; the
+// number of rows.
+std::size_t ListFolder(const std::string& folder, bool recursive)
+{
+    std::error_code error;
+    std::vector<varnello::FolderReader::SkippedFolder> skipped;
+    const std::vector<std::string> names =
+        recursive ? varnello::FolderReader::ListMp3NamesRecursive(folder, error, skipped)
+                  : varnello::FolderReader::ListMp3Names(folder, error);
+    std::size_t rows = 0;
+    varnello::FolderReader().ReadRows(folder, names, [&](std::vector<varnello::FileRow>&& batch) {
+        rows += batch.size();
+        return true;
+    });
+    return rows;
+}
+
+int RunRecursive(const std::string& folder, const std::vector<std::string>& names,
+                 const Options& options)
+{
+    const std::string tree = LinkIntoSubfolders(folder, names);
+    if (tree.empty()) {
+        return 1;
+    }
+    ListFolder(folder, false); // the same files: one warm page cache for both
+    Timing flat;
+    Timing recursive;
+    std::size_t flatRows = 0;
+    std::size_t treeRows = 0;
+    for (int round = 0; round < options.Rounds; ++round) {
+        const bool treeFirst = round % 2 == 1;
+        for (int turn = 0; turn < 2; ++turn) {
+            if ((turn == 0) == treeFirst) {
+                Measure(recursive, [&] { treeRows = ListFolder(tree, true); });
+            } else {
+                Measure(flat, [&] { flatRows = ListFolder(folder, false); });
+            }
+        }
+    }
+    std::printf("Files listed: %zu in one folder, %zu in %zu subfolders (best of %d rounds, "
+                "warm page cache)\n",
+                flatRows, treeRows, kSubfolders, options.Rounds);
+    std::printf("                 wall time   CPU time\n");
+    std::printf("  one folder     %7.3f s   %7.3f s\n", flat.Wall, flat.Cpu);
+    std::printf("  subfolders     %7.3f s   %7.3f s\n", recursive.Wall, recursive.Cpu);
+    std::printf("  subfolders / one folder: %.2fx wall, %.2fx CPU (target 1.2x or less)\n",
+                recursive.Wall / flat.Wall, recursive.Cpu / flat.Cpu);
+    if (!options.Keep) {
+        std::error_code ignored;
+        std::filesystem::remove_all(tree, ignored);
+    }
+    return flatRows == treeRows ? 0 : 1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -256,8 +355,9 @@ int main(int argc, char** argv)
         return 1;
     }
     const std::vector<std::string> names = varnello::FolderReader::ListMp3Names(folder);
-    if (options.Cold) {
-        const int result = RunCold(folder, names, options);
+    if (options.Cold || options.Recursive) {
+        const int result =
+            options.Cold ? RunCold(folder, names, options) : RunRecursive(folder, names, options);
         if (!options.Keep) {
             varnello::testsupport::RemoveBenchmarkCorpus(folder);
         }

@@ -20,6 +20,13 @@ std::string ErrorText(const char* what, const std::error_code& error)
 
 } // namespace
 
+void SaveIo::KeepModificationTime(const FileStream& file, const platform::FileInfo& info) const
+{
+    if (m_options.KeepModificationTime) {
+        static_cast<void>(platform::SetModifiedTime(file.Handle(), info.ModifiedNanoseconds));
+    }
+}
+
 std::string TemporaryName()
 {
     char digits[17];

@@ -56,6 +56,10 @@ public:
     // After a rename that replaced the file: flushes the folder now, or
     // leaves it to the batch of the save's options.
     void FlushReplacedFolder(const platform::Handle& folder) const;
+    // When the options ask for it, gives the file the modification time the
+    // original had before the save (`info`). Done after the last write; a
+    // time that cannot be set does not fail the save, which is complete.
+    void KeepModificationTime(const FileStream& file, const platform::FileInfo& info) const;
     // Announces one step of writing a rollback journal.
     void JournalStep() const { Before(SaveOperation::Journal); }
 

@@ -2,7 +2,8 @@
 // Per-save settings that the tag object does not carry: a hook that sees
 // every file operation of a save before it runs (tests use it to make a
 // chosen operation fail and check that the file survives), and the batch
-// that flushes the folders of many saves at once.
+// that flushes the folders of many saves at once, and whether the file keeps
+// its modification time.
 
 #include <functional>
 
@@ -32,6 +33,8 @@ struct SaveOptions
     // When set, a file replaced through a temporary file leaves the flush of
     // its folder to this batch instead of flushing it at once.
     FolderFlushes* DeferredFolderFlushes = nullptr;
+    // The saved file keeps the modification time it had before the save.
+    bool KeepModificationTime = false;
 };
 
 } // namespace varnello

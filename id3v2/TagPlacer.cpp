@@ -62,9 +62,12 @@ void TagPlacer::Place(SaveTarget& target)
     RequireUnchanged(target);
     if (m_plan.NewSize == m_plan.OldSize) {
         WriteInPlace(target);
-    } else if (!ThroughTemporary(target)) {
+    } else if (ThroughTemporary(target)) {
+        return;
+    } else {
         MoveWithJournal(target);
     }
+    m_io.KeepModificationTime(target.File(), target.Info());
 }
 
 void TagPlacer::StartWork(std::uint64_t moving)
@@ -137,6 +140,7 @@ bool TagPlacer::ThroughTemporary(SaveTarget& target)
     if (!m_io.CopyIdentity(target.File(), info, temporary)) {
         return false;
     }
+    m_io.KeepModificationTime(temporary, info);
     m_io.Sync(temporary);
     if (guard.Name().empty()) {
         const std::string given = TemporaryName();

@@ -83,6 +83,7 @@ StatusWord TagWriter::RemoveTag()
         // Only the ID3v1 block changes: one write of 128 bytes.
         RequireUnchanged(m_target);
         m_io.Write(m_file, m_plan.FileSize - m_plan.Tail->size(), *m_plan.Tail);
+        m_io.KeepModificationTime(m_file, m_target.Info());
     } else {
         placer.Place(m_target);
     }

@@ -96,6 +96,12 @@ std::error_code LinkAt(const Handle& file, const Handle& folder, const std::stri
 // Replaces `to` by `from`, both names in the folder, in one step.
 std::error_code RenameAt(const Handle& folder, const std::string& from, const std::string& to);
 std::error_code RemoveAt(const Handle& folder, const std::string& name);
+// Gives the file `from` the name `to` in the folder, but only while no entry
+// named `to` exists: that is std::errc::file_exists, and nothing changes.
+// Where the system has no such rename, the file is linked under the new name
+// (which refuses an existing name as well) and the old name removed.
+std::error_code RenameNoReplace(const Handle& folder, const std::string& from,
+                                const std::string& to);
 
 // Queries.
 std::error_code Query(const Handle& file, FileInfo& info);
@@ -141,6 +147,9 @@ std::error_code LockExclusive(const Handle& file, std::chrono::milliseconds wait
 // Owner, mode and extended attributes (POSIX ACLs among them).
 std::error_code SetOwner(const Handle& file, std::uint32_t owner, std::uint32_t group);
 std::error_code SetMode(const Handle& file, std::uint32_t mode);
+// Sets the modification time, in nanoseconds since the epoch (as FileInfo
+// gives it); the access time is left as it is.
+std::error_code SetModifiedTime(const Handle& file, std::int64_t nanoseconds);
 std::error_code ListAttributes(const Handle& file, std::vector<std::string>& names);
 std::error_code GetAttribute(const Handle& file, const std::string& name,
                              std::vector<std::uint8_t>& value);
@@ -154,6 +163,7 @@ struct FolderEntry
     std::string Name;
     bool Regular = false;      // known to be a regular file
     bool MaybeRegular = false; // a link or an entry whose type the listing did not give
+    bool Directory = false;    // known to be a folder (not a link to one)
 };
 std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 

@@ -2,8 +2,10 @@
 
 #include "Platform.h"
 
+#include <array>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
 #include <fcntl.h>
@@ -169,6 +171,28 @@ std::error_code RemoveAt(const Handle& folder, const std::string& name)
 {
     if (::unlinkat(Fd(folder), name.c_str(), 0) != 0) {
         return LastError();
+    }
+    return {};
+}
+
+std::error_code RenameNoReplace(const Handle& folder, const std::string& from,
+                                const std::string& to)
+{
+    if (::renameat2(Fd(folder), from.c_str(), Fd(folder), to.c_str(), RENAME_NOREPLACE) == 0) {
+        return {};
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        return LastError();
+    }
+    // A file system (or kernel) without the flag: a link refuses an existing
+    // name just as well; for a moment the file has both names.
+    if (::linkat(Fd(folder), from.c_str(), Fd(folder), to.c_str(), 0) != 0) {
+        return LastError();
+    }
+    if (::unlinkat(Fd(folder), from.c_str(), 0) != 0) {
+        const std::error_code error = LastError();
+        ::unlinkat(Fd(folder), to.c_str(), 0);
+        return error;
     }
     return {};
 }
@@ -399,6 +423,25 @@ std::error_code SetMode(const Handle& file, std::uint32_t mode)
     return {};
 }
 
+std::error_code SetModifiedTime(const Handle& file, std::int64_t nanoseconds)
+{
+    constexpr std::int64_t kPerSecond = 1'000'000'000;
+    std::int64_t seconds = nanoseconds / kPerSecond;
+    std::int64_t rest = nanoseconds % kPerSecond;
+    if (rest < 0) {
+        rest += kPerSecond;
+        --seconds;
+    }
+    std::array<struct timespec, 2> times{};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(seconds);
+    times[1].tv_nsec = static_cast<long>(rest);
+    if (::futimens(Fd(file), times.data()) != 0) {
+        return LastError();
+    }
+    return {};
+}
+
 std::error_code ListAttributes(const Handle& file, std::vector<std::string>& names)
 {
     names.clear();
@@ -486,6 +529,7 @@ std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& en
         item.Name = name;
         item.Regular = entry->d_type == DT_REG;
         item.MaybeRegular = entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN;
+        item.Directory = entry->d_type == DT_DIR;
         entries.push_back(std::move(item));
     }
 }

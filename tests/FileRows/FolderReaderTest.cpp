@@ -1,11 +1,13 @@
 #include "FolderReader.h"
 
 #include "FileCheck.h"
+#include "FileTestHelpers.h"
 #include "Mp3Builder.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace varnello {
 namespace {
@@ -47,6 +49,70 @@ TEST(FolderReader, ListsMp3FilesInCaseInsensitiveOrder)
         EXPECT_EQ(rows[i].FileName, expected[i]);
         EXPECT_EQ(rows[i].TagKind, tagkind::kNone) << Describe(rows[i]);
     }
+}
+
+TEST(FolderReader, RecursiveListingWalksSubfoldersOnceEachWithoutLoops)
+{
+    TempDir dir;
+    namespace fs = std::filesystem;
+    for (const char* folder : {"Live/Disc 2", "Empty", ".hidden", "Zed"}) {
+        fs::create_directories(dir.File(folder));
+    }
+    for (const char* name : {"b.mp3", "A.mp3", "Live/02.mp3", "Live/01.MP3", "Live/Disc 2/x.mp3",
+                             "Live/notes.txt", ".hidden/h.mp3", "Zed/z.mp3"}) {
+        WriteAudioOnly(dir.File(name));
+    }
+    // A link back up, and a second way into a folder already listed.
+    fs::create_directory_symlink("..", dir.File("Live/up"));
+    fs::create_directory_symlink("../Live", dir.File("Zed/again"));
+    fs::create_directory_symlink("missing", dir.File("Zed/dangling"));
+
+    std::error_code error;
+    std::vector<FolderReader::SkippedFolder> skipped;
+    const std::vector<std::string> names =
+        FolderReader::ListMp3NamesRecursive(dir.Path(), error, skipped);
+    EXPECT_FALSE(error) << error.message();
+    EXPECT_TRUE(skipped.empty());
+    EXPECT_EQ(names, (std::vector<std::string>{"A.mp3", "b.mp3", "Live/01.MP3", "Live/02.mp3",
+                                               "Live/Disc 2/x.mp3", "Zed/z.mp3"}));
+    EXPECT_EQ(FolderReader().ReadRow(dir.Path(), names[4], 4).TagKind, tagkind::kNone)
+        << "a relative path reads like a name";
+
+    FolderReader::ListMp3NamesRecursive(dir.File("missing"), error, skipped);
+    EXPECT_TRUE(error) << "a folder that cannot be read at all is an error";
+}
+
+// Root reads any folder: the listing then runs in a child process as the
+// unprivileged user "nobody" (uid 65534).
+TEST(FolderReader, RecursiveListingSkipsAnUnreadableSubfolderAndNamesIt)
+{
+    TempDir dir;
+    std::filesystem::create_directories(dir.File("Locked/Inner"));
+    std::filesystem::create_directories(dir.File("Open"));
+    for (const char* name : {"a.mp3", "Locked/l.mp3", "Open/o.mp3"}) {
+        WriteAudioOnly(dir.File(name));
+    }
+    ASSERT_EQ(::chmod(dir.Path().c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(dir.File("Open").c_str(), 0755), 0);
+    ASSERT_EQ(::chmod(dir.File("Locked").c_str(), 0), 0);
+    const int result = InChild([&] {
+        if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) {
+            return 10;
+        }
+        std::error_code error;
+        std::vector<FolderReader::SkippedFolder> skipped;
+        const std::vector<std::string> names =
+            FolderReader::ListMp3NamesRecursive(dir.Path(), error, skipped);
+        if (error || names != std::vector<std::string>{"a.mp3", "Open/o.mp3"}) {
+            return 11;
+        }
+        const bool named = skipped.size() == 1 && skipped[0].Path == "Locked" &&
+                           skipped[0].Error == std::errc::permission_denied;
+        return named ? 0 : 12;
+    });
+    ::chmod(dir.File("Locked").c_str(), 0700);
+    EXPECT_EQ(result, 0) << "10: could not drop root; 11: wrong names or an error; 12: the "
+                            "skipped folder was not named";
 }
 
 TEST(FolderReader, MissingFolderGivesNoNamesAndAnError)

@@ -137,6 +137,31 @@ TEST_F(TagTool, SetWritesTheGivenFieldsAndListShowsThem)
         << "ID3v1 is ISO-8859-1 on disk";
 }
 
+TEST_F(TagTool, SetKeepMtimeGivesTheFileItsOldModificationTimeBack)
+{
+    const fs::path path = m_dir.File("b.mp3");
+    const auto old = fs::file_time_type(std::chrono::seconds(1'000'000'000));
+    fs::last_write_time(path, old);
+    const ToolRun run = Run({"set", "--keep-mtime", "--title", "Kept time", "b.mp3"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(fs::last_write_time(path), old);
+    const Bytes file = ReadFile(path);
+    EXPECT_NE(std::string(file.begin(), file.end()).find("Kept time"), std::string::npos);
+}
+
+TEST_F(TagTool, ListRecursiveGivesSubfolderFilesByTheirRelativePath)
+{
+    fs::create_directories(m_dir.File("Disc 2"));
+    Mp3Builder().Audio(2).WriteTo(m_dir.File("Disc 2/01.mp3"));
+    fs::create_directory_symlink("..", m_dir.File("Disc 2/up"));
+    ToolRun run = Run({"list", "--recursive", "--json"});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_NE(run.Out.find("\"fileName\": \"Disc 2/01.mp3\""), std::string::npos) << run.Out;
+    EXPECT_EQ(run.Out.find("up/"), std::string::npos) << "the link back up is a loop";
+    run = Run({"list", "--recursive"});
+    EXPECT_EQ(CountLines(run.Out), 2 + 5u) << run.Out;
+}
+
 TEST_F(TagTool, SetNamesEachFailedFileAndExitsWithOne)
 {
     fs::permissions(m_dir.File("b.mp3"), fs::perms::owner_write, fs::perm_options::remove);
@@ -165,6 +190,11 @@ TEST_F(TagTool, WrongCommandLinesExitWithTwo)
         {"list", "a", "b"},
         {"show"},
         {"show", "A.mp3", "b.mp3"},
+        {"from-name", "A.mp3"},
+        {"from-name", "--pattern", "%title%"},
+        {"from-name", "--pattern", "%artist%%title%", "A.mp3"},
+        {"rename", "--pattern", "%nope%", "A.mp3"},
+        {"rename", "--pattern", "no placeholder", "A.mp3"},
     };
     for (const auto& args : cases) {
         const ToolRun run = Run(args);
@@ -180,8 +210,13 @@ TEST_F(TagTool, WrongCommandLinesExitWithTwo)
 
 TEST_F(TagTool, HelpIsAvailableForEveryCommand)
 {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {"--help"}, {"list", "--help"}, {"set", "--help"}, {"show", "-h"}}) {
+    for (const std::vector<std::string>& args :
+         std::vector<std::vector<std::string>>{{"--help"},
+                                               {"list", "--help"},
+                                               {"set", "--help"},
+                                               {"show", "-h"},
+                                               {"from-name", "--help"},
+                                               {"rename", "-h"}}) {
         const ToolRun run = Run(args);
         EXPECT_EQ(run.ExitStatus, 0) << args.front();
         EXPECT_EQ(run.Out.rfind("Usage: varnello-tag", 0), 0u) << run.Out;

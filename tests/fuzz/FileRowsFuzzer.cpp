@@ -1,6 +1,8 @@
 // Reads the input as the only file of a folder into a table row, then saves
 // an edited title and comment as the tag editor does for one file, or, for
-// every other input, with a track number too as varnello-tag does. The file
+// every other input, with a track number too as varnello-tag does (keeping
+// the modification time when the third byte is odd, which a successful save
+// must then leave as it was). The file
 // must load again after a successful save with its audio unchanged; a failed
 // or refused save leaves it byte for byte as it was. Every other input's
 // texts are cleaned to what a tag can keep, so that most saves get past the
@@ -8,6 +10,7 @@
 
 #include "FolderReader.h"
 #include "FuzzSupport.h"
+#include "Platform.h"
 #include "TagSaver.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
@@ -79,6 +82,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         edited.Comment = Latin1ToUtf8(StorableFieldText(edited.Comment, true));
     }
     const bool track = size > 1 && data[1] % 2 == 1;
+    bool keepTime = false;
+    platform::FileInfo written;
+    fuzz::Require(!platform::QueryPath(path, platform::Follow::Links, written),
+                  "the input file is not there");
     std::vector<SaveFailure> failures;
     if (track) {
         // Digits and slashes only, so that many numbers pass the check.
@@ -89,8 +96,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         FileRow copy = row;
         std::vector<FileRow*> rows{&copy};
-        failures = TagSaver().SaveMultiple(
-            folder, rows, edited, fieldmask::kTitle | fieldmask::kComment | fieldmask::kTrack);
+        TagSaver saver;
+        keepTime = size > 2 && data[2] % 2 == 1;
+        saver.KeepModificationTimes(keepTime);
+        failures = saver.SaveMultiple(folder, rows, edited,
+                                      fieldmask::kTitle | fieldmask::kComment | fieldmask::kTrack);
     } else {
         failures = TagSaver().SaveSingle(folder, row, edited).Failures;
     }
@@ -100,6 +110,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const bool id3v1 = Has(row.TagKind, tagkind::kId3v1);
     if (failures.empty()) {
         fuzz::CheckSaved(path, before, id3v1, track);
+        platform::FileInfo saved;
+        fuzz::Require(!platform::QueryPath(path, platform::Follow::Links, saved) &&
+                          (!keepTime || saved.ModifiedNanoseconds == written.ModifiedNanoseconds),
+                      "the kept modification time changed");
     } else {
         fuzz::Require(testsupport::ReadFile(path) == before, "a failed save changed the file");
         fuzz::Require(failures.size() == 1, "a failed save is not listed");
