@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "Console.h"
+#include "CsvExport.h"
 #include "FolderReader.h"
 #include "JsonWriter.h"
 #include "Platform.h"
@@ -24,8 +25,8 @@ constexpr std::size_t kNoColumn = 0;
 constexpr std::size_t kFileNameColumn = 2;
 
 constexpr const char* kListUsage =
-    "Usage: varnello-tag list [--json] [DIR]\n"
-    "       varnello-tag list [--json] --hex-path HEX\n"
+    "Usage: varnello-tag list [--json | --csv] [DIR]\n"
+    "       varnello-tag list [--json | --csv] --hex-path HEX\n"
     "\n"
     "Lists the MP3 files of DIR (default: the working folder) in the order of\n"
     "the Varnello file table, with their tag fields: the ID3v2 values when that\n"
@@ -39,6 +40,11 @@ constexpr const char* kListUsage =
     "                   1 ID3v2 loaded, 2 ID3v1 present, 3 both, 0 none. A file\n"
     "                   name that is not valid UTF-8 also gets \"fileNameHex\", its\n"
     "                   bytes in hex: give it back to any command as --hex-path HEX\n"
+    "  --csv            print CSV (UTF-8, CRLF line ends, RFC 4180 quoting): a\n"
+    "                   header record, then one record per file with the columns\n"
+    "                   No., Tag Kind (as in --json), File Name (its bytes), Title,\n"
+    "                   Artist, Album, Year, Genre, Comment, Track, Disc and\n"
+    "                   Album artist\n"
     "  --hex-path HEX   the folder given as the hex digits of its name's bytes\n"
     "  --help           show this help\n";
 
@@ -103,7 +109,7 @@ std::vector<std::string> RowCells(const FileRow& row)
 
 int RunList(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {"json"}, {});
+    const ParsedArguments parsed = ParseArguments(args, {"json", "csv"}, {});
     if (!parsed.Error.empty()) {
         return UsageError("list", parsed.Error);
     }
@@ -114,6 +120,9 @@ int RunList(const std::vector<std::string>& args)
     if (parsed.Operands.size() > 1) {
         return UsageError("list", "give at most one folder");
     }
+    if (parsed.Has("json") && parsed.Has("csv")) {
+        return UsageError("list", "give --json or --csv, not both");
+    }
     const std::string folder = parsed.Operands.empty() ? "." : parsed.Operands.front();
 
     std::error_code error;
@@ -123,13 +132,18 @@ int RunList(const std::vector<std::string>& args)
         return exitcode::kFailure;
     }
     const bool asJson = parsed.Has("json");
+    const bool asCsv = parsed.Has("csv");
+    const std::vector<CsvColumn> csvColumns =
+        asCsv ? ListingCsvColumns() : std::vector<CsvColumn>{};
     const TextTable table(kColumns);
     const std::vector<std::size_t> widths =
-        asJson ? std::vector<std::size_t>{} : ColumnWidths(kColumns, names);
+        asJson || asCsv ? std::vector<std::size_t>{} : ColumnWidths(kColumns, names);
     JsonWriter json;
     if (asJson) {
         json.BeginArray();
         WriteOut(json.TakeText());
+    } else if (asCsv) {
+        WriteOut(CsvHeader(csvColumns));
     } else {
         WriteOut(table.HeaderLines(widths));
     }
@@ -145,6 +159,8 @@ int RunList(const std::vector<std::string>& args)
                 if (asJson) {
                     RowAsJson(json, row);
                     WriteOut(json.TakeText());
+                } else if (asCsv) {
+                    WriteOut(CsvRecord(row, csvColumns));
                 } else {
                     WriteOut(table.RowLine(RowCells(row), widths));
                 }
