@@ -1,7 +1,10 @@
 #include "TFormMain.h"
 
 #include "AddressHistory.h"
+#include "CoverPictures.h"
+#include "CsvExport.h"
 #include "EditSaving.h"
+#include "FileFilter.h"
 #include "FileTable.h"
 #include "FolderLoader.h"
 #include "FolderReader.h"
@@ -16,6 +19,7 @@
 #include "TListViewSort.h"
 #include "TagFieldTable.h"
 #include "Ui.h"
+#include "WholeFile.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -23,10 +27,12 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFileDialog>
 #include <QGuiApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -62,6 +68,12 @@ QString InvalidValueReason(const TagFields& edited, FieldMask changed)
     return logview::StatusMessageText(status::kInvalidValue);
 }
 
+QString AskExportPath(QWidget* parent, const QString& suggestion)
+{
+    return QFileDialog::getSaveFileName(parent, TFormMain::tr("Export the table"), suggestion,
+                                        TFormMain::tr("CSV files (*.csv)"));
+}
+
 } // namespace
 
 TFormMain::TFormMain(QWidget* parent) : TFormMain(WindowHooks{}, parent) {}
@@ -71,6 +83,9 @@ TFormMain::TFormMain(WindowHooks hooks, QWidget* parent)
 {
     if (!m_hooks.AskRepair) {
         m_hooks.AskRepair = AskToReplaceUnreadableTag;
+    }
+    if (!m_hooks.SaveExport) {
+        m_hooks.SaveExport = AskExportPath;
     }
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QCoreApplication::translate("TFormMain", "Varnello"));
@@ -92,6 +107,13 @@ void TFormMain::ConnectHandlers()
 {
     connect(m_menus.Open1, &QAction::triggered, m_navigator, &FolderNavigator::Open1Click);
     connect(m_menus.Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(m_menus.ExportAction, &QAction::triggered, this, &TFormMain::ExportClick);
+    connect(m_menus.NumberTracksAction, &QAction::triggered, this, [this] { NumberTracks(false); });
+    connect(m_menus.NumberTracksTotalAction, &QAction::triggered, this,
+            [this] { NumberTracks(true); });
+    connect(m_menus.FilterAction, &QAction::triggered, this, &TFormMain::FocusFilterBox);
+    connect(FilterBox, &QLineEdit::textChanged, this, &TFormMain::FilterBoxChanged);
+    FilterBox->installEventFilter(this);
     connect(m_menus.ModifyAction, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
     connect(m_menus.menuModifyMp3Info, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
     connect(m_menus.TbToolBar, &QAction::toggled, this, &TFormMain::TbToolBarClick);
@@ -171,8 +193,9 @@ void TFormMain::SetTabOrder()
 {
     // Tab walks the window as it reads: the address, the folders, the table,
     // then the fields of the Content page.
-    std::vector<QWidget*> chain{CbAddress, TbGoAddress, ClsPnlLeft->Drives(),
-                                ClsPnlLeft->Directories(), clsLVFile};
+    std::vector<QWidget*> chain{
+        CbAddress, TbGoAddress, ClsPnlLeft->Drives(), ClsPnlLeft->Directories(),
+        FilterBox, clsLVFile};
     for (const char* name :
          {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent", "edComment", "edTrack",
           "edDisc", "edAlbumArtist", "CoverView", "btCoverSet", "btCoverRemove", "btCoverSave"}) {
@@ -197,6 +220,16 @@ void TFormMain::showEvent(QShowEvent* event)
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == FilterBox &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !FilterBox->text().isEmpty()) {
+        // Esc empties the box before it stops any long work.
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            FilterBox->clear();
+        }
+        return true;
+    }
     if (watched == clsLVFile) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
@@ -263,6 +296,21 @@ void TFormMain::ShowNewTable()
 {
     clsLVFile->ForgetSort();
     m_markedRow = QPersistentModelIndex();
+    ShowNoContent();
+    UpdateModifyAction();
+    m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
+    if (!IsListing()) {
+        ListingFinished(false);
+    }
+    clsLVFileChange();
+}
+
+void TFormMain::ShowNoContent()
+{
+    if (m_markedRow.isValid()) {
+        clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
+    }
+    m_markedRow = QPersistentModelIndex();
     ContentView->ShowFields({});
     ContentView->Cover()->ShowNoFile();
     ContentView->MarkUnsaved(fieldmask::kNone);
@@ -270,12 +318,42 @@ void TFormMain::ShowNewTable()
     SetContentEnabled(false);
     clsSpbSaveContent->setEnabled(false);
     clsSpbSaveContent->hide();
-    UpdateModifyAction();
-    m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
-    if (!IsListing()) {
-        ListingFinished(false);
+}
+
+void TFormMain::FilterBoxChanged(const QString& text)
+{
+    SavePendingContent();
+    const std::vector<int> selected = clsLVFile->SelectedRows();
+    filetable::ApplyFilter(*clsLVFile, text);
+    // Selected rows the filter hides leave the selection without a report
+    // of the selection's change.
+    if (clsLVFile->SelectedRows() != selected) {
+        UpdateModifyAction();
+        m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
+        if (clsLVFile->HasSelection()) {
+            ShowContentInContentView();
+        } else {
+            ShowNoContent();
+        }
     }
-    clsLVFileChange();
+    ShowTableStatus();
+}
+
+void TFormMain::FocusFilterBox()
+{
+    FilterBox->setFocus(Qt::ShortcutFocusReason);
+    FilterBox->selectAll();
+}
+
+void TFormMain::ShowTableStatus()
+{
+    if (clsLVFile->IsFiltered()) {
+        ShowStatus(filetable::ShownText(*clsLVFile));
+        return;
+    }
+    const int count = clsLVFile->Rows().RowCount();
+    ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
+                          : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
 }
 
 void TFormMain::ShowStatus(const QString& text)
@@ -318,8 +396,7 @@ void TFormMain::ListingFinished(bool cancelled)
                        .arg(count)
                        .arg(m_listingTotal));
     } else if (!clsLVFile->HasSelection()) {
-        ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
-                              : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
+        ShowTableStatus();
     }
 }
 
@@ -401,7 +478,10 @@ void TFormMain::SetFileRowFields(int row, TagKind tagKind, const TagFields& fiel
 
 void TFormMain::UpdateModifyAction()
 {
-    m_menus.ModifyAction->setEnabled(clsLVFile->HasSelection());
+    const bool selected = clsLVFile->HasSelection();
+    m_menus.ModifyAction->setEnabled(selected);
+    m_menus.NumberTracksAction->setEnabled(selected);
+    m_menus.NumberTracksTotalAction->setEnabled(selected);
 }
 
 void TFormMain::clsLVFileChange()
@@ -495,13 +575,15 @@ void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<Fi
     FormInfo->SetMultipleFiles();
     ShowEditor();
     if (FormInfo->WasSaved()) {
-        SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask(),
+        const std::vector<TagFields> values(fileRows.size(), FormInfo->EditedFields());
+        SaveMany(rows, std::move(fileRows), values, FormInfo->TickedMask(),
                  FormInfo->CoverChange());
     }
 }
 
 void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                         const TagFields& values, FieldMask mask, const CoverEdit& cover)
+                         const std::vector<TagFields>& values, FieldMask mask,
+                         const CoverEdit& cover)
 {
     const std::vector<FileRow> before = fileRows;
     const int total = static_cast<int>(fileRows.size());
@@ -524,7 +606,7 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
             for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
                 FileRow row = before[i];
                 std::vector<SaveFailure> failed =
-                    SaveOneOfMany(saver, folder, row, values, mask, cover);
+                    SaveOneOfMany(saver, folder, row, values[i], mask, cover);
                 QMetaObject::invokeMethod(
                     &context,
                     [&, i, row, failed] {
@@ -563,6 +645,58 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
         ShowStatus(tr("Saved %1 files").arg(done));
     }
     AppendLogEntries(std::move(failures));
+}
+
+void TFormMain::NumberTracks(bool withTotal)
+{
+    const std::vector<int> rows = clsLVFile->SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    SavePendingContent();
+    std::vector<FileRow> fileRows;
+    std::vector<TagFields> values;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        fileRows.push_back(FileRowAt(rows[i]));
+        TagFields numbered = fileRows.back().Fields;
+        numbered.Track = std::to_string(i + 1);
+        if (withTotal) {
+            numbered.Track += "/" + std::to_string(rows.size());
+        }
+        values.push_back(std::move(numbered));
+    }
+    SaveMany(rows, std::move(fileRows), values, fieldmask::kTrack, {});
+    ShowContentInContentView();
+}
+
+void TFormMain::ExportClick()
+{
+    const QString path = m_hooks.SaveExport(
+        this, QDir(CurrentFolder()).filePath(QDir(CurrentFolder()).dirName() + ".csv"));
+    if (path.isEmpty()) {
+        return;
+    }
+    std::vector<FileRow> rows;
+    for (int row : clsLVFile->ShownRows()) {
+        rows.push_back(FileRowAt(row));
+    }
+    const int count = static_cast<int>(rows.size());
+    ShowStatus(tr("Exporting %1 files to %2...").arg(count).arg(path));
+    std::function<std::string()> work =
+        [rows = std::move(rows),
+         columns = filetable::ExportColumns(*clsLVFile, m_menus.GenreNamesAction->isChecked()),
+         target = ui::PathFromQt(path)] {
+            const std::string text = RowsToCsv(rows, columns);
+            return WriteFileWhole(
+                target, std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+        };
+    RunOffGuiThread<std::string>(this, std::move(work), [this, path, count](std::string reason) {
+        if (reason.empty()) {
+            ShowStatus(tr("Exported %1 files to %2").arg(count).arg(path));
+        } else {
+            ShowStatus(tr("%1 Not exported: %2: %3").arg(QChar(0x26A0), path, ui::ToQt(reason)));
+        }
+    });
 }
 
 void TFormMain::SetWindowBusy(bool busy)
