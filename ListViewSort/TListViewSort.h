@@ -71,7 +71,8 @@ public:
 
     // Shows only the rows `accepts` takes (rows of Rows()); an empty function
     // shows every row. Rows added later are asked as they come; a row whose
-    // cells change stays shown until the filter is set again. Selected rows
+    // cells change stays shown until the filter is set again or the rows are
+    // sorted. Selected rows
     // that are no longer shown leave the selection.
     void SetRowFilter(std::function<bool(int row)> accepts);
     bool IsFiltered() const;

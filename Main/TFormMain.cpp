@@ -671,8 +671,11 @@ void TFormMain::NumberTracks(bool withTotal)
 
 void TFormMain::ExportClick()
 {
-    const QString path = m_hooks.SaveExport(
-        this, QDir(CurrentFolder()).filePath(QDir(CurrentFolder()).dirName() + ".csv"));
+    const QDir folder(CurrentFolder());
+    const QString name = m_currentFolder.empty() || folder.dirName().isEmpty()
+                             ? QStringLiteral("table")
+                             : folder.dirName();
+    const QString path = m_hooks.SaveExport(this, folder.filePath(name + QStringLiteral(".csv")));
     if (path.isEmpty()) {
         return;
     }

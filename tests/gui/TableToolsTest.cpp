@@ -76,6 +76,16 @@ private slots:
             QVERIFY2(ShownNames() == names, qPrintable(typed + ": " + ShownNames().join(',')));
         }
 
+        // Another folder is listed through the filter.
+        TempDir other;
+        WriteSong(other, "x.mp3", "Fernando", "ABBA");
+        WriteSong(other, "y.mp3", "Changes", "Bowie");
+        FilterBox().setText(QStringLiteral("abba"));
+        ShowFolderAndWait(*m_window, NativeFolder(other));
+        QCOMPARE(ShownNames(), QStringList({"x.mp3"}));
+        QCOMPARE(StatusText(*m_window), QStringLiteral("1 of 2 files"));
+        ShowFolderAndWait(*m_window, NativeFolder(*m_dir));
+
         FilterBox().clear();
         Table().selectAll();
         FilterBox().setText(QStringLiteral("bowie"));
