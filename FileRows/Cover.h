@@ -54,11 +54,4 @@ struct PictureFile
 
 PictureFile ReadPictureFile(const std::string& path);
 
-// Writes a picture to `path` whole or not at all: through a temporary file
-// in its folder, flushed and renamed over it. An existing file keeps its
-// mode; a new one may be read by everyone. A path that is a symbolic link or
-// not a regular file is refused. Returns the reason it was not written, or
-// empty.
-std::string WritePictureFile(const std::string& path, std::span<const std::uint8_t> bytes);
-
 } // namespace varnello

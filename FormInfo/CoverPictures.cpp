@@ -1,6 +1,7 @@
 #include "CoverPictures.h"
 
 #include "Ui.h"
+#include "WholeFile.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -194,7 +195,7 @@ void TakePictureFrom(const QMimeData& data, QObject* receiver, QSize box,
 
 QString WritePicture(const std::string& path, const std::vector<std::uint8_t>& bytes)
 {
-    return ui::ToQt(WritePictureFile(path, bytes));
+    return ui::ToQt(WriteFileWhole(path, bytes));
 }
 
 } // namespace varnello::cover

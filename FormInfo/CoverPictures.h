@@ -80,7 +80,7 @@ void TakePictureFrom(const QMimeData& data, QObject* receiver, QSize box,
                      std::function<void(CoverPicture)> done);
 
 // Writes the picture's bytes to `path` whole or not at all (see
-// WritePictureFile). Returns why it failed; empty on success.
+// WriteFileWhole). Returns why it failed; empty on success.
 QString WritePicture(const std::string& path, const std::vector<std::uint8_t>& bytes);
 
 // "600 × 600 JPEG, 84 KiB".

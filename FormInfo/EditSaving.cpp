@@ -34,20 +34,24 @@ std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folde
 
 std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                                     const std::string& folder, std::vector<FileRow>& rows,
-                                    const TagFields& values, FieldMask mask,
+                                    const std::vector<TagFields>& values, FieldMask mask,
                                     const std::vector<SaveFailure>& failures,
                                     const RepairQuestion& ask, const CoverEdit& cover)
 {
     return OfferRepairs(parent, folder, failures, ask, [&](const std::string& fileName) {
         TagSaver repairing = saver;
         repairing.SetReplaceUnreadable(true);
-        std::vector<FileRow*> named;
-        for (FileRow& row : rows) {
-            if (row.FileName == fileName) {
-                named.push_back(&row);
+        std::vector<SaveFailure> left;
+        for (std::size_t i = 0; i < rows.size(); ++i) {
+            if (rows[i].FileName == fileName) {
+                std::vector<FileRow*> named{&rows[i]};
+                for (SaveFailure& failure :
+                     repairing.SaveMultiple(folder, named, values[i], mask, cover)) {
+                    left.push_back(std::move(failure));
+                }
             }
         }
-        return repairing.SaveMultiple(folder, named, values, mask, cover);
+        return left;
     });
 }
 

@@ -34,11 +34,11 @@ std::vector<SaveFailure> SaveOneOfMany(TagSaver& saver, const std::string& folde
                                        const CoverEdit& cover = {});
 
 // After a multi-file save: offers a repair for each file refused because its
-// tag could not be read and saves the agreed ones again. Returns the failures
-// left, in the order given.
+// tag could not be read and saves the agreed ones again, rows[i] with
+// values[i]. Returns the failures left, in the order given.
 std::vector<SaveFailure> RepairMany(const TagSaver& saver, QWidget* parent,
                                     const std::string& folder, std::vector<FileRow>& rows,
-                                    const TagFields& values, FieldMask mask,
+                                    const std::vector<TagFields>& values, FieldMask mask,
                                     const std::vector<SaveFailure>& failures,
                                     const RepairQuestion& ask, const CoverEdit& cover = {});
 

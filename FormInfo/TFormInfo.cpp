@@ -590,7 +590,8 @@ void TFormInfo::SaveMultipleFiles()
     // The last processed file first, as the saver lists them.
     std::reverse(failures.begin(), failures.end());
     m_failures =
-        RepairMany(m_saver, this, m_folder, m_rows, values, mask, failures, m_askRepair, cover);
+        RepairMany(m_saver, this, m_folder, m_rows, std::vector<TagFields>(m_rows.size(), values),
+                   mask, failures, m_askRepair, cover);
 }
 
 void TFormInfo::btUpdateClick()

@@ -37,6 +37,12 @@ void TListModel::SetRowColours(const QColor& even, const QColor& odd)
     }
 }
 
+QVariant TListModel::RowColour(int position) const
+{
+    const QColor& colour = position % 2 == 0 ? m_evenColour : m_oddColour;
+    return colour.isValid() ? QVariant(colour) : QVariant();
+}
+
 int TListModel::CompareRows(int first, int second, int column, const QCollator& collator) const
 {
     return collator.compare(Cell(first, column), Cell(second, column));
@@ -137,10 +143,8 @@ QVariant TListModel::data(const QModelIndex& index, int role) const
         const QString text = Cell(index.row(), index.column());
         return text.isEmpty() ? QVariant() : QVariant(text);
     }
-    case Qt::BackgroundRole: {
-        const QColor& colour = index.row() % 2 == 0 ? m_evenColour : m_oddColour;
-        return colour.isValid() ? QVariant(colour) : QVariant();
-    }
+    case Qt::BackgroundRole:
+        return RowColour(index.row());
     default:
         return {};
     }

@@ -29,6 +29,8 @@ public:
     // Background of even and odd rows (0-based); invalid colours leave the
     // view's own background.
     void SetRowColours(const QColor& even, const QColor& odd);
+    // The background of the row shown at `position`.
+    QVariant RowColour(int position) const;
 
     virtual int RowCount() const = 0;
     // The cell's text as shown; empty for a column the row has no cell for.

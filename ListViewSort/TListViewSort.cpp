@@ -8,6 +8,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QSortFilterProxyModel>
 #include <algorithm>
 #include <numeric>
 
@@ -28,12 +29,55 @@ QCollator MakeCollator(bool natural = false)
 
 } // namespace
 
+// The rows a filter accepts, in the order of the rows' model: the sort moves
+// the rows in the model, so this model never sorts. Cells do not take a row
+// out of view when they change, so that a row just edited stays where the
+// user works on it. Row colours alternate by the shown position.
+class TRowFilterModel : public QSortFilterProxyModel
+{
+public:
+    explicit TRowFilterModel(QObject* parent) : QSortFilterProxyModel(parent)
+    {
+        setDynamicSortFilter(false);
+    }
+
+    void SetAccepts(std::function<bool(int)> accepts)
+    {
+        m_accepts = std::move(accepts);
+        // One layout change for the whole table: a row filter's own update
+        // reports every run of rows that goes or comes, and on a large
+        // table the views spend far longer on those reports than the filter
+        // takes.
+        invalidate();
+    }
+    bool Filtering() const { return static_cast<bool>(m_accepts); }
+
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role == Qt::BackgroundRole && index.isValid()) {
+            return static_cast<const TListModel*>(sourceModel())->RowColour(index.row());
+        }
+        return QSortFilterProxyModel::data(index, role);
+    }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex& /*parent*/) const override
+    {
+        return !m_accepts || m_accepts(sourceRow);
+    }
+
+private:
+    std::function<bool(int)> m_accepts;
+};
+
 TListViewSort::TListViewSort(QWidget* parent)
-    : QTableView(parent), m_rows(new TTextListModel(this)), m_collator(MakeCollator()),
-      m_naturalCollator(MakeCollator(true)), m_headerFont(QApplication::font())
+    : QTableView(parent), m_rows(new TTextListModel(this)), m_shown(new TRowFilterModel(this)),
+      m_collator(MakeCollator()), m_naturalCollator(MakeCollator(true)),
+      m_headerFont(QApplication::font())
 {
     setHorizontalHeader(new TSortHeader(this));
-    setModel(m_rows);
+    m_shown->setSourceModel(m_rows);
+    setModel(m_shown);
     SetUpView();
     connect(horizontalHeader(), &QHeaderView::sectionResized, this,
             &TListViewSort::KeepColumnInLimits);
@@ -50,11 +94,9 @@ TTextListModel& TListViewSort::TextRows()
 void TListViewSort::SetRowModel(TListModel* model)
 {
     TListModel* old = m_rows;
-    QItemSelectionModel* oldSelection = selectionModel();
     model->setParent(this);
     m_rows = model;
-    setModel(m_rows);
-    delete oldSelection;
+    m_shown->setSourceModel(m_rows);
     delete old;
 }
 
@@ -212,6 +254,41 @@ int TListViewSort::CompareRows(int first, int second, int column) const
     return m_sortAscending ? result : -result;
 }
 
+int TListViewSort::SourceRow(const QModelIndex& index) const
+{
+    return index.isValid() ? m_shown->mapToSource(index).row() : -1;
+}
+
+QModelIndex TListViewSort::ShownIndex(int row, int column) const
+{
+    return m_shown->mapFromSource(m_rows->index(row, column));
+}
+
+void TListViewSort::SetRowFilter(std::function<bool(int row)> accepts)
+{
+    m_shown->SetAccepts(std::move(accepts));
+}
+
+bool TListViewSort::IsFiltered() const
+{
+    return m_shown->Filtering();
+}
+
+int TListViewSort::ShownRowCount() const
+{
+    return m_shown->rowCount();
+}
+
+std::vector<int> TListViewSort::ShownRows() const
+{
+    std::vector<int> rows;
+    rows.reserve(static_cast<std::size_t>(ShownRowCount()));
+    for (int shown = 0; shown < ShownRowCount(); ++shown) {
+        rows.push_back(SourceRow(m_shown->index(shown, 0)));
+    }
+    return rows;
+}
+
 std::vector<int> TListViewSort::SelectedRows() const
 {
     std::vector<int> rows;
@@ -221,7 +298,10 @@ std::vector<int> TListViewSort::SelectedRows() const
     std::vector<bool> selected(static_cast<std::size_t>(m_rows->RowCount()), false);
     for (const QItemSelectionRange& range : selectionModel()->selection()) {
         for (int row = range.top(); row <= range.bottom(); ++row) {
-            selected[static_cast<std::size_t>(row)] = true;
+            const int source = SourceRow(m_shown->index(row, 0));
+            if (source >= 0) {
+                selected[static_cast<std::size_t>(source)] = true;
+            }
         }
     }
     for (std::size_t row = 0; row < selected.size(); ++row) {
@@ -241,13 +321,17 @@ void TListViewSort::SelectRows(const std::vector<int>& rows)
 {
     QItemSelection selection;
     const int lastColumn = std::max(0, m_rows->columnCount() - 1);
+    QModelIndex first;
     for (int row : rows) {
-        selection.select(m_rows->index(row, 0), m_rows->index(row, lastColumn));
+        const QModelIndex shown = ShownIndex(row, 0);
+        if (shown.isValid()) {
+            selection.select(shown, ShownIndex(row, lastColumn));
+            first = first.isValid() ? first : shown;
+        }
     }
     selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
-    if (!rows.empty()) {
-        selectionModel()->setCurrentIndex(m_rows->index(rows.front(), 0),
-                                          QItemSelectionModel::NoUpdate);
+    if (first.isValid()) {
+        selectionModel()->setCurrentIndex(first, QItemSelectionModel::NoUpdate);
     }
 }
 
@@ -276,7 +360,7 @@ bool TListViewSort::PressChangesSelection(QMouseEvent* event) const
     const bool replaces = command.testFlag(QItemSelectionModel::Clear) &&
                           command.testFlag(QItemSelectionModel::Select) &&
                           !command.testFlag(QItemSelectionModel::Toggle);
-    return !(replaces && SelectedRows() == std::vector<int>{index.row()} &&
+    return !(replaces && SelectedRows() == std::vector<int>{SourceRow(index)} &&
              currentIndex().row() == index.row());
 }
 
@@ -306,7 +390,7 @@ bool TListViewSort::KeyMovesCurrentRow(QKeyEvent* event)
         // Space selects the current row, Ctrl+Space toggles it.
         return currentIndex().isValid() &&
                (event->modifiers().testFlag(Qt::ControlModifier) ||
-                SelectedRows() != std::vector<int>{currentIndex().row()});
+                SelectedRows() != std::vector<int>{SourceRow(currentIndex())});
     default:
         return false;
     }
@@ -417,7 +501,7 @@ void TListViewSort::PaintBackPicture(QPainter& painter) const
     // The picture scrolls with the rows: it starts at the first row's corner.
     int x0 = 0;
     int y0 = 0;
-    if (m_rows->RowCount() > 0) {
+    if (ShownRowCount() > 0) {
         x0 = -horizontalOffset();
         y0 = rowViewportPosition(0) - 2;
     }

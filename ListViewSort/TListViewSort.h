@@ -4,7 +4,8 @@
 // (by its text, unless the rows' model compares otherwise); clicking the sort column again turns
 // the direction round, clicking another column keeps it. The header marks the sort column with its
 // sort indicator, draws its captions in HeaderFont, and a BackPicture, when set, is tiled behind
-// the rows.
+// the rows. A row filter shows only the rows it accepts: the view shows the rows through a filter
+// model, and every row number it takes or gives is a row of Rows(), whose order is the table's.
 
 #include "TListModel.h"
 
@@ -25,6 +26,8 @@ struct TListColumn
     int MaxWidth = 0; // 0: no maximum
     bool Hidden = false;
 };
+
+class TRowFilterModel;
 
 class TListViewSort : public QTableView
 {
@@ -69,7 +72,18 @@ public:
     // a Natural column), negated for a descending sort.
     int CompareRows(int first, int second, int column) const;
 
-    // Rows in table order.
+    // Shows only the rows `accepts` takes (rows of Rows()); an empty function
+    // shows every row. Rows added later are asked as they come; a row whose
+    // cells change stays shown until the filter is set again or the rows are
+    // sorted. Selected rows
+    // that are no longer shown leave the selection.
+    void SetRowFilter(std::function<bool(int row)> accepts);
+    bool IsFiltered() const;
+    // The rows shown, in table order.
+    int ShownRowCount() const;
+    std::vector<int> ShownRows() const;
+
+    // Selected rows in table order; only shown rows can be selected.
     std::vector<int> SelectedRows() const;
     bool HasSelection() const;
     void SelectRows(const std::vector<int>& rows);
@@ -104,7 +118,12 @@ private:
     void SortRows(int column);
     void PaintBackPicture(QPainter& painter) const;
 
+    // The row of Rows() shown at a view index, and back (-1: not shown).
+    int SourceRow(const QModelIndex& index) const;
+    QModelIndex ShownIndex(int row, int column) const;
+
     TListModel* m_rows = nullptr;
+    TRowFilterModel* m_shown = nullptr; // between m_rows and the view
     std::vector<TListColumn> m_columns;
     bool m_sortAscending = false;
     int m_sortColumn = 0;

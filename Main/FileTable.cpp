@@ -283,6 +283,32 @@ void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
     });
 }
 
+std::vector<CsvColumn> ExportColumns(const TListViewSort& table, bool genreNames)
+{
+    std::vector<CsvColumn> columns;
+    for (int column = 0; column < table.ColumnCount(); ++column) {
+        if (table.isColumnHidden(column)) {
+            continue;
+        }
+        std::string caption = ui::ToUtf8(table.Column(column).Caption);
+        const TagFieldInfo* field = FieldOf(column);
+        if (column == kNo) {
+            columns.push_back(NoCsvColumn(std::move(caption)));
+        } else if (column == kTagKind) {
+            columns.push_back(TagKindCsvColumn(std::move(caption)));
+        } else if (column == kFileName) {
+            columns.push_back(FileNameCsvColumn(std::move(caption)));
+        } else if (column == kGenre && genreNames) {
+            columns.push_back({std::move(caption), [](const FileRow& row) {
+                                   return GenreReferencesAsNames(row.Fields.Genre);
+                               }});
+        } else if (field != nullptr) {
+            columns.push_back(FieldCsvColumn(*field, std::move(caption)));
+        }
+    }
+    return columns;
+}
+
 QString SelectionText(const TListViewSort& table, const std::string& folder)
 {
     const std::vector<int> selected = table.SelectedRows();

@@ -5,6 +5,7 @@
 // back from the text. The TagKind column is hidden; of the columns after the
 // comment, the user picks which are shown through the header's menu.
 
+#include "CsvExport.h"
 #include "FileRow.h"
 #include "TListViewSort.h"
 
@@ -97,6 +98,10 @@ void SetUpColumnMenu(TListViewSort& table);
 // The View menu's "Genre names for references": checked as the user's
 // settings keep it, each change kept there and shown by the table at once.
 void SetUpGenreNamesOption(TListViewSort& table, QAction& action);
+
+// The columns an export writes: the shown ones in table order, under their
+// captions, the genre as the table shows it.
+std::vector<CsvColumn> ExportColumns(const TListViewSort& table, bool genreNames);
 
 // The status bar's text for the selection: the one file's full path, or the
 // count of selected files.

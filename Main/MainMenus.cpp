@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QCoreApplication>
+#include <QKeySequence>
 #include <QMainWindow>
 #include <QMenu>
 #include <QMenuBar>
@@ -14,12 +15,22 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
 
     QMenu* file = AddMenu("File1", QCoreApplication::translate("MainMenus", "&File"));
     Open1 = AddItem(file, "Open1", QCoreApplication::translate("MainMenus", "&Open"));
+    ExportAction =
+        AddItem(file, "ExportAction", QCoreApplication::translate("MainMenus", "&Export..."));
     Exit1 = AddItem(file, "Exit1", QCoreApplication::translate("MainMenus", "E&xit"));
 
     QMenu* command = AddMenu("Command1", QCoreApplication::translate("MainMenus", "&Command"));
     ModifyAction =
         AddItem(command, "ModifyAction", QCoreApplication::translate("MainMenus", "&Modify"));
     ModifyAction->setEnabled(false);
+    command->addSeparator();
+    NumberTracksAction = AddItem(command, "NumberTracksAction",
+                                 QCoreApplication::translate("MainMenus", "&Number tracks"));
+    NumberTracksTotalAction =
+        AddItem(command, "NumberTracksTotalAction",
+                QCoreApplication::translate("MainMenus", "Number tracks as n/&total"));
+    NumberTracksAction->setEnabled(false);
+    NumberTracksTotalAction->setEnabled(false);
 
     QMenu* view = AddMenu("View1", QCoreApplication::translate("MainMenus", "&View"));
     TbToolBar =
@@ -35,6 +46,9 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
         AddItem(view, "GenreNamesAction",
                 QCoreApplication::translate("MainMenus", "Genre names for references"), true);
     GenreNamesAction->setChecked(false);
+    FilterAction =
+        AddItem(view, "FilterAction", QCoreApplication::translate("MainMenus", "&Filter"));
+    FilterAction->setShortcut(QKeySequence::Find);
 
     QMenu* help = AddMenu("Help1", QCoreApplication::translate("MainMenus", "&Help"));
     Content1 = AddItem(help, "Content1", QCoreApplication::translate("MainMenus", "&Content"));

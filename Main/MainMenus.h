@@ -16,13 +16,18 @@ public:
     explicit MainMenus(QMainWindow& window);
 
     QAction* Open1 = nullptr;
+    QAction* ExportAction = nullptr; // File > Export...: the table as shown, as CSV
     QAction* Exit1 = nullptr;
     QAction* ModifyAction = nullptr;
+    // 1..n, or "1/n".."n/n", into the Track field of the selected files.
+    QAction* NumberTracksAction = nullptr;
+    QAction* NumberTracksTotalAction = nullptr;
     QAction* TbToolBar = nullptr;
     QAction* TbDirectory = nullptr;
     QAction* tmiPropertiesView = nullptr;
     QAction* TbStatusbar = nullptr;
     QAction* GenreNamesAction = nullptr; // unchecked until the settings say otherwise
+    QAction* FilterAction = nullptr;     // Ctrl+F: to the filter box
     QAction* Content1 = nullptr;
     QAction* Homepage1 = nullptr;
     QAction* Reportabug1 = nullptr;

@@ -27,6 +27,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QProgressBar>
@@ -92,6 +93,13 @@ void TFormMain::ConnectHandlers()
 {
     connect(m_menus.Open1, &QAction::triggered, m_navigator, &FolderNavigator::Open1Click);
     connect(m_menus.Exit1, &QAction::triggered, this, &QWidget::close);
+    connect(m_menus.ExportAction, &QAction::triggered, this, &TFormMain::ExportClick);
+    connect(m_menus.NumberTracksAction, &QAction::triggered, this, [this] { NumberTracks(false); });
+    connect(m_menus.NumberTracksTotalAction, &QAction::triggered, this,
+            [this] { NumberTracks(true); });
+    connect(m_menus.FilterAction, &QAction::triggered, this, &TFormMain::FocusFilterBox);
+    connect(FilterBox, &QLineEdit::textChanged, this, &TFormMain::FilterBoxChanged);
+    FilterBox->installEventFilter(this);
     connect(m_menus.ModifyAction, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
     connect(m_menus.menuModifyMp3Info, &QAction::triggered, this, &TFormMain::clsLVFileDblClick);
     connect(m_menus.TbToolBar, &QAction::toggled, this, &TFormMain::TbToolBarClick);
@@ -171,8 +179,9 @@ void TFormMain::SetTabOrder()
 {
     // Tab walks the window as it reads: the address, the folders, the table,
     // then the fields of the Content page.
-    std::vector<QWidget*> chain{CbAddress, TbGoAddress, ClsPnlLeft->Drives(),
-                                ClsPnlLeft->Directories(), clsLVFile};
+    std::vector<QWidget*> chain{
+        CbAddress, TbGoAddress, ClsPnlLeft->Drives(), ClsPnlLeft->Directories(),
+        FilterBox, clsLVFile};
     for (const char* name :
          {"edTitle", "EdArtist", "edAlbum", "edYear", "cbGenreContent", "edComment", "edTrack",
           "edDisc", "edAlbumArtist", "CoverView", "btCoverSet", "btCoverRemove", "btCoverSave"}) {
@@ -197,6 +206,16 @@ void TFormMain::showEvent(QShowEvent* event)
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == FilterBox &&
+        (event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && !FilterBox->text().isEmpty()) {
+        // Esc empties the box before it stops any long work.
+        event->accept();
+        if (event->type() == QEvent::KeyPress) {
+            FilterBox->clear();
+        }
+        return true;
+    }
     if (watched == clsLVFile) {
         if (event->type() == QEvent::KeyPress) {
             const auto* key = static_cast<QKeyEvent*>(event);
@@ -263,6 +282,21 @@ void TFormMain::ShowNewTable()
 {
     clsLVFile->ForgetSort();
     m_markedRow = QPersistentModelIndex();
+    ShowNoContent();
+    UpdateModifyAction();
+    m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
+    if (!IsListing()) {
+        ListingFinished(false);
+    }
+    clsLVFileChange();
+}
+
+void TFormMain::ShowNoContent()
+{
+    if (m_markedRow.isValid()) {
+        clsLVFile->Rows().SetRowMarker(m_markedRow.row(), {}, {});
+    }
+    m_markedRow = QPersistentModelIndex();
     ContentView->ShowFields({});
     ContentView->Cover()->ShowNoFile();
     ContentView->MarkUnsaved(fieldmask::kNone);
@@ -270,12 +304,6 @@ void TFormMain::ShowNewTable()
     SetContentEnabled(false);
     clsSpbSaveContent->setEnabled(false);
     clsSpbSaveContent->hide();
-    UpdateModifyAction();
-    m_menus.menuModifyMp3Info->setVisible(clsLVFile->HasSelection());
-    if (!IsListing()) {
-        ListingFinished(false);
-    }
-    clsLVFileChange();
 }
 
 void TFormMain::ShowStatus(const QString& text)
@@ -318,8 +346,7 @@ void TFormMain::ListingFinished(bool cancelled)
                        .arg(count)
                        .arg(m_listingTotal));
     } else if (!clsLVFile->HasSelection()) {
-        ShowStatus(count == 1 ? tr("%1: 1 MP3 file").arg(CurrentFolder())
-                              : tr("%1: %2 MP3 files").arg(CurrentFolder()).arg(count));
+        ShowTableStatus();
     }
 }
 
@@ -401,7 +428,10 @@ void TFormMain::SetFileRowFields(int row, TagKind tagKind, const TagFields& fiel
 
 void TFormMain::UpdateModifyAction()
 {
-    m_menus.ModifyAction->setEnabled(clsLVFile->HasSelection());
+    const bool selected = clsLVFile->HasSelection();
+    m_menus.ModifyAction->setEnabled(selected);
+    m_menus.NumberTracksAction->setEnabled(selected);
+    m_menus.NumberTracksTotalAction->setEnabled(selected);
 }
 
 void TFormMain::clsLVFileChange()
@@ -495,13 +525,15 @@ void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<Fi
     FormInfo->SetMultipleFiles();
     ShowEditor();
     if (FormInfo->WasSaved()) {
-        SaveMany(rows, std::move(fileRows), FormInfo->EditedFields(), FormInfo->TickedMask(),
+        const std::vector<TagFields> values(fileRows.size(), FormInfo->EditedFields());
+        SaveMany(rows, std::move(fileRows), values, FormInfo->TickedMask(),
                  FormInfo->CoverChange());
     }
 }
 
 void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                         const TagFields& values, FieldMask mask, const CoverEdit& cover)
+                         const std::vector<TagFields>& values, FieldMask mask,
+                         const CoverEdit& cover)
 {
     const std::vector<FileRow> before = fileRows;
     const int total = static_cast<int>(fileRows.size());
@@ -524,7 +556,7 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
             for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
                 FileRow row = before[i];
                 std::vector<SaveFailure> failed =
-                    SaveOneOfMany(saver, folder, row, values, mask, cover);
+                    SaveOneOfMany(saver, folder, row, values[i], mask, cover);
                 QMetaObject::invokeMethod(
                     &context,
                     [&, i, row, failed] {

@@ -25,6 +25,7 @@ class QCloseEvent;
 class QComboBox;
 class QEvent;
 class QLabel;
+class QLineEdit;
 class QProgressBar;
 class QPushButton;
 class QShowEvent;
@@ -58,6 +59,9 @@ struct WindowHooks
     // to save a cover to; by default file dialogs.
     std::function<QString(QWidget*, const QString&)> OpenPicture;
     std::function<QString(QWidget*, const QString&)> SavePicture;
+    // The question for the path File > Export writes to, with a suggestion;
+    // by default a file dialog. Empty: nothing is exported.
+    std::function<QString(QWidget*, const QString&)> SaveExport;
 };
 
 class TFormMain : public QMainWindow
@@ -171,8 +175,23 @@ private:
     // Saves the fields of `mask` into the files of `rows` on a worker, one
     // file at a time, with the status bar's progress bar and Cancel; returns
     // when the worker is done. Files saved before a cancel stay saved.
+    // values[i] holds the fields for fileRows[i].
     void SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                  const TagFields& values, FieldMask mask, const CoverEdit& cover);
+                  const std::vector<TagFields>& values, FieldMask mask, const CoverEdit& cover);
+    // Command > Number tracks: 1..n (or "1/n".."n/n") into the Track field of
+    // the selected files, in table order.
+    void NumberTracks(bool withTotal);
+    // File > Export: the shown columns of the shown rows, in table order, as
+    // CSV, written whole on a worker.
+    void ExportClick();
+    // The filter box: the table shows the rows its text keeps; an edit
+    // pending on the Content page is saved first.
+    void FilterBoxChanged(const QString& text);
+    void FocusFilterBox();
+    // The folder's file count, or the filter's "12 of 340 files".
+    void ShowTableStatus();
+    // The Content page when no row is selected: empty and disabled.
+    void ShowNoContent();
     void SetWindowBusy(bool busy);
     void ContentFieldChanged();
     void clsSpbSaveContentClick();
@@ -214,6 +233,7 @@ private:
     QSplitter* SplitterRightTopAndBottom = nullptr;
     QWidget* ClsPnlRightTop = nullptr;
     QTabWidget* PageControl1 = nullptr;
+    QLineEdit* FilterBox = nullptr; // kept when another folder is listed
     TListViewSort* clsLVFile = nullptr;
     QComboBox* cbGenre = nullptr;
     QWidget* ClsPnlRightBottom = nullptr;

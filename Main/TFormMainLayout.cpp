@@ -10,6 +10,7 @@
 #include <QCoreApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
@@ -153,10 +154,17 @@ QWidget* TFormMain::CreateTablePanel()
     PageControl1 = new QTabWidget(ClsPnlRightTop);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
     QWidget* TsTag = NamedWidget("TsTag", PageControl1);
+    FilterBox = new QLineEdit(TsTag);
+    FilterBox->setObjectName(QStringLiteral("FilterBox"));
+    FilterBox->setPlaceholderText(
+        QCoreApplication::translate("TFormMain", "Filter: text, or artist:abba"));
+    FilterBox->setClearButtonEnabled(true);
     clsLVFile = new TListViewSort(TsTag);
     filetable::SetUp(*clsLVFile);
     filetable::SetUpColumnMenu(*clsLVFile);
-    ZeroMarginColumn(TsTag)->addWidget(clsLVFile);
+    QVBoxLayout* tagPage = ZeroMarginColumn(TsTag);
+    tagPage->addWidget(FilterBox);
+    tagPage->addWidget(clsLVFile);
     PageControl1->addTab(TsTag, QCoreApplication::translate("TFormMain", "Tag"));
 
     cbGenre = new QComboBox(ClsPnlRightTop);

@@ -6,6 +6,7 @@
 #include "Console.h"
 #include "Cover.h"
 #include "SaveJournal.h"
+#include "WholeFile.h"
 
 #include <filesystem>
 
@@ -67,7 +68,7 @@ int RunCover(const std::vector<std::string>& args)
         PrintError(path + ": the picture is larger than 16 MiB; not written");
         return exitcode::kFailure;
     }
-    if (const std::string reason = WritePictureFile(out, read.Cover->Data); !reason.empty()) {
+    if (const std::string reason = WriteFileWhole(out, read.Cover->Data); !reason.empty()) {
         PrintError(out + ": " + reason);
         return exitcode::kFailure;
     }

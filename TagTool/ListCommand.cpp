@@ -3,6 +3,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "Console.h"
+#include "CsvExport.h"
 #include "FolderReader.h"
 #include "JsonWriter.h"
 #include "Platform.h"
@@ -24,8 +25,8 @@ constexpr std::size_t kNoColumn = 0;
 constexpr std::size_t kFileNameColumn = 2;
 
 constexpr const char* kListUsage =
-    "Usage: varnello-tag list [--json] [--recursive] [DIR]\n"
-    "       varnello-tag list [--json] [--recursive] --hex-path HEX\n"
+    "Usage: varnello-tag list [--json | --csv] [--recursive] [DIR]\n"
+    "       varnello-tag list [--json | --csv] [--recursive] --hex-path HEX\n"
     "\n"
     "Lists the MP3 files of DIR (default: the working folder) in the order of\n"
     "the Varnello file table, with their tag fields: the ID3v2 values when that\n"
@@ -45,6 +46,11 @@ constexpr const char* kListUsage =
     "                   are left out, and no folder is listed twice, so a link\n"
     "                   back up makes no loop. A subfolder that cannot be read is\n"
     "                   skipped and named on stderr, and the exit status is 1\n"
+    "  --csv            print CSV (UTF-8, CRLF line ends, RFC 4180 quoting): a\n"
+    "                   header record, then one record per file with the columns\n"
+    "                   No., Tag Kind (as in --json), File Name (its bytes), Title,\n"
+    "                   Artist, Album, Year, Genre, Comment, Track, Disc and\n"
+    "                   Album artist\n"
     "  --hex-path HEX   the folder given as the hex digits of its name's bytes\n"
     "  --help           show this help\n";
 
@@ -109,7 +115,7 @@ std::vector<std::string> RowCells(const FileRow& row)
 
 int RunList(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {"json", "recursive"}, {});
+    const ParsedArguments parsed = ParseArguments(args, {"json", "csv", "recursive"}, {});
     if (!parsed.Error.empty()) {
         return UsageError("list", parsed.Error);
     }
@@ -119,6 +125,9 @@ int RunList(const std::vector<std::string>& args)
     }
     if (parsed.Operands.size() > 1) {
         return UsageError("list", "give at most one folder");
+    }
+    if (parsed.Has("json") && parsed.Has("csv")) {
+        return UsageError("list", "give --json or --csv, not both");
     }
     const std::string folder = parsed.Operands.empty() ? "." : parsed.Operands.front();
 
@@ -136,13 +145,18 @@ int RunList(const std::vector<std::string>& args)
                    "': " + subfolder.Error.message());
     }
     const bool asJson = parsed.Has("json");
+    const bool asCsv = parsed.Has("csv");
+    const std::vector<CsvColumn> csvColumns =
+        asCsv ? ListingCsvColumns() : std::vector<CsvColumn>{};
     const TextTable table(kColumns);
     const std::vector<std::size_t> widths =
-        asJson ? std::vector<std::size_t>{} : ColumnWidths(kColumns, names);
+        asJson || asCsv ? std::vector<std::size_t>{} : ColumnWidths(kColumns, names);
     JsonWriter json;
     if (asJson) {
         json.BeginArray();
         WriteOut(json.TakeText());
+    } else if (asCsv) {
+        WriteOut(CsvHeader(csvColumns));
     } else {
         WriteOut(table.HeaderLines(widths));
     }
@@ -158,6 +172,8 @@ int RunList(const std::vector<std::string>& args)
                 if (asJson) {
                     RowAsJson(json, row);
                     WriteOut(json.TakeText());
+                } else if (asCsv) {
+                    WriteOut(CsvRecord(row, csvColumns));
                 } else {
                     WriteOut(table.RowLine(RowCells(row), widths));
                 }

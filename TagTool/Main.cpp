@@ -19,7 +19,7 @@ constexpr const char* kUsage =
     "Lists, shows and sets the ID3 tags of MP3 files.\n"
     "\n"
     "Commands:\n"
-    "  list [--json] [--recursive] [DIR]\n"
+    "  list [--json|--csv] [--recursive] [DIR]\n"
     "                          one row per MP3 file of DIR (default: the working folder)\n"
     "  set [FIELDS] FILE...    write the given fields into every FILE\n"
     "  show [--json] FILE      every detail of a file's ID3v2 and ID3v1 tags\n"

@@ -454,5 +454,19 @@ TEST_F(TagTool, ShowNamesTheWarningsOfALenientRead)
     }
 }
 
+TEST_F(TagTool, ListCsvHoldsEveryColumnQuotedInTableOrder)
+{
+    const ToolRun run = Run({"list", "--csv", m_dir.Path()});
+    EXPECT_EQ(run.ExitStatus, 0) << run.Err;
+    EXPECT_EQ(run.Out,
+              "No.,Tag Kind,File Name,Title,Artist,Album,Year,Genre,Comment,Track,Disc,"
+              "Album artist\r\n"
+              "0,2,A.mp3,V1 Title,V1 Artist,,1999,Rock,V1 Comment,,,\r\n"
+              "1,1,b.mp3,夜に駆ける,\"A \"\"quoted\"\" \\ name\",,2019,,\"one\ntwo\",4,,\r\n"
+              "2,0,c.MP3,,,,,,,,,\r\n"
+              "3,1,ça va.mp3,Café,,,2004-05-06,,,,,\r\n");
+    EXPECT_EQ(Run({"list", "--csv", "--json"}).ExitStatus, 2);
+}
+
 } // namespace
 } // namespace varnello::testsupport

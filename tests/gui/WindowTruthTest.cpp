@@ -141,7 +141,7 @@ private slots:
         auto* address = Find<QComboBox>(*m_window, "CbAddress");
         address->setFocus(Qt::OtherFocusReason);
         QStringList walked;
-        for (int i = 0; i < 6; ++i) {
+        for (int i = 0; i < 7; ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QWidget* focus = QApplication::focusWidget();
             // A line edit inside a combo box stands for its box.
@@ -150,8 +150,8 @@ private slots:
             }
             walked << focus->objectName();
         }
-        QCOMPARE(walked, (QStringList{"TbGoAddress", "ClsDrvComBox", "ClsDirListBox", "clsLVFile",
-                                      "edTitle", "EdArtist"}));
+        QCOMPARE(walked, (QStringList{"TbGoAddress", "ClsDrvComBox", "ClsDirListBox", "FilterBox",
+                                      "clsLVFile", "edTitle", "EdArtist"}));
     }
 
     void FailedSaveIsMarkedOnRowFieldStatusAndLogTab()

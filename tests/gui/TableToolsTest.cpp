@@ -1,0 +1,191 @@
+// The tools for a whole table in the main window: the filter box, File >
+// Export and Command > Number tracks, each checked against the files on disk
+// with the table filtered and sorted.
+
+#include "TContentView.h"
+#include "WindowTestSupport.h"
+
+#include <QLineEdit>
+#include <QtTest>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+using namespace varnello;
+using namespace varnello::testsupport;
+
+namespace {
+
+void WriteSong(const TempDir& dir, const std::string& name, const std::string& title,
+               const std::string& artist, const std::string& albumArtist = {})
+{
+    Id3v2Builder tag;
+    tag.Version(3).TextFrame("TIT2", title).TextFrame("TPE1", artist);
+    if (!albumArtist.empty()) {
+        tag.TextFrame("TPE2", albumArtist);
+    }
+    Mp3Builder().Tag(tag.Build()).Audio(2).WriteTo(dir.File(name));
+}
+
+} // namespace
+
+class TableToolsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_settings = std::make_unique<TestSettings>();
+        m_dir = std::make_unique<TempDir>();
+        WriteSong(*m_dir, "1.mp3", "Dancing Queen", "ABBA");
+        WriteSong(*m_dir, "2.mp3", "Waterloo", "Abba");
+        WriteSong(*m_dir, "3.mp3", "Abba, a tribute", "Band \"X\"", "Fans");
+        WriteSong(*m_dir, "4.mp3", "Heroes", "Bowie");
+        WindowHooks hooks;
+        hooks.SaveExport = [this](QWidget*, const QString&) { return m_exportPath; };
+        m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
+    }
+
+    void cleanup()
+    {
+        m_window.reset();
+        m_dir.reset();
+        m_settings.reset();
+    }
+
+    void FiltersByTextInAnyShownColumnOrInTheNamedOne()
+    {
+        Action(*m_window, "FilterAction").trigger();
+        QVERIFY(FilterBox().hasFocus());
+        QTest::keyClicks(&FilterBox(), QStringLiteral("abba"));
+        QCOMPARE(ShownNames(), QStringList({"1.mp3", "2.mp3", "3.mp3"}));
+        QCOMPARE(StatusText(*m_window), QStringLiteral("3 of 4 files"));
+
+        const std::vector<std::pair<QString, QStringList>> cases{
+            {"artist:abba", {"1.mp3", "2.mp3"}},
+            {"ARTIST: Abba", {"1.mp3", "2.mp3"}},
+            {"album artist:fan", {"3.mp3"}},
+            {"album-artist:fan", {"3.mp3"}},
+            {"file name:4", {"4.mp3"}},
+            {"nowhere:abba", {}},
+            {"artist:", {"1.mp3", "2.mp3", "3.mp3", "4.mp3"}},
+        };
+        for (const auto& [typed, names] : cases) {
+            FilterBox().setText(typed);
+            QVERIFY2(ShownNames() == names, qPrintable(typed + ": " + ShownNames().join(',')));
+        }
+
+        // Another folder is listed through the filter.
+        TempDir other;
+        WriteSong(other, "x.mp3", "Fernando", "ABBA");
+        WriteSong(other, "y.mp3", "Changes", "Bowie");
+        FilterBox().setText(QStringLiteral("abba"));
+        ShowFolderAndWait(*m_window, NativeFolder(other));
+        QCOMPARE(ShownNames(), QStringList({"x.mp3"}));
+        QCOMPARE(StatusText(*m_window), QStringLiteral("1 of 2 files"));
+        ShowFolderAndWait(*m_window, NativeFolder(*m_dir));
+
+        FilterBox().clear();
+        Table().selectAll();
+        FilterBox().setText(QStringLiteral("bowie"));
+        QCOMPARE(Table().SelectedRows(), std::vector<int>{3});
+        QCOMPARE(Find<QLineEdit>(*m_window, "edTitle")->text(), QStringLiteral("Heroes"));
+        QVERIFY(Find<QLineEdit>(*m_window, "edTitle")->isEnabled());
+
+        FilterBox().setText(QStringLiteral("queen"));
+        QVERIFY(!Table().HasSelection());
+        QVERIFY(!Action(*m_window, "NumberTracksAction").isEnabled());
+        QVERIFY(Find<QLineEdit>(*m_window, "edTitle")->text().isEmpty());
+        QTest::keyClick(&FilterBox(), Qt::Key_Escape);
+        QVERIFY(FilterBox().text().isEmpty());
+        QVERIFY(!Table().IsFiltered());
+        QCOMPARE(Table().ShownRowCount(), 4);
+    }
+
+    void ContentEditOfAFilteredSortedRowWritesThatFile()
+    {
+        Table().SortByColumn(filetable::kTitle); // descending: Waterloo, Dancing, Abba
+        FilterBox().setText(QStringLiteral("abba"));
+        ClickShownRow(1);
+        const std::vector<int> selected = Table().SelectedRows();
+        QCOMPARE(selected.size(), std::size_t{1});
+        QCOMPARE(filetable::Rows(Table()).Row(selected.front()).FileName, std::string("1.mp3"));
+        auto* title = Find<QLineEdit>(*m_window, "edTitle");
+        QCOMPARE(title->text(), QStringLiteral("Dancing Queen"));
+
+        TypeInto(title, QStringLiteral("Mamma Mia"));
+        m_window->SaveContentNow();
+        QCOMPARE(ReadBack(*m_dir, "1.mp3").Fields.Title, std::string("Mamma Mia"));
+        for (const char* other : {"2.mp3", "3.mp3", "4.mp3"}) {
+            QVERIFY2(ReadBack(*m_dir, other).Fields.Title != "Mamma Mia", other);
+        }
+        // The saved row keeps its place.
+        QCOMPARE(ShownNames(), QStringList({"2.mp3", "1.mp3", "3.mp3"}));
+    }
+
+    void NumberTracksWritesOneToNInTheShownOrder()
+    {
+        Table().SortByColumn(filetable::kTitle); // descending: Waterloo, Heroes, Dancing, Abba
+        FilterBox().setText(QStringLiteral("a"));
+        QCOMPARE(ShownNames(), QStringList({"2.mp3", "1.mp3", "3.mp3"}));
+        Table().selectAll();
+        Action(*m_window, "NumberTracksAction").trigger();
+        QCOMPARE(ReadBack(*m_dir, "2.mp3").Fields.Track, std::string("1"));
+        QCOMPARE(ReadBack(*m_dir, "1.mp3").Fields.Track, std::string("2"));
+        QCOMPARE(ReadBack(*m_dir, "3.mp3").Fields.Track, std::string("3"));
+        QCOMPARE(ReadBack(*m_dir, "4.mp3").Fields.Track, std::string());
+        QCOMPARE(ReadBack(*m_dir, "2.mp3").Fields.Title, std::string("Waterloo"));
+        QCOMPARE(Table().Rows().Cell(0, filetable::kTrack), QStringLiteral("1"));
+
+        Table().SortByColumn(filetable::kTitle); // ascending
+        Table().selectAll();
+        Action(*m_window, "NumberTracksTotalAction").trigger();
+        QCOMPARE(ReadBack(*m_dir, "3.mp3").Fields.Track, std::string("1/3"));
+        QCOMPARE(ReadBack(*m_dir, "1.mp3").Fields.Track, std::string("2/3"));
+        QCOMPARE(ReadBack(*m_dir, "2.mp3").Fields.Track, std::string("3/3"));
+        QCOMPARE(ReadBack(*m_dir, "4.mp3").Fields.Track, std::string());
+    }
+
+    void ExportWritesTheShownColumnsOfTheShownRows()
+    {
+        m_exportPath = QString::fromStdString(m_dir->File("table.csv"));
+        Table().SortByColumn(filetable::kTitle); // descending
+        FilterBox().setText(QStringLiteral("abba"));
+        Action(*m_window, "ExportAction").trigger();
+        QTRY_VERIFY(StatusText(*m_window).startsWith(QStringLiteral("Exported 3 files")));
+        const Bytes csv = ReadFile(m_dir->File("table.csv"));
+        QCOMPARE(std::string(csv.begin(), csv.end()),
+                 std::string("No.,File Name,Title,Artist,Album,Year,Genre,Comment,Track\r\n"
+                             "1,2.mp3,Waterloo,Abba,,,,,\r\n"
+                             "0,1.mp3,Dancing Queen,ABBA,,,,,\r\n"
+                             "2,3.mp3,\"Abba, a tribute\",\"Band \"\"X\"\"\",,,,,\r\n"));
+    }
+
+private:
+    TListViewSort& Table() { return FileTableOf(*m_window); }
+    QLineEdit& FilterBox() { return *Find<QLineEdit>(*m_window, "FilterBox"); }
+
+    QStringList ShownNames()
+    {
+        QStringList names;
+        for (int row : Table().ShownRows()) {
+            names << Table().Rows().Cell(row, filetable::kFileName);
+        }
+        return names;
+    }
+
+    void ClickShownRow(int shown)
+    {
+        const QRect cell = Table().visualRect(Table().model()->index(shown, filetable::kTitle));
+        QTest::mouseClick(Table().viewport(), Qt::LeftButton, {}, cell.center());
+    }
+
+    std::unique_ptr<TestSettings> m_settings;
+    std::unique_ptr<TempDir> m_dir;
+    std::unique_ptr<TFormMain> m_window;
+    QString m_exportPath;
+};
+
+QTEST_MAIN(TableToolsTest)
+#include "TableToolsTest.moc"
