@@ -121,6 +121,15 @@ void FileTableModel::WriteFields(int row, TagKind tagKind, const TagFields& fiel
     RowChanged(row);
 }
 
+void FileTableModel::WriteFileName(int row, std::string fileName)
+{
+    if (row < 0 || row >= RowCount()) {
+        return;
+    }
+    m_rows[static_cast<std::size_t>(row)].FileName = std::move(fileName);
+    RowChanged(row);
+}
+
 void FileTableModel::SetGenreNames(bool names)
 {
     if (names == m_genreNames) {

@@ -62,6 +62,8 @@ public:
     void AppendRows(std::vector<FileRow> rows);
     // Rewrites a row's TagKind and fields; "No." and "File Name" stay.
     void WriteFields(int row, TagKind tagKind, const TagFields& fields);
+    // The row's file was renamed in its folder.
+    void WriteFileName(int row, std::string fileName);
     // With this on the genre column shows and sorts references ("(17)") as
     // the genres' names; the rows keep the stored text.
     void SetGenreNames(bool names);

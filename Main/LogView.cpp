@@ -49,10 +49,16 @@ QString StatusMessageText(StatusWord status)
 
 TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time)
 {
+    return ToLogRow(StatusMessageText(failure.Status), folder, failure.FileName, time);
+}
+
+TListRow ToLogRow(const QString& description, const std::string& folder,
+                  const std::string& fileName, const QTime& time)
+{
     TListRow row;
-    row.Cells << QString() << StatusMessageText(failure.Status)
-              << ui::PathToQt(JoinPath(folder, failure.FileName)) << TimeText(time);
-    row.Data = ui::ToBytes(failure.FileName);
+    row.Cells << QString() << description << ui::PathToQt(JoinPath(folder, fileName))
+              << TimeText(time);
+    row.Data = ui::ToBytes(fileName);
     return row;
 }
 

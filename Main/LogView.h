@@ -27,6 +27,9 @@ void SetUp(TListViewSort& log);
 QString StatusMessageText(StatusWord status);
 
 TListRow ToLogRow(const SaveFailure& failure, const std::string& folder, const QTime& time);
+// A row for what failed on a file besides a save (a rename), with its reason.
+TListRow ToLogRow(const QString& description, const std::string& folder,
+                  const std::string& fileName, const QTime& time);
 
 // Widens the "Path" column into the free width of a log `width` pixels wide.
 void LayoutLogColumns(TListViewSort& log, int width);

@@ -29,8 +29,16 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
     NumberTracksTotalAction =
         AddItem(command, "NumberTracksTotalAction",
                 QCoreApplication::translate("MainMenus", "Number tracks as n/&total"));
-    NumberTracksAction->setEnabled(false);
-    NumberTracksTotalAction->setEnabled(false);
+    TagsFromNamesAction =
+        AddItem(command, "TagsFromNamesAction",
+                QCoreApplication::translate("MainMenus", "Tags from file n&ames..."));
+    RenameFilesAction =
+        AddItem(command, "RenameFilesAction",
+                QCoreApplication::translate("MainMenus", "&Rename files from tags..."));
+    for (QAction* action :
+         {NumberTracksAction, NumberTracksTotalAction, TagsFromNamesAction, RenameFilesAction}) {
+        action->setEnabled(false);
+    }
 
     QMenu* view = AddMenu("View1", QCoreApplication::translate("MainMenus", "&View"));
     TbToolBar =

@@ -22,6 +22,8 @@ public:
     // 1..n, or "1/n".."n/n", into the Track field of the selected files.
     QAction* NumberTracksAction = nullptr;
     QAction* NumberTracksTotalAction = nullptr;
+    QAction* TagsFromNamesAction = nullptr;
+    QAction* RenameFilesAction = nullptr;
     QAction* TbToolBar = nullptr;
     QAction* TbDirectory = nullptr;
     QAction* tmiPropertiesView = nullptr;

@@ -97,6 +97,8 @@ void TFormMain::ConnectHandlers()
     connect(m_menus.NumberTracksAction, &QAction::triggered, this, [this] { NumberTracks(false); });
     connect(m_menus.NumberTracksTotalAction, &QAction::triggered, this,
             [this] { NumberTracks(true); });
+    connect(m_menus.TagsFromNamesAction, &QAction::triggered, this, &TFormMain::TagsFromNames);
+    connect(m_menus.RenameFilesAction, &QAction::triggered, this, &TFormMain::RenameFiles);
     connect(m_menus.FilterAction, &QAction::triggered, this, &TFormMain::FocusFilterBox);
     connect(FilterBox, &QLineEdit::textChanged, this, &TFormMain::FilterBoxChanged);
     FilterBox->installEventFilter(this);
@@ -432,6 +434,8 @@ void TFormMain::UpdateModifyAction()
     m_menus.ModifyAction->setEnabled(selected);
     m_menus.NumberTracksAction->setEnabled(selected);
     m_menus.NumberTracksTotalAction->setEnabled(selected);
+    m_menus.TagsFromNamesAction->setEnabled(selected);
+    m_menus.RenameFilesAction->setEnabled(selected);
 }
 
 void TFormMain::clsLVFileChange()

@@ -42,6 +42,7 @@ class THeaderStrip;
 class TContentView;
 class TFormInfo;
 class TListViewSort;
+class TPatternDialog;
 
 // What the window asks of the world outside it: the folders it lists, and
 // the boxes, the folder picker, the desktop and the tag editor's showing it
@@ -62,6 +63,9 @@ struct WindowHooks
     // The question for the path File > Export writes to, with a suggestion;
     // by default a file dialog. Empty: nothing is exported.
     std::function<QString(QWidget*, const QString&)> SaveExport;
+    // Shows "Tags from file names" or "Rename files from tags", modal; by
+    // default its exec().
+    std::function<void(TPatternDialog& dialog)> ShowPatternDialog;
 };
 
 class TFormMain : public QMainWindow
@@ -181,6 +185,14 @@ private:
     // Command > Number tracks: 1..n (or "1/n".."n/n") into the Track field of
     // the selected files, in table order.
     void NumberTracks(bool withTotal);
+    // Command > Tags from file names: the fields a pattern reads from each
+    // selected file's name, previewed, then saved like a multi-file edit.
+    void TagsFromNames();
+    // Command > Rename files from tags: the selected files renamed by a
+    // pattern, previewed, then renamed on a worker; the table follows.
+    void RenameFiles();
+    // The pattern dialog shown through the hook, or modal; true after Apply.
+    bool ShowPatternDialog(TPatternDialog& dialog);
     // File > Export: the shown columns of the shown rows, in table order, as
     // CSV, written whole on a worker.
     void ExportClick();

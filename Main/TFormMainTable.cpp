@@ -1,22 +1,30 @@
 // The main window's tools for the whole table: the filter box, File >
-// Export and Command > Number tracks.
+// Export, Command > Number tracks, and tags from file names and renames from
+// tags.
 
 #include "CoverPictures.h"
 #include "CsvExport.h"
 #include "FileFilter.h"
 #include "FileTable.h"
+#include "LogView.h"
 #include "MainMenus.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
+#include "TPatternDialog.h"
+#include "TagFieldTable.h"
 #include "Ui.h"
 #include "WholeFile.h"
 
 #include <QAction>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QTime>
 #include <cstdint>
+#include <map>
 #include <span>
+#include <thread>
 
 namespace varnello {
 
@@ -120,6 +128,129 @@ void TFormMain::ExportClick()
             ShowStatus(tr("%1 Not exported: %2: %3").arg(QChar(0x26A0), path, ui::ToQt(reason)));
         }
     });
+}
+
+bool TFormMain::ShowPatternDialog(TPatternDialog& dialog)
+{
+    if (m_hooks.ShowPatternDialog) {
+        m_hooks.ShowPatternDialog(dialog);
+        return dialog.result() == QDialog::Accepted;
+    }
+    return dialog.exec() == QDialog::Accepted;
+}
+
+void TFormMain::TagsFromNames()
+{
+    SavePendingContent();
+    const std::vector<int> rows = clsLVFile->SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    std::vector<FileRow> fileRows;
+    for (int row : rows) {
+        fileRows.push_back(FileRowAt(row));
+    }
+    TPatternDialog dialog(TPatternDialog::Kind::kTagsFromNames, this);
+    dialog.SetRows(m_currentFolder, fileRows);
+    if (!ShowPatternDialog(dialog)) {
+        return;
+    }
+    // The files whose names match, each with the values its name gives for
+    // the fields the pattern names; the others are left alone.
+    const FieldMask mask = dialog.PatternFields();
+    std::vector<int> matchedRows;
+    std::vector<FileRow> matched;
+    std::vector<TagFields> values;
+    for (std::size_t i = 0; i < dialog.TagPlan().size(); ++i) {
+        const NameTags& entry = dialog.TagPlan()[i];
+        if (!entry.Matched) {
+            continue;
+        }
+        TagFields fields = fileRows[i].Fields;
+        for (const TagFieldInfo& field : kAllTagFields) {
+            if (mask.Has(field.Mask)) {
+                fields.*field.Member = entry.Values.*field.Member;
+            }
+        }
+        matchedRows.push_back(rows[i]);
+        matched.push_back(fileRows[i]);
+        values.push_back(std::move(fields));
+    }
+    SaveMany(matchedRows, std::move(matched), values, mask, {});
+    ShowContentInContentView();
+}
+
+void TFormMain::RenameFiles()
+{
+    SavePendingContent();
+    const std::vector<int> rows = clsLVFile->SelectedRows();
+    if (rows.empty()) {
+        return;
+    }
+    std::vector<FileRow> fileRows;
+    for (int row : rows) {
+        fileRows.push_back(FileRowAt(row));
+    }
+    TPatternDialog dialog(TPatternDialog::Kind::kRenameFiles, this);
+    dialog.SetRows(m_currentFolder, fileRows);
+    if (!ShowPatternDialog(dialog) || !dialog.PreviewIsCurrent()) {
+        return;
+    }
+    // Renames wait for a save of the same file to end, so they run on a
+    // worker while the window waits, as a multi-file save does.
+    std::vector<RenameOutcome> outcomes;
+    {
+        QEventLoop loop;
+        QObject context;
+        SetWindowBusy(true);
+        ShowStatus(tr("Renaming files..."));
+        std::jthread worker([&, plan = dialog.Renames()] {
+            std::vector<RenameOutcome> done = ApplyRenames(plan);
+            QMetaObject::invokeMethod(
+                &context,
+                [&, done] {
+                    outcomes = done;
+                    loop.quit();
+                },
+                Qt::QueuedConnection);
+        });
+        loop.exec();
+        SetWindowBusy(false);
+    }
+    // The table follows the renamed files; a file that kept its name is
+    // logged with the reason.
+    std::map<std::string, int> rowOfName;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        rowOfName.emplace(fileRows[i].FileName, rows[i]);
+    }
+    int renamed = 0;
+    std::vector<TListRow> failures;
+    const QTime now = QTime::currentTime();
+    for (const RenameOutcome& outcome : outcomes) {
+        const auto row = rowOfName.find(outcome.OldName);
+        if (outcome.Renamed && row != rowOfName.end()) {
+            filetable::Rows(*clsLVFile).WriteFileName(row->second, outcome.NewName);
+            ++renamed;
+        } else if (!outcome.Renamed) {
+            failures.push_back(
+                logview::ToLogRow(tr("Not renamed to %1: %2")
+                                      .arg(ui::PathToQt(outcome.NewName), ui::ToQt(outcome.Reason)),
+                                  m_currentFolder, outcome.OldName, now));
+        }
+    }
+    if (failures.empty()) {
+        ShowStatus(tr("Renamed %1 of %2 files").arg(renamed).arg(rows.size()));
+    } else {
+        ShowStatus(tr("%1 Renamed %2 of %3 files; %4 could not be renamed (see the Log View)")
+                       .arg(QChar(0x26A0))
+                       .arg(renamed)
+                       .arg(rows.size())
+                       .arg(failures.size()));
+        m_unseenLogRows += static_cast<int>(failures.size());
+        clsLVLogView->TextRows().AppendRows(std::move(failures));
+        UpdateLogTab();
+    }
+    ShowContentInContentView();
 }
 
 } // namespace varnello

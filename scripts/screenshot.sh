@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Draws the main window on the demo folder on the offscreen platform into
 # docs/main-window.png, with one row selected, and into docs/failed-save.png
-# with the status of a save that failed.
+# with the status of a save that failed, and the preview of tags from file
+# names into docs/tags-from-names.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,5 +24,5 @@ fi
 
 mkdir -p docs
 QT_QPA_PLATFORM=offscreen "$build/tests/gui/varnello-screenshot" "${sample[@]}" "$demo" \
-    docs/main-window.png docs/failed-save.png
-echo "Wrote docs/main-window.png and docs/failed-save.png"
+    docs/main-window.png docs/failed-save.png docs/tags-from-names.png
+echo "Wrote docs/main-window.png, docs/failed-save.png and docs/tags-from-names.png"

@@ -5,13 +5,16 @@
 // whose save failed because its file went away; that file is removed from
 // FOLDER. Run on the offscreen platform: QT_QPA_PLATFORM=offscreen.
 
+#include "FileTable.h"
 #include "Mp3Builder.h"
 #include "TCoverView.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
+#include "TPatternDialog.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
@@ -88,15 +91,18 @@ int main(int argc, char* argv[])
     QStringList arguments = QApplication::arguments();
     arguments.removeFirst();
     const bool sample = arguments.removeAll(QStringLiteral("--sample")) > 0;
-    if (arguments.size() != 2 && arguments.size() != 3) {
-        std::fprintf(stderr, "usage: varnello-screenshot [--sample] FOLDER OUT.png [FAILED.png]\n");
+    if (arguments.size() < 2 || arguments.size() > 4) {
+        std::fprintf(stderr, "usage: varnello-screenshot [--sample] FOLDER OUT.png [FAILED.png "
+                             "[FROM-NAMES.png]]\n");
         return 2;
     }
     const QString folder = QDir(arguments.at(0)).absolutePath();
     // Opening a folder makes it the working folder: the picture's path is
     // made absolute first.
     const QString picture = QDir(arguments.at(1)).absolutePath();
-    const QString failed = arguments.size() == 3 ? QDir(arguments.at(2)).absolutePath() : QString();
+    const QString failed = arguments.size() >= 3 ? QDir(arguments.at(2)).absolutePath() : QString();
+    const QString fromNames =
+        arguments.size() == 4 ? QDir(arguments.at(3)).absolutePath() : QString();
     if (sample) {
         WriteSampleFolder(QDir::toNativeSeparators(folder).toStdString());
     }
@@ -130,7 +136,30 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "cannot write %s\n", qPrintable(picture));
         return 1;
     }
-    if (arguments.size() == 3) {
+    if (!fromNames.isEmpty()) {
+        // The preview of tags from the names of every file of the folder.
+        std::vector<varnello::FileRow> rows;
+        const auto& model = static_cast<const varnello::FileTableModel&>(table->Rows());
+        for (int row = 0; row < model.RowCount(); ++row) {
+            rows.push_back(model.Row(row));
+        }
+        varnello::TPatternDialog dialog(varnello::TPatternDialog::Kind::kTagsFromNames, &window);
+        dialog.SetRows(window.CurrentFolderPath(), rows);
+        dialog.findChild<QComboBox*>(QStringLiteral("cbPattern"))
+            ->setEditText(QStringLiteral("%track% - %title%"));
+        dialog.show();
+        if (!QTest::qWaitFor([&] { return dialog.PreviewIsCurrent(); }, 5000)) {
+            std::fprintf(stderr, "the preview was not shown\n");
+            return 1;
+        }
+        QTest::qWait(50);
+        if (!dialog.grab().save(fromNames)) {
+            std::fprintf(stderr, "cannot write %s\n", qPrintable(fromNames));
+            return 1;
+        }
+        dialog.close();
+    }
+    if (!failed.isEmpty()) {
         // The third file goes away while its title is being edited.
         table->SelectRows({2});
         auto* title = window.findChild<QLineEdit*>(QStringLiteral("edTitle"));
