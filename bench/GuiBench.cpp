@@ -20,9 +20,11 @@
 #include "TCoverView.h"
 #include "TFormMain.h"
 #include "TListViewSort.h"
+#include "TPatternDialog.h"
 
 #include <QApplication>
 #include <QBuffer>
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -51,6 +53,7 @@ struct Options
     bool Cold = false;
     bool Cover = false;
     bool Filter = false;
+    bool FromName = false;
 };
 
 constexpr const char* kUsage =
@@ -102,6 +105,8 @@ bool ParseOptions(int argc, char** argv, Options& options)
             options.Cold = true;
         } else if (arg == "--cover") {
             options.Cover = true;
+        } else if (arg == "--from-name") {
+            options.FromName = true;
         } else if (arg == "--filter") {
             options.Filter = true;
         } else {
@@ -376,6 +381,35 @@ int RunFilter(std::size_t files, int rounds)
     return 0;
 }
 
+// The tags-from-names preview of `count` rows, until it is painted.
+int RunFromName(std::size_t count, int rounds)
+{
+    std::vector<varnello::FileRow> rows(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        rows[i].No = static_cast<int>(i);
+        rows[i].FileName = std::to_string(i + 1) + " - Artist " + std::to_string(i % 37) +
+                           " - A title of song " + std::to_string(i) + ".mp3";
+    }
+    std::vector<double> times;
+    for (int round = 0; round < std::max(rounds, 5); ++round) {
+        varnello::TPatternDialog dialog(varnello::TPatternDialog::Kind::kTagsFromNames);
+        dialog.findChild<QComboBox*>(QStringLiteral("cbPattern"))
+            ->setEditText(QStringLiteral("%track% - %artist% - %title%"));
+        dialog.show();
+        Settle();
+        QElapsedTimer timer;
+        timer.start();
+        dialog.SetRows({}, rows);
+        dialog.repaint();
+        times.push_back(SecondsOf(timer));
+    }
+    std::sort(times.begin(), times.end());
+    std::printf("Tags from file names: preview of %zu files, %zu rounds (target under 0.100 s)\n",
+                count, times.size());
+    std::printf("  median %.3f s, worst %.3f s\n", times[times.size() / 2], times.back());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -394,6 +428,12 @@ int main(int argc, char** argv)
     }
     if (options.Cover) {
         return RunCover(options.Rounds);
+    }
+    if (options.FromName) {
+        const bool filesGiven = std::any_of(argv + 1, argv + argc, [](const char* arg) {
+            return std::strcmp(arg, "--files") == 0;
+        });
+        return RunFromName(filesGiven ? options.Files : 1000, options.Rounds);
     }
     if (options.Filter) {
         return RunFilter(options.Files, options.Rounds);
