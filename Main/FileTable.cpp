@@ -12,6 +12,7 @@
 #include <QSettings>
 #include <QStyle>
 #include <array>
+#include <functional>
 
 namespace varnello {
 
@@ -277,14 +278,21 @@ void SetUpColumnMenu(TListViewSort& table)
                      [header, menu](const QPoint& at) { menu->popup(header->mapToGlobal(at)); });
 }
 
-void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
+void SetUpRememberedOption(QAction& action, const QString& key, std::function<void(bool)> apply)
 {
     action.setCheckable(true);
-    action.setChecked(UserSettings().value(QStringLiteral("FileTable/GenreNames"), false).toBool());
-    Rows(table).SetGenreNames(action.isChecked());
-    QObject::connect(&action, &QAction::toggled, &table, [&table](bool checked) {
+    action.setChecked(UserSettings().value(key, false).toBool());
+    apply(action.isChecked());
+    QObject::connect(&action, &QAction::toggled, &action, [key, apply](bool checked) {
+        UserSettings().setValue(key, checked);
+        apply(checked);
+    });
+}
+
+void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
+{
+    SetUpRememberedOption(action, QStringLiteral("FileTable/GenreNames"), [&table](bool checked) {
         Rows(table).SetGenreNames(checked);
-        UserSettings().setValue(QStringLiteral("FileTable/GenreNames"), checked);
         // A table sorted by genre is sorted by what it shows.
         if (table.SortColumn() == kGenre) {
             table.SortAgain();

@@ -11,6 +11,7 @@
 
 #include <QColor>
 #include <QString>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -96,6 +97,11 @@ void LayoutFileColumns(TListViewSort& table);
 // ("FileColumnMenu", items "ShowTrackColumn", "ShowDiscColumn",
 // "ShowAlbumArtistColumn") belongs to the header.
 void SetUpColumnMenu(TListViewSort& table);
+
+// A checkable menu item kept in the user's settings under `key` (off by
+// default): checked as they keep it, each change kept there; `apply` is
+// called with the state at once and on every change.
+void SetUpRememberedOption(QAction& action, const QString& key, std::function<void(bool)> apply);
 
 // The View menu's "Genre names for references": checked as the user's
 // settings keep it, each change kept there and shown by the table at once.

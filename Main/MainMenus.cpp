@@ -39,6 +39,11 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
          {NumberTracksAction, NumberTracksTotalAction, TagsFromNamesAction, RenameFilesAction}) {
         action->setEnabled(false);
     }
+    command->addSeparator();
+    KeepTimesAction =
+        AddItem(command, "KeepTimesAction",
+                QCoreApplication::translate("MainMenus", "&Keep modification times"), true);
+    KeepTimesAction->setChecked(false);
 
     QMenu* view = AddMenu("View1", QCoreApplication::translate("MainMenus", "&View"));
     TbToolBar =

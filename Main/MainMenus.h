@@ -24,6 +24,7 @@ public:
     QAction* NumberTracksTotalAction = nullptr;
     QAction* TagsFromNamesAction = nullptr;
     QAction* RenameFilesAction = nullptr;
+    QAction* KeepTimesAction = nullptr;
     QAction* TbToolBar = nullptr;
     QAction* TbDirectory = nullptr;
     QAction* tmiPropertiesView = nullptr;

@@ -109,6 +109,11 @@ void TFormMain::ConnectHandlers()
     connect(m_menus.tmiPropertiesView, &QAction::toggled, this, &TFormMain::tmiPropertiesViewClick);
     connect(m_menus.TbStatusbar, &QAction::toggled, this, &TFormMain::TbStatusbarClick);
     filetable::SetUpGenreNamesOption(*clsLVFile, *m_menus.GenreNamesAction);
+    // Every save, of either editor and of the table's tools, goes through
+    // this saver or a copy made when it starts.
+    filetable::SetUpRememberedOption(*m_menus.KeepTimesAction,
+                                     QStringLiteral("Saving/KeepModificationTimes"),
+                                     [this](bool keep) { m_saver.KeepModificationTimes(keep); });
     ContentView->SetGenreNames(m_menus.GenreNamesAction->isChecked());
     connect(m_menus.GenreNamesAction, &QAction::toggled, ContentView, &TContentView::SetGenreNames);
     connect(m_menus.Content1, &QAction::triggered, m_help, &HelpMenu::Content1Click);

@@ -1,12 +1,13 @@
 // The tools for a whole table in the main window: the filter box, File >
-// Export and Command > Number tracks, each checked against the files on disk
-// with the table filtered and sorted.
+// Export, Command > Number tracks and the kept modification times, each checked against the files
+// on disk with the table filtered and sorted.
 
 #include "TContentView.h"
 #include "WindowTestSupport.h"
 
 #include <QLineEdit>
 #include <QtTest>
+#include <chrono>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -122,6 +123,24 @@ private slots:
         }
         // The saved row keeps its place.
         QCOMPARE(ShownNames(), QStringList({"2.mp3", "1.mp3", "3.mp3"}));
+    }
+
+    void KeptModificationTimesSurviveASaveAndTheChoiceIsRemembered()
+    {
+        namespace fs = std::filesystem;
+        const fs::path path = m_dir->File("4.mp3");
+        const auto old = fs::file_time_type::clock::now() - std::chrono::hours(24 * 400);
+        fs::last_write_time(path, old);
+        Action(*m_window, "KeepTimesAction").trigger();
+        QVERIFY(Action(*m_window, "KeepTimesAction").isChecked());
+        FilterBox().setText(QStringLiteral("bowie"));
+        ClickShownRow(0);
+        TypeInto(Find<QLineEdit>(*m_window, "edTitle"), QStringLiteral("Low"));
+        m_window->SaveContentNow();
+        QCOMPARE(ReadBack(*m_dir, "4.mp3").Fields.Title, std::string("Low"));
+        QVERIFY2(fs::last_write_time(path) == old, "the save kept the old time");
+        TFormMain next;
+        QVERIFY2(Action(next, "KeepTimesAction").isChecked(), "the choice is remembered");
     }
 
     void NumberTracksWritesOneToNInTheShownOrder()
