@@ -1,9 +1,7 @@
 #pragma once
-// Splits a command's arguments into options and operands. Options are
-// "--name" switches or "--name VALUE" / "--name=VALUE" values; "--" ends the
-// options, so that a file named "-x.mp3" can be given. "--hex-path HEX" is an
-// operand given as the hex digits of its bytes, for a name that is not valid
-// UTF-8 (as "list --json" gives it in "fileNameHex").
+// A command's arguments split into options and operands by the rules of
+// CommandLine (CommandLine.h), as plain values: for a caller that has no help
+// text to print and reports errors itself.
 
 #include <map>
 #include <optional>

@@ -1,7 +1,7 @@
 // varnello-tag cover: writes the picture a viewer shows as a file's cover
 // into a file of its own.
 
-#include "Arguments.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "Cover.h"
@@ -33,19 +33,15 @@ constexpr const char* kCoverUsage =
 
 int RunCover(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {}, {});
-    if (!parsed.Error.empty()) {
-        return UsageError("cover", parsed.Error);
+    CommandLine line("cover", kCoverUsage);
+    if (const std::optional<int> exit = line.Parse(args)) {
+        return *exit;
     }
-    if (parsed.Has("help")) {
-        WriteOut(kCoverUsage);
-        return exitcode::kOk;
-    }
-    if (parsed.Operands.size() != 2) {
+    if (line.Operands().size() != 2) {
         return UsageError("cover", "give a FILE and the OUT file to write its cover to");
     }
-    const std::string& path = parsed.Operands[0];
-    const std::string& out = parsed.Operands[1];
+    const std::string& path = line.Operands()[0];
+    const std::string& out = line.Operands()[1];
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         PrintError(path + (std::filesystem::exists(path, error) ? ": not a regular file"

@@ -1,6 +1,6 @@
 // varnello-tag list: the rows of the Varnello file table for one folder.
 
-#include "Arguments.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "CsvExport.h"
@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 namespace varnello::tagtool {
 
@@ -115,27 +116,26 @@ std::vector<std::string> RowCells(const FileRow& row)
 
 int RunList(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {"json", "csv", "recursive"}, {});
-    if (!parsed.Error.empty()) {
-        return UsageError("list", parsed.Error);
+    CommandLine line("list", kListUsage);
+    for (const char* name : {"json", "csv", "recursive"}) {
+        line.AddSwitch(name);
     }
-    if (parsed.Has("help")) {
-        WriteOut(kListUsage);
-        return exitcode::kOk;
+    if (const std::optional<int> exit = line.Parse(args)) {
+        return *exit;
     }
-    if (parsed.Operands.size() > 1) {
+    if (line.Operands().size() > 1) {
         return UsageError("list", "give at most one folder");
     }
-    if (parsed.Has("json") && parsed.Has("csv")) {
+    if (line.Has("json") && line.Has("csv")) {
         return UsageError("list", "give --json or --csv, not both");
     }
-    const std::string folder = parsed.Operands.empty() ? "." : parsed.Operands.front();
+    const std::string folder = line.Operands().empty() ? "." : line.Operands().front();
 
     std::error_code error;
     std::vector<FolderReader::SkippedFolder> skipped;
     const std::vector<std::string> names =
-        parsed.Has("recursive") ? FolderReader::ListMp3NamesRecursive(folder, error, skipped)
-                                : FolderReader::ListMp3Names(folder, error);
+        line.Has("recursive") ? FolderReader::ListMp3NamesRecursive(folder, error, skipped)
+                              : FolderReader::ListMp3Names(folder, error);
     if (error) {
         PrintError("cannot read folder '" + folder + "': " + error.message());
         return exitcode::kFailure;
@@ -144,8 +144,8 @@ int RunList(const std::vector<std::string>& args)
         PrintError("skipped folder '" + platform::JoinPath(folder, subfolder.Path) +
                    "': " + subfolder.Error.message());
     }
-    const bool asJson = parsed.Has("json");
-    const bool asCsv = parsed.Has("csv");
+    const bool asJson = line.Has("json");
+    const bool asCsv = line.Has("csv");
     const std::vector<CsvColumn> csvColumns =
         asCsv ? ListingCsvColumns() : std::vector<CsvColumn>{};
     const TextTable table(kColumns);

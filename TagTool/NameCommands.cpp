@@ -1,7 +1,7 @@
 // varnello-tag from-name and rename: tags from file names and file names
 // from tags, with the name patterns of the window.
 
-#include "Arguments.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "FolderReader.h"
@@ -15,6 +15,7 @@
 
 #include <cstdio>
 #include <map>
+#include <optional>
 
 namespace varnello::tagtool {
 
@@ -69,39 +70,37 @@ constexpr const char* kRenameUsage =
     "Exit status 0 when every FILE has its new name, 1 when any was not\n"
     "renamed, 2 for a wrong command line or pattern.\n";
 
-// The parsed --pattern, or the exit status of a wrong command line.
-struct CommandLine
+// The command line and its parsed --pattern, or the exit status of a wrong
+// command line.
+struct PatternCommand
 {
-    ParsedArguments Arguments;
+    PatternCommand(const char* command, const std::string& help) : Arguments(command, help)
+    {
+        Arguments.AddSwitch("dry-run");
+        Arguments.AddValue("pattern");
+    }
+
+    CommandLine Arguments;
     NamePattern Pattern;
     int Exit = -1; // set when the command ends here
 };
 
-CommandLine ReadCommandLine(const char* command, const char* usage,
-                            const std::vector<std::string>& args, NamePatternUse use)
+void ReadCommandLine(PatternCommand& line, const std::vector<std::string>& args, NamePatternUse use)
 {
-    CommandLine line;
-    line.Arguments = ParseArguments(args, {"dry-run"}, {"pattern"});
-    const ParsedArguments& parsed = line.Arguments;
-    if (!parsed.Error.empty()) {
-        line.Exit = UsageError(command, parsed.Error);
-    } else if (parsed.Has("help")) {
-        WriteOut(usage);
-        WriteOut("\n");
-        WriteOut(kPlaceholderHelp);
-        line.Exit = exitcode::kOk;
+    const CommandLine& parsed = line.Arguments;
+    if (const std::optional<int> exit = line.Arguments.Parse(args)) {
+        line.Exit = *exit;
     } else if (!parsed.Value("pattern")) {
-        line.Exit = UsageError(command, "give the --pattern");
-    } else if (parsed.Operands.empty()) {
-        line.Exit = UsageError(command, "give at least one FILE");
+        line.Exit = parsed.Fail("give the --pattern");
+    } else if (parsed.Operands().empty()) {
+        line.Exit = parsed.Fail("give at least one FILE");
     } else {
         ParsedNamePattern pattern = ParseNamePattern(*parsed.Value("pattern"), use);
         if (!pattern.Error.empty()) {
-            line.Exit = UsageError(command, "--pattern: " + pattern.Error);
+            line.Exit = parsed.Fail("--pattern: " + pattern.Error);
         }
         line.Pattern = std::move(pattern.Pattern);
     }
-    return line;
 }
 
 // "Track "01", Artist "ABBA"": the values a match gives, in table order.
@@ -121,12 +120,12 @@ std::string ValuesText(const NameTags& tags)
 
 int RunFromName(const std::vector<std::string>& args)
 {
-    const CommandLine line =
-        ReadCommandLine("from-name", kFromNameUsage, args, NamePatternUse::kMatch);
+    PatternCommand line("from-name", std::string(kFromNameUsage) + "\n" + kPlaceholderHelp);
+    ReadCommandLine(line, args, NamePatternUse::kMatch);
     if (line.Exit >= 0) {
         return line.Exit;
     }
-    const std::vector<std::string>& paths = line.Arguments.Operands;
+    const std::vector<std::string>& paths = line.Arguments.Operands();
     const bool dryRun = line.Arguments.Has("dry-run");
     const FolderReader reader;
     TagSaver saver;
@@ -167,7 +166,8 @@ int RunFromName(const std::vector<std::string>& args)
 
 int RunRename(const std::vector<std::string>& args)
 {
-    const CommandLine line = ReadCommandLine("rename", kRenameUsage, args, NamePatternUse::kFormat);
+    PatternCommand line("rename", std::string(kRenameUsage) + "\n" + kPlaceholderHelp);
+    ReadCommandLine(line, args, NamePatternUse::kFormat);
     if (line.Exit >= 0) {
         return line.Exit;
     }
@@ -176,7 +176,7 @@ int RunRename(const std::vector<std::string>& args)
     std::map<std::string, std::vector<FileRow>> folders;
     const FolderReader reader;
     bool anyFailed = false;
-    for (const std::string& path : line.Arguments.Operands) {
+    for (const std::string& path : line.Arguments.Operands()) {
         if (const std::string reason = CheckPath(path); !reason.empty()) {
             PrintError(reason);
             anyFailed = true;

@@ -1,7 +1,7 @@
 // varnello-tag recover: rolls back saves that were interrupted (a crash, a
 // kill, a power loss) while they changed a file in place.
 
-#include "Arguments.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "Platform.h"
@@ -28,18 +28,14 @@ constexpr const char* kRecoverUsage =
 
 int RunRecover(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {}, {});
-    if (!parsed.Error.empty()) {
-        return UsageError("recover", parsed.Error);
+    CommandLine line("recover", kRecoverUsage);
+    if (const std::optional<int> exit = line.Parse(args)) {
+        return *exit;
     }
-    if (parsed.Has("help")) {
-        WriteOut(kRecoverUsage);
-        return exitcode::kOk;
-    }
-    if (parsed.Operands.size() > 1) {
+    if (line.Operands().size() > 1) {
         return UsageError("recover", "give at most one folder or file");
     }
-    const std::string where = parsed.Operands.empty() ? "." : parsed.Operands.front();
+    const std::string where = line.Operands().empty() ? "." : line.Operands().front();
     platform::FileInfo info;
     if (platform::QueryPath(where, platform::Follow::Links, info)) {
         PrintError(where + ": no such file or folder");

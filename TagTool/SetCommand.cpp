@@ -1,7 +1,7 @@
 // varnello-tag set: the multi-file save of the tag editor, with the given
 // fields ticked.
 
-#include "Arguments.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "Cover.h"
@@ -60,24 +60,21 @@ constexpr const char* kSetUsage =
 
 int RunSet(const std::vector<std::string>& args)
 {
-    std::set<std::string> valueOptions;
+    CommandLine line("set", kSetUsage);
     for (const TagFieldInfo& option : kAllTagFields) {
-        valueOptions.insert(option.Option);
+        line.AddValue(option.Option);
     }
-    valueOptions.insert("cover");
-    const ParsedArguments parsed =
-        ParseArguments(args, {"replace-unreadable", "remove-cover", "keep-mtime"}, valueOptions);
-    if (!parsed.Error.empty()) {
-        return UsageError("set", parsed.Error);
+    line.AddValue("cover");
+    for (const char* name : {"replace-unreadable", "remove-cover", "keep-mtime"}) {
+        line.AddSwitch(name);
     }
-    if (parsed.Has("help")) {
-        WriteOut(kSetUsage);
-        return exitcode::kOk;
+    if (const std::optional<int> exit = line.Parse(args)) {
+        return *exit;
     }
     TagFields edited;
     FieldMask mask;
     for (const TagFieldInfo& option : kAllTagFields) {
-        if (const auto value = parsed.Value(option.Option)) {
+        if (const auto value = line.Value(option.Option)) {
             // A number the save would refuse for every file is a wrong
             // command line; other text is refused file by file.
             if (IsNumberPairField(option) && !IsValidNumberPair(*value)) {
@@ -89,19 +86,19 @@ int RunSet(const std::vector<std::string>& args)
             mask |= option.Mask;
         }
     }
-    const std::optional<std::string> coverFile = parsed.Value("cover");
-    if (coverFile && parsed.Has("remove-cover")) {
+    const std::optional<std::string> coverFile = line.Value("cover");
+    if (coverFile && line.Has("remove-cover")) {
         return UsageError("set", "give --cover or --remove-cover, not both");
     }
-    if (mask.Empty() && !coverFile && !parsed.Has("remove-cover")) {
+    if (mask.Empty() && !coverFile && !line.Has("remove-cover")) {
         return UsageError("set", "give at least one field to set (--title, --artist, ...)");
     }
-    if (parsed.Operands.empty()) {
+    if (line.Operands().empty()) {
         return UsageError("set", "give at least one FILE");
     }
 
     CoverEdit cover;
-    if (parsed.Has("remove-cover")) {
+    if (line.Has("remove-cover")) {
         cover.Action = CoverAction::kRemove;
     }
     if (coverFile) {
@@ -114,16 +111,16 @@ int RunSet(const std::vector<std::string>& args)
 
     const FolderReader reader;
     TagSaver saver;
-    saver.SetReplaceUnreadable(parsed.Has("replace-unreadable"));
-    saver.KeepModificationTimes(parsed.Has("keep-mtime"));
+    saver.SetReplaceUnreadable(line.Has("replace-unreadable"));
+    saver.KeepModificationTimes(line.Has("keep-mtime"));
     // Every file is whole after each save; the new names are flushed to
     // disk together when the run ends.
     FolderFlushes flushes;
     saver.DeferFolderFlushes(&flushes);
     ProgressLine progress("Saving", stderr);
     bool anyFailed = false;
-    for (std::size_t i = 0; i < parsed.Operands.size(); ++i) {
-        const std::string& path = parsed.Operands[i];
+    for (std::size_t i = 0; i < line.Operands().size(); ++i) {
+        const std::string& path = line.Operands()[i];
         if (const std::string reason = CheckPath(path); !reason.empty()) {
             progress.Finish();
             PrintError(reason);
@@ -139,7 +136,7 @@ int RunSet(const std::vector<std::string>& args)
             PrintError(FailureLine(path, failure.Status));
             anyFailed = true;
         }
-        progress.Update(i + 1, parsed.Operands.size());
+        progress.Update(i + 1, line.Operands().size());
     }
     return anyFailed ? exitcode::kFailure : exitcode::kOk;
 }

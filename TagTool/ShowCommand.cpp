@@ -1,6 +1,6 @@
 // varnello-tag show: every detail of one file's tags.
 
-#include "Arguments.h"
+#include "CommandLine.h"
 #include "Commands.h"
 #include "Console.h"
 #include "JsonWriter.h"
@@ -11,6 +11,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 namespace varnello::tagtool {
 
@@ -257,18 +258,15 @@ void Id3v1AsJson(JsonWriter& json, const Id3v1Report& tag)
 
 int RunShow(const std::vector<std::string>& args)
 {
-    const ParsedArguments parsed = ParseArguments(args, {"json"}, {});
-    if (!parsed.Error.empty()) {
-        return UsageError("show", parsed.Error);
+    CommandLine line("show", kShowUsage);
+    line.AddSwitch("json");
+    if (const std::optional<int> exit = line.Parse(args)) {
+        return *exit;
     }
-    if (parsed.Has("help")) {
-        WriteOut(kShowUsage);
-        return exitcode::kOk;
-    }
-    if (parsed.Operands.size() != 1) {
+    if (line.Operands().size() != 1) {
         return UsageError("show", "give exactly one FILE");
     }
-    const std::string& path = parsed.Operands.front();
+    const std::string& path = line.Operands().front();
     std::error_code error;
     if (!std::filesystem::is_regular_file(path, error)) {
         PrintError(path + (std::filesystem::exists(path, error) ? ": not a regular file"
@@ -280,7 +278,7 @@ int RunShow(const std::vector<std::string>& args)
     RecoverFile(path);
     const Id3v2Report id3v2 = ReadId3v2Report(path);
     const Id3v1Report id3v1 = ReadId3v1Report(path);
-    if (parsed.Has("json")) {
+    if (line.Has("json")) {
         JsonWriter json;
         json.BeginObject();
         json.StringField("file", path);
