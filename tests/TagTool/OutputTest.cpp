@@ -162,5 +162,23 @@ TEST(Arguments, SplitsSwitchesValuesAndOperands)
     EXPECT_EQ(ParseArguments({"--title", ""}, {}, {"title"}).Value("title"), "");
 }
 
+// CLI11 on its own reads "--title=" as "--title" waiting for the next
+// argument, and takes "--json=true" as the switch; neither may happen.
+TEST(Arguments, EqualsSignEndsTheOptionItself)
+{
+    const auto parsed = ParseArguments({"--title=", "a.mp3", "--hex-path=62"}, {"json"}, {"title"});
+    EXPECT_EQ(parsed.Error, "");
+    EXPECT_EQ(parsed.Value("title"), "") << "an empty value removes the field";
+    const std::vector<std::string> operands{"a.mp3", "b"};
+    EXPECT_EQ(parsed.Operands, operands);
+    for (const char* wrong : {"--json=", "--json=true", "--help="}) {
+        EXPECT_EQ(ParseArguments({"--title", "T", wrong, "a.mp3"}, {"json"}, {"title"}).Error,
+                  std::string("unknown option '") + wrong + "'");
+    }
+    EXPECT_EQ(ParseArguments({"--bogus", "--title"}, {}, {"title"}).Error,
+              "unknown option '--bogus'")
+        << "the first wrong argument is named";
+}
+
 } // namespace
 } // namespace varnello::tagtool
