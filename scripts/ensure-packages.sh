@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build zlib1g-dev libgtest-dev qt6-base-dev
-          python3 python3-mutagen clang-format libcli11-dev nlohmann-json3-dev)
+          python3 python3-mutagen clang-format libcli11-dev)
 
 missing=()
 for package in "${packages[@]}"; do
