@@ -428,6 +428,16 @@ FileRow TFormMain::FileRowAt(int row) const
     return filetable::Rows(*clsLVFile).Row(row);
 }
 
+std::vector<FileRow> TFormMain::FileRowsAt(const std::vector<int>& rows) const
+{
+    std::vector<FileRow> fileRows;
+    fileRows.reserve(rows.size());
+    for (int row : rows) {
+        fileRows.push_back(FileRowAt(row));
+    }
+    return fileRows;
+}
+
 void TFormMain::SetFileRowFields(int row, TagKind tagKind, const TagFields& fields)
 {
     filetable::Rows(*clsLVFile).WriteFields(row, tagKind, fields);
@@ -484,11 +494,7 @@ void TFormMain::OpenEditor(const std::vector<int>& selectedRows)
     // The dialog shows the rows as the table has them: an edit pending in the
     // properties view is written first.
     SavePendingContent();
-    std::vector<FileRow> fileRows;
-    fileRows.reserve(selectedRows.size());
-    for (int row : selectedRows) {
-        fileRows.push_back(FileRowAt(row));
-    }
+    std::vector<FileRow> fileRows = FileRowsAt(selectedRows);
     FormInfo->SetFolder(CurrentFolder());
     FormInfo->SetGenreNames(m_menus.GenreNamesAction->isChecked());
     FormInfo->SetSelection(fileRows);

@@ -111,6 +111,8 @@ public:
     // the module's record, and the rewrite of a row after a save.
     std::vector<int> SelectedFileRows() const;
     FileRow FileRowAt(int row) const;
+    // The rows of these table rows, in the order given.
+    std::vector<FileRow> FileRowsAt(const std::vector<int>& rows) const;
     void SetFileRowFields(int row, TagKind tagKind, const TagFields& fields);
 
     // Double-click, Enter, the popup item and Command > "&Modify": opens the
