@@ -130,20 +130,20 @@ public:
     FolderSource Source()
     {
         FolderSource source;
-        source.ListNames = [this](const std::string& folder) {
+        source.ListNames = [this](const std::string& folder, bool subfolders) {
             {
                 const std::lock_guard lock(m_mutex);
                 ++m_listings[folder];
             }
             const auto fake = Fake.find(folder);
             if (fake == Fake.end()) {
-                return FolderReader::ListMp3Names(folder);
+                return FolderSource::Module().ListNames(folder, subfolders);
             }
-            std::vector<std::string> names;
+            FolderSource::Listing listing;
             for (const FileRow& row : fake->second) {
-                names.push_back(row.FileName);
+                listing.Names.push_back(row.FileName);
             }
-            return names;
+            return listing;
         };
         source.ReadRows = [this](const std::string& folder, const std::vector<std::string>& names,
                                  const FolderReader::RowSink& sink) {
