@@ -54,7 +54,8 @@ public:
     explicit FolderLoader(FolderSource source, QObject* parent = nullptr);
     ~FolderLoader() override;
 
-    // Lists `folder` and reads its rows.
+    // Lists `folder`, with its subfolders when they are asked for, and
+    // reads its rows.
     void Start(const std::string& folder);
     // Stops the read of rows under way; rows not yet delivered are dropped.
     void Cancel();

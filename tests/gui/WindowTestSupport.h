@@ -119,7 +119,7 @@ inline FileRow ReadBack(const TempDir& dir, const std::string& name)
 
 // The window's folder source in tests: the module's listing and reading,
 // counted per folder, each row slowed down by RowDelay when set, and folders
-// of Fake served from memory instead of the disk. Set it up before the
+// of Fake served from memory instead of the disk (without subfolders). Set it up before the
 // window is made; it is read on the window's worker thread.
 class TestFolders
 {
