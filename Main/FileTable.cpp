@@ -300,6 +300,15 @@ void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
     });
 }
 
+void SetUpSubfoldersOption(QAction& action)
+{
+    action.setCheckable(true);
+    action.setChecked(UserSettings().value(QStringLiteral("FileTable/Subfolders"), false).toBool());
+    QObject::connect(&action, &QAction::toggled, [](bool checked) {
+        UserSettings().setValue(QStringLiteral("FileTable/Subfolders"), checked);
+    });
+}
+
 std::vector<CsvColumn> ExportColumns(const TListViewSort& table, bool genreNames)
 {
     std::vector<CsvColumn> columns;

@@ -116,6 +116,9 @@ void TFormMain::ConnectHandlers()
                                      [this](bool keep) { m_saver.KeepModificationTimes(keep); });
     ContentView->SetGenreNames(m_menus.GenreNamesAction->isChecked());
     connect(m_menus.GenreNamesAction, &QAction::toggled, ContentView, &TContentView::SetGenreNames);
+    filetable::SetUpSubfoldersOption(*m_menus.SubfoldersAction);
+    m_loader->SetSubfolders(m_menus.SubfoldersAction->isChecked());
+    connect(m_menus.SubfoldersAction, &QAction::toggled, this, &TFormMain::SubfoldersClick);
     connect(m_menus.Content1, &QAction::triggered, m_help, &HelpMenu::Content1Click);
     connect(m_menus.Homepage1, &QAction::triggered, m_help, &HelpMenu::Homepage1Click);
     connect(m_menus.Reportabug1, &QAction::triggered, m_help, &HelpMenu::Reportabug1Click);
@@ -352,6 +355,8 @@ void TFormMain::ListingFinished(bool cancelled)
                        .arg(CurrentFolder())
                        .arg(count)
                        .arg(m_listingTotal));
+    } else if (!m_loader->SkippedFolders().empty()) {
+        ShowStatus(SkippedFoldersText(m_loader->SkippedFolders()));
     } else if (!clsLVFile->HasSelection()) {
         ShowTableStatus();
     }

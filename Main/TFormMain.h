@@ -156,6 +156,10 @@ private:
     void StartFileTable(std::size_t total);
     void AppendFileRows(std::vector<FileRow>& rows);
     void ListingFinished(bool cancelled);
+    // View > Include subfolders: the folder the user is in is listed again.
+    void SubfoldersClick(bool checked);
+    // "2 subfolders could not be read: a, b".
+    static QString SkippedFoldersText(const std::vector<FolderReader::SkippedFolder>& skipped);
     // After a rebuild nothing of the old table stays on screen.
     void ShowNewTable();
     void ShowStatus(const QString& text);
