@@ -302,11 +302,8 @@ void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
 
 void SetUpSubfoldersOption(QAction& action)
 {
-    action.setCheckable(true);
-    action.setChecked(UserSettings().value(QStringLiteral("FileTable/Subfolders"), false).toBool());
-    QObject::connect(&action, &QAction::toggled, [](bool checked) {
-        UserSettings().setValue(QStringLiteral("FileTable/Subfolders"), checked);
-    });
+    // The window re-lists the folder itself on a change.
+    SetUpRememberedOption(action, QStringLiteral("FileTable/Subfolders"), [](bool) {});
 }
 
 std::vector<CsvColumn> ExportColumns(const TListViewSort& table, bool genreNames)
