@@ -300,6 +300,12 @@ void SetUpGenreNamesOption(TListViewSort& table, QAction& action)
     });
 }
 
+void SetUpSubfoldersOption(QAction& action)
+{
+    // The window re-lists the folder itself on a change.
+    SetUpRememberedOption(action, QStringLiteral("FileTable/Subfolders"), [](bool) {});
+}
+
 std::vector<CsvColumn> ExportColumns(const TListViewSort& table, bool genreNames)
 {
     std::vector<CsvColumn> columns;

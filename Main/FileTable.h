@@ -107,6 +107,10 @@ void SetUpRememberedOption(QAction& action, const QString& key, std::function<vo
 // settings keep it, each change kept there and shown by the table at once.
 void SetUpGenreNamesOption(TListViewSort& table, QAction& action);
 
+// The View menu's "Include subfolders": checked as the user's settings keep
+// it, each change kept there.
+void SetUpSubfoldersOption(QAction& action);
+
 // The columns an export writes: the shown ones in table order, under their
 // captions, the genre as the table shows it.
 std::vector<CsvColumn> ExportColumns(const TListViewSort& table, bool genreNames);

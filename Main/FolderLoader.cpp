@@ -2,6 +2,7 @@
 
 #include <QMetaObject>
 #include <chrono>
+#include <system_error>
 #include <utility>
 
 namespace varnello {
@@ -21,7 +22,14 @@ constexpr std::size_t kBatchRows = 10000;
 FolderSource FolderSource::Module()
 {
     FolderSource source;
-    source.ListNames = [](const std::string& folder) { return FolderReader::ListMp3Names(folder); };
+    source.ListNames = [](const std::string& folder, bool subfolders) {
+        Listing listing;
+        std::error_code error; // a folder that cannot be read lists no names
+        listing.Names = subfolders
+                            ? FolderReader::ListMp3NamesRecursive(folder, error, listing.Skipped)
+                            : FolderReader::ListMp3Names(folder, error);
+        return listing;
+    };
     source.ReadRows = [](const std::string& folder, const std::vector<std::string>& names,
                          const FolderReader::RowSink& sink) {
         FolderReader().ReadRows(folder, names, sink);
@@ -81,60 +89,62 @@ void FolderLoader::Start(const std::string& folder)
     m_listing.Id = id;
     // Runs on the worker; what it hands over is queued for the GUI thread,
     // where a delivery of a read since stopped or replaced is dropped.
-    m_listing.Worker =
-        std::jthread([this, id, folder, source = m_source](const std::stop_token& stop) {
-            std::vector<std::string> names = source.ListNames(folder);
-            if (stop.stop_requested()) {
-                return;
-            }
-            const bool empty = names.empty();
+    m_listing.Worker = std::jthread([this, id, folder, subfolders = m_subfolders,
+                                     source = m_source](const std::stop_token& stop) {
+        FolderSource::Listing listing = source.ListNames(folder, subfolders);
+        if (stop.stop_requested()) {
+            return;
+        }
+        const std::vector<std::string>& names = listing.Names;
+        const bool empty = names.empty();
+        QMetaObject::invokeMethod(
+            this, [this, id, folder, listing] { NamesArrived(id, folder, listing); },
+            Qt::QueuedConnection);
+        if (empty) {
+            return;
+        }
+        using Clock = std::chrono::steady_clock;
+        std::vector<FileRow> batch;
+        bool first = true;
+        auto sent = Clock::now();
+        const auto deliver = [this, id](std::vector<FileRow> rows, bool last) {
             QMetaObject::invokeMethod(
-                this, [this, id, folder, names] { NamesArrived(id, folder, names); },
+                this,
+                [this, id, rows = std::move(rows), last]() mutable {
+                    RowsArrived(id, std::move(rows), last);
+                },
                 Qt::QueuedConnection);
-            if (empty) {
-                return;
+        };
+        source.ReadRows(folder, names, [&](std::vector<FileRow>&& rows) {
+            if (stop.stop_requested()) {
+                return false;
             }
-            using Clock = std::chrono::steady_clock;
-            std::vector<FileRow> batch;
-            bool first = true;
-            auto sent = Clock::now();
-            const auto deliver = [this, id](std::vector<FileRow> rows, bool last) {
-                QMetaObject::invokeMethod(
-                    this,
-                    [this, id, rows = std::move(rows), last]() mutable {
-                        RowsArrived(id, std::move(rows), last);
-                    },
-                    Qt::QueuedConnection);
-            };
-            source.ReadRows(folder, names, [&](std::vector<FileRow>&& rows) {
-                if (stop.stop_requested()) {
-                    return false;
-                }
-                if (batch.empty()) {
-                    batch = std::move(rows);
-                } else {
-                    batch.insert(batch.end(), std::make_move_iterator(rows.begin()),
-                                 std::make_move_iterator(rows.end()));
-                }
-                // The first rows go at once, so that the table fills before the
-                // first repaint.
-                if (first || batch.size() >= kBatchRows || Clock::now() - sent >= kBatchInterval) {
-                    deliver(std::move(batch), false);
-                    batch.clear();
-                    first = false;
-                    sent = Clock::now();
-                }
-                return true;
-            });
-            if (!stop.stop_requested()) {
-                deliver(std::move(batch), true);
+            if (batch.empty()) {
+                batch = std::move(rows);
+            } else {
+                batch.insert(batch.end(), std::make_move_iterator(rows.begin()),
+                             std::make_move_iterator(rows.end()));
             }
+            // The first rows go at once, so that the table fills before the
+            // first repaint.
+            if (first || batch.size() >= kBatchRows || Clock::now() - sent >= kBatchInterval) {
+                deliver(std::move(batch), false);
+                batch.clear();
+                first = false;
+                sent = Clock::now();
+            }
+            return true;
         });
+        if (!stop.stop_requested()) {
+            deliver(std::move(batch), true);
+        }
+    });
 }
 
 void FolderLoader::NamesArrived(unsigned id, const std::string& folder,
-                                const std::vector<std::string>& names)
+                                const FolderSource::Listing& listing)
 {
+    const std::vector<std::string>& names = listing.Names;
     if (id != m_listing.Id) {
         return;
     }
@@ -154,6 +164,7 @@ void FolderLoader::NamesArrived(unsigned id, const std::string& folder,
     m_reading.Id = id;
     m_listing.Id = 0;
     m_readingRows = true;
+    m_skipped = listing.Skipped;
     std::vector<FileRow> early = std::move(m_listing.Early);
     const bool last = m_listing.EarlyLast;
     m_listing.Early.clear();

@@ -23,7 +23,15 @@ namespace varnello {
 // on the loader's worker thread.
 struct FolderSource
 {
-    using NameLister = std::function<std::vector<std::string>(const std::string& folder)>;
+    // A folder's MP3 names, with those of its subfolders as relative paths
+    // ("sub/a.mp3") when `subfolders` is set, and the subfolders that could
+    // not be read.
+    struct Listing
+    {
+        std::vector<std::string> Names;
+        std::vector<FolderReader::SkippedFolder> Skipped;
+    };
+    using NameLister = std::function<Listing(const std::string& folder, bool subfolders)>;
     // Reads the rows of `names` (numbered from 0 in that order) into `sink`,
     // in order, until it returns false.
     using RowReader =
@@ -46,12 +54,17 @@ public:
     explicit FolderLoader(FolderSource source, QObject* parent = nullptr);
     ~FolderLoader() override;
 
-    // Lists `folder` and reads its rows.
+    // Lists `folder`, with its subfolders when they are asked for, and
+    // reads its rows.
     void Start(const std::string& folder);
     // Stops the read of rows under way; rows not yet delivered are dropped.
     void Cancel();
     // A read is under way: its names or its rows are still to come.
     bool Running() const;
+    // Reads started from now on list the subfolders too.
+    void SetSubfolders(bool subfolders) { m_subfolders = subfolders; }
+    // The subfolders the listing of the table's rows could not read.
+    const std::vector<FolderReader::SkippedFolder>& SkippedFolders() const { return m_skipped; }
 
 signals:
     // A started folder's names; rows follow only when there are any.
@@ -71,8 +84,7 @@ private:
         bool EarlyLast = false;
     };
     static void Stop(Job& job);
-    void NamesArrived(unsigned id, const std::string& folder,
-                      const std::vector<std::string>& names);
+    void NamesArrived(unsigned id, const std::string& folder, const FolderSource::Listing& listing);
     void RowsArrived(unsigned id, std::vector<FileRow> rows, bool last);
 
     FolderSource m_source;
@@ -80,6 +92,8 @@ private:
     Job m_listing; // a started read whose names are not in yet
     Job m_reading; // the read whose rows go to the table
     bool m_readingRows = false;
+    bool m_subfolders = false;
+    std::vector<FolderReader::SkippedFolder> m_skipped;
 };
 
 } // namespace varnello

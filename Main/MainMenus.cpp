@@ -59,6 +59,10 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
         AddItem(view, "GenreNamesAction",
                 QCoreApplication::translate("MainMenus", "Genre names for references"), true);
     GenreNamesAction->setChecked(false);
+    SubfoldersAction =
+        AddItem(view, "SubfoldersAction",
+                QCoreApplication::translate("MainMenus", "Include &subfolders"), true);
+    SubfoldersAction->setChecked(false);
     FilterAction =
         AddItem(view, "FilterAction", QCoreApplication::translate("MainMenus", "&Filter"));
     FilterAction->setShortcut(QKeySequence::Find);

@@ -31,6 +31,9 @@ public:
     QAction* TbStatusbar = nullptr;
     QAction* GenreNamesAction = nullptr; // unchecked until the settings say otherwise
     QAction* FilterAction = nullptr;     // Ctrl+F: to the filter box
+    // The table lists the MP3 files of the subfolders too; unchecked until
+    // the settings say otherwise.
+    QAction* SubfoldersAction = nullptr;
     QAction* Content1 = nullptr;
     QAction* Homepage1 = nullptr;
     QAction* Reportabug1 = nullptr;

@@ -116,6 +116,9 @@ void TFormMain::ConnectHandlers()
                                      [this](bool keep) { m_saver.KeepModificationTimes(keep); });
     ContentView->SetGenreNames(m_menus.GenreNamesAction->isChecked());
     connect(m_menus.GenreNamesAction, &QAction::toggled, ContentView, &TContentView::SetGenreNames);
+    filetable::SetUpSubfoldersOption(*m_menus.SubfoldersAction);
+    m_loader->SetSubfolders(m_menus.SubfoldersAction->isChecked());
+    connect(m_menus.SubfoldersAction, &QAction::toggled, this, &TFormMain::SubfoldersClick);
     connect(m_menus.Content1, &QAction::triggered, m_help, &HelpMenu::Content1Click);
     connect(m_menus.Homepage1, &QAction::triggered, m_help, &HelpMenu::Homepage1Click);
     connect(m_menus.Reportabug1, &QAction::triggered, m_help, &HelpMenu::Reportabug1Click);
@@ -352,6 +355,8 @@ void TFormMain::ListingFinished(bool cancelled)
                        .arg(CurrentFolder())
                        .arg(count)
                        .arg(m_listingTotal));
+    } else if (!m_loader->SkippedFolders().empty()) {
+        ShowStatus(SkippedFoldersText(m_loader->SkippedFolders()));
     } else if (!clsLVFile->HasSelection()) {
         ShowTableStatus();
     }
@@ -428,6 +433,16 @@ FileRow TFormMain::FileRowAt(int row) const
     return filetable::Rows(*clsLVFile).Row(row);
 }
 
+std::vector<FileRow> TFormMain::FileRowsAt(const std::vector<int>& rows) const
+{
+    std::vector<FileRow> fileRows;
+    fileRows.reserve(rows.size());
+    for (int row : rows) {
+        fileRows.push_back(FileRowAt(row));
+    }
+    return fileRows;
+}
+
 void TFormMain::SetFileRowFields(int row, TagKind tagKind, const TagFields& fields)
 {
     filetable::Rows(*clsLVFile).WriteFields(row, tagKind, fields);
@@ -484,11 +499,7 @@ void TFormMain::OpenEditor(const std::vector<int>& selectedRows)
     // The dialog shows the rows as the table has them: an edit pending in the
     // properties view is written first.
     SavePendingContent();
-    std::vector<FileRow> fileRows;
-    fileRows.reserve(selectedRows.size());
-    for (int row : selectedRows) {
-        fileRows.push_back(FileRowAt(row));
-    }
+    std::vector<FileRow> fileRows = FileRowsAt(selectedRows);
     FormInfo->SetFolder(CurrentFolder());
     FormInfo->SetGenreNames(m_menus.GenreNamesAction->isChecked());
     FormInfo->SetSelection(fileRows);

@@ -111,6 +111,8 @@ public:
     // the module's record, and the rewrite of a row after a save.
     std::vector<int> SelectedFileRows() const;
     FileRow FileRowAt(int row) const;
+    // The rows of these table rows, in the order given.
+    std::vector<FileRow> FileRowsAt(const std::vector<int>& rows) const;
     void SetFileRowFields(int row, TagKind tagKind, const TagFields& fields);
 
     // Double-click, Enter, the popup item and Command > "&Modify": opens the
@@ -154,6 +156,10 @@ private:
     void StartFileTable(std::size_t total);
     void AppendFileRows(std::vector<FileRow>& rows);
     void ListingFinished(bool cancelled);
+    // View > Include subfolders: the folder the user is in is listed again.
+    void SubfoldersClick(bool checked);
+    // "2 subfolders could not be read: a, b".
+    static QString SkippedFoldersText(const std::vector<FolderReader::SkippedFolder>& skipped);
     // After a rebuild nothing of the old table stays on screen.
     void ShowNewTable();
     void ShowStatus(const QString& text);

@@ -8,6 +8,7 @@
 #include "Ui.h"
 
 #include <QComboBox>
+#include <QStringList>
 #include <QToolButton>
 
 // The main window's folder navigation and Help menu: the window hands its
@@ -44,6 +45,33 @@ void TFormMain::ShowFolder(const QString& folder)
         return;
     }
     m_navigator->GoToFolder(folder);
+}
+
+void TFormMain::SubfoldersClick(bool checked)
+{
+    m_loader->SetSubfolders(checked);
+    TFileListBox* files = ClsPnlLeft->FileList();
+    if (!files->Directory().isEmpty()) {
+        files->Update();
+    }
+}
+
+QString TFormMain::SkippedFoldersText(const std::vector<FolderReader::SkippedFolder>& skipped)
+{
+    // A few names are enough to go and look; the count tells the rest.
+    constexpr std::size_t kNamed = 3;
+    QStringList names;
+    for (std::size_t i = 0; i < skipped.size() && i < kNamed; ++i) {
+        names << ui::PathToQt(skipped[i].Path);
+    }
+    if (skipped.size() > kNamed) {
+        names << QString(QChar(0x2026));
+    }
+    const QString list = names.join(QStringLiteral(", "));
+    if (skipped.size() == 1) {
+        return tr("1 subfolder could not be read: %1").arg(list);
+    }
+    return tr("%1 subfolders could not be read: %2").arg(skipped.size()).arg(list);
 }
 
 void TFormMain::ReadFileList(const QString& folder)

@@ -146,10 +146,7 @@ void TFormMain::TagsFromNames()
     if (rows.empty()) {
         return;
     }
-    std::vector<FileRow> fileRows;
-    for (int row : rows) {
-        fileRows.push_back(FileRowAt(row));
-    }
+    const std::vector<FileRow> fileRows = FileRowsAt(rows);
     TPatternDialog dialog(TPatternDialog::Kind::kTagsFromNames, this);
     dialog.SetRows(m_currentFolder, fileRows);
     if (!ShowPatternDialog(dialog)) {
@@ -187,10 +184,7 @@ void TFormMain::RenameFiles()
     if (rows.empty()) {
         return;
     }
-    std::vector<FileRow> fileRows;
-    for (int row : rows) {
-        fileRows.push_back(FileRowAt(row));
-    }
+    const std::vector<FileRow> fileRows = FileRowsAt(rows);
     TPatternDialog dialog(TPatternDialog::Kind::kRenameFiles, this);
     dialog.SetRows(m_currentFolder, fileRows);
     if (!ShowPatternDialog(dialog) || !dialog.PreviewIsCurrent()) {

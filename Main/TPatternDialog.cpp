@@ -147,6 +147,9 @@ void TPatternDialog::SetRows(std::string folder, std::vector<FileRow> rows)
 
 void TPatternDialog::PatternEdited()
 {
+    // A rename's preview of the text before this edit may still be on its
+    // way; it must not come back as the preview of this text.
+    ++m_generation;
     m_previewCurrent = false;
     btApply->setEnabled(false);
     m_typing.start();

@@ -120,6 +120,28 @@ private slots:
         names.sort();
         QCOMPARE(names, (QStringList{"01 - Intro.mp3", "03 - Slash_Name.mp3", "b.mp3"}));
     }
+
+    void BothWorkOnFilesInSubfolders()
+    {
+        std::filesystem::create_directory(m_dir->File("Live"));
+        WriteSong(*m_dir, "Live/07 - Heroes.mp3", "old");
+        Open();
+        Action(*m_window, "SubfoldersAction").setChecked(true);
+        WaitForListing(*m_window);
+        FileTableOf(*m_window).selectAll();
+        // The pattern sees the name without its folder.
+        m_pattern = QStringLiteral("%track% - %title%");
+        Action(*m_window, "TagsFromNamesAction").trigger();
+        const FileRow heroes = ReadBack(*m_dir, "Live/07 - Heroes.mp3");
+        QCOMPARE(heroes.Fields.Title, std::string("Heroes"));
+        QCOMPARE(heroes.Fields.Track, std::string("07"));
+
+        // The renamed file stays in its folder, and the table follows it there.
+        m_pattern = QStringLiteral("%title% (%track%)");
+        Action(*m_window, "RenameFilesAction").trigger();
+        QVERIFY(std::filesystem::exists(m_dir->File("Live/Heroes (07).mp3")));
+        QCOMPARE(Column(FileTableOf(*m_window), kFileName), QStringList{"Live/Heroes (07).mp3"});
+    }
 };
 
 QTEST_MAIN(PatternDialogTest)

@@ -1,6 +1,7 @@
 // The tools for a whole table in the main window: the filter box, File >
-// Export, Command > Number tracks and the kept modification times, each checked against the files
-// on disk with the table filtered and sorted.
+// Export, Command > Number tracks, the kept modification times and View >
+// Include subfolders, each checked against the files on disk with the table
+// filtered and sorted.
 
 #include "TContentView.h"
 #include "WindowTestSupport.h"
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <system_error>
 
 using namespace varnello;
 using namespace varnello::testsupport;
@@ -179,6 +181,56 @@ private slots:
                              "1,2.mp3,Waterloo,Abba,,,,,\r\n"
                              "0,1.mp3,Dancing Queen,ABBA,,,,,\r\n"
                              "2,3.mp3,\"Abba, a tribute\",\"Band \"\"X\"\"\",,,,,\r\n"));
+    }
+
+    void SubfoldersAreListedOnceEachWhenTheOptionIsOn()
+    {
+        TempDir tree;
+        WriteSong(tree, "a.mp3", "A", "X");
+        std::filesystem::create_directory(tree.File("sub"));
+        WriteSong(tree, "sub/b.mp3", "B", "Y");
+        std::filesystem::create_directory_symlink(tree.Path(), tree.File("sub/up"));
+        ShowFolderAndWait(*m_window, NativeFolder(tree));
+        QCOMPARE(ShownNames(), QStringList({"a.mp3"}));
+
+        QAction& subfolders = Action(*m_window, "SubfoldersAction");
+        QVERIFY(!subfolders.isChecked());
+        subfolders.setChecked(true); // lists the folder again
+        WaitForListing(*m_window);
+        QCOMPARE(ShownNames(), QStringList({"a.mp3", "sub/b.mp3"}));
+
+        ClickShownRow(1);
+        auto* title = Find<QLineEdit>(*m_window, "edTitle");
+        QCOMPARE(title->text(), QStringLiteral("B"));
+        TypeInto(title, QStringLiteral("Bee"));
+        m_window->SaveContentNow();
+        QCOMPARE(ReadBack(tree, "sub/b.mp3").Fields.Title, std::string("Bee"));
+        QCOMPARE(ReadBack(tree, "a.mp3").Fields.Title, std::string("A"));
+
+        QVERIFY(Action(TFormMain(), "SubfoldersAction").isChecked()); // remembered
+        subfolders.setChecked(false);
+        WaitForListing(*m_window);
+        QCOMPARE(ShownNames(), QStringList({"a.mp3"}));
+        QVERIFY(!Action(TFormMain(), "SubfoldersAction").isChecked());
+    }
+
+    void SubfoldersThatCannotBeReadAreNamedWhenTheListingEnds()
+    {
+        WindowHooks hooks;
+        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders) {
+            FolderSource::Listing listing = FolderSource::Module().ListNames(folder, subfolders);
+            if (subfolders) {
+                const auto denied = std::make_error_code(std::errc::permission_denied);
+                listing.Skipped = {{"sub/locked", denied}, {"other", denied}};
+            }
+            return listing;
+        };
+        m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
+        QVERIFY(!StatusText(*m_window).contains(QStringLiteral("could not be read")));
+        Action(*m_window, "SubfoldersAction").setChecked(true);
+        WaitForListing(*m_window);
+        QCOMPARE(StatusText(*m_window),
+                 QStringLiteral("2 subfolders could not be read: sub/locked, other"));
     }
 
 private:

@@ -119,7 +119,7 @@ inline FileRow ReadBack(const TempDir& dir, const std::string& name)
 
 // The window's folder source in tests: the module's listing and reading,
 // counted per folder, each row slowed down by RowDelay when set, and folders
-// of Fake served from memory instead of the disk. Set it up before the
+// of Fake served from memory instead of the disk (without subfolders). Set it up before the
 // window is made; it is read on the window's worker thread.
 class TestFolders
 {
@@ -130,20 +130,20 @@ public:
     FolderSource Source()
     {
         FolderSource source;
-        source.ListNames = [this](const std::string& folder) {
+        source.ListNames = [this](const std::string& folder, bool subfolders) {
             {
                 const std::lock_guard lock(m_mutex);
                 ++m_listings[folder];
             }
             const auto fake = Fake.find(folder);
             if (fake == Fake.end()) {
-                return FolderReader::ListMp3Names(folder);
+                return FolderSource::Module().ListNames(folder, subfolders);
             }
-            std::vector<std::string> names;
+            FolderSource::Listing listing;
             for (const FileRow& row : fake->second) {
-                names.push_back(row.FileName);
+                listing.Names.push_back(row.FileName);
             }
-            return names;
+            return listing;
         };
         source.ReadRows = [this](const std::string& folder, const std::vector<std::string>& names,
                                  const FolderReader::RowSink& sink) {
