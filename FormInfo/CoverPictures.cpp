@@ -22,19 +22,6 @@ QString Tr(const char* text)
     return QCoreApplication::translate("CoverPictures", text);
 }
 
-const char* FormatName(ImageFormat format)
-{
-    switch (format) {
-    case ImageFormat::kJpeg:
-        return "JPEG";
-    case ImageFormat::kPng:
-        return "PNG";
-    case ImageFormat::kNone:
-        break;
-    }
-    return "";
-}
-
 // Decodes the picture once, straight to the size of the box: a JPEG decoder
 // scales while it decodes, so a large cover costs little.
 QImage DecodeThumbnail(std::span<const std::uint8_t> bytes, QSize box)
@@ -87,7 +74,7 @@ QString Caption(const ImageCheck& check, std::uint64_t size)
     return QStringLiteral("%1 \u00D7 %2 %3, %4")
         .arg(check.Width)
         .arg(check.Height)
-        .arg(QLatin1String(FormatName(check.Format)))
+        .arg(QLatin1String(check.Name()))
         .arg(QLocale().formattedDataSize(static_cast<qint64>(size), 0));
 }
 

@@ -3,6 +3,7 @@
 #include "Genres.h"
 #include "TagFieldTable.h"
 #include "Ui.h"
+#include "UserSettings.h"
 
 #include <QAction>
 #include <QCollator>
@@ -230,12 +231,6 @@ void LayoutFileColumns(TListViewSort& table)
 }
 
 namespace {
-
-// The user's settings of the window; tests point them elsewhere.
-QSettings UserSettings()
-{
-    return QSettings(QStringLiteral("Varnello"), QStringLiteral("Varnello"));
-}
 
 struct OptionalColumn
 {

@@ -11,7 +11,6 @@
 #include "TFormMain.h"
 #include "TListViewSort.h"
 #include "TPatternDialog.h"
-#include "TagFieldTable.h"
 #include "Ui.h"
 #include "WholeFile.h"
 
@@ -153,27 +152,20 @@ void TFormMain::TagsFromNames()
         return;
     }
     // The files whose names match, each with the values its name gives for
-    // the fields the pattern names; the others are left alone.
-    const FieldMask mask = dialog.PatternFields();
+    // the fields the pattern names (the save keeps each file's other
+    // fields); the others are left alone.
     std::vector<int> matchedRows;
     std::vector<FileRow> matched;
     std::vector<TagFields> values;
     for (std::size_t i = 0; i < dialog.TagPlan().size(); ++i) {
         const NameTags& entry = dialog.TagPlan()[i];
-        if (!entry.Matched) {
-            continue;
+        if (entry.Matched) {
+            matchedRows.push_back(rows[i]);
+            matched.push_back(fileRows[i]);
+            values.push_back(entry.Values);
         }
-        TagFields fields = fileRows[i].Fields;
-        for (const TagFieldInfo& field : kAllTagFields) {
-            if (mask.Has(field.Mask)) {
-                fields.*field.Member = entry.Values.*field.Member;
-            }
-        }
-        matchedRows.push_back(rows[i]);
-        matched.push_back(fileRows[i]);
-        values.push_back(std::move(fields));
     }
-    SaveMany(matchedRows, std::move(matched), values, mask, {});
+    SaveMany(matchedRows, std::move(matched), values, dialog.PatternFields(), {});
     ShowContentInContentView();
 }
 

@@ -3,6 +3,7 @@
 #include "CoverPictures.h"
 #include "TagFieldTable.h"
 #include "Ui.h"
+#include "UserSettings.h"
 
 #include <QComboBox>
 #include <QHBoxLayout>
@@ -22,11 +23,6 @@ namespace {
 
 // Patterns kept per dialog, the last used first.
 constexpr int kPatternsKept = 10;
-
-QSettings UserSettings()
-{
-    return QSettings(QStringLiteral("Varnello"), QStringLiteral("Varnello"));
-}
 
 QStringList FirstPatterns(TPatternDialog::Kind kind)
 {

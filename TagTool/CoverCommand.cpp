@@ -5,10 +5,8 @@
 #include "Commands.h"
 #include "Console.h"
 #include "Cover.h"
-#include "SaveJournal.h"
+#include "SaveReport.h"
 #include "WholeFile.h"
-
-#include <filesystem>
 
 namespace varnello::tagtool {
 
@@ -42,15 +40,9 @@ int RunCover(const std::vector<std::string>& args)
     }
     const std::string& path = line.Operands()[0];
     const std::string& out = line.Operands()[1];
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        PrintError(path + (std::filesystem::exists(path, error) ? ": not a regular file"
-                                                                : ": no such file"));
+    if (!PrepareFileForReading(path)) {
         return exitcode::kFailure;
     }
-    // A save of the file that was interrupted is rolled back first, so that
-    // the picture comes from a whole file.
-    RecoverFile(path);
     const CoverRead read = ReadCover(path);
     if (!status::IsSuccess(read.Status) && read.Status.Error() != status::kNoTag) {
         PrintError(path + ": " + StatusMessage(read.Status.ErrorCode()));

@@ -1,6 +1,8 @@
 #include "SaveReport.h"
 
+#include "Console.h"
 #include "FolderReader.h"
+#include "SaveJournal.h"
 
 #include <filesystem>
 
@@ -38,6 +40,18 @@ std::string CheckPath(const std::string& path)
         return path + ": not an MP3 file (the name does not end in .mp3); not saved";
     }
     return {};
+}
+
+bool PrepareFileForReading(const std::string& path)
+{
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        PrintError(path + (std::filesystem::exists(path, error) ? ": not a regular file"
+                                                                : ": no such file"));
+        return false;
+    }
+    RecoverFile(path);
+    return true;
 }
 
 } // namespace varnello::tagtool

@@ -4,13 +4,12 @@
 #include "Commands.h"
 #include "Console.h"
 #include "JsonWriter.h"
-#include "SaveJournal.h"
+#include "SaveReport.h"
 #include "StatusWord.h"
 #include "TagReport.h"
 #include "Utf8.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <optional>
 
 namespace varnello::tagtool {
@@ -267,15 +266,9 @@ int RunShow(const std::vector<std::string>& args)
         return UsageError("show", "give exactly one FILE");
     }
     const std::string& path = line.Operands().front();
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        PrintError(path + (std::filesystem::exists(path, error) ? ": not a regular file"
-                                                                : ": no such file"));
+    if (!PrepareFileForReading(path)) {
         return exitcode::kFailure;
     }
-    // A save of the file that was interrupted is rolled back first, so that
-    // what is shown is a whole file.
-    RecoverFile(path);
     const Id3v2Report id3v2 = ReadId3v2Report(path);
     const Id3v1Report id3v1 = ReadId3v1Report(path);
     if (line.Has("json")) {

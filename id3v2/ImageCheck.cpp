@@ -414,6 +414,19 @@ const char* ImageCheck::Mime() const
     return "";
 }
 
+const char* ImageCheck::Name() const
+{
+    switch (Format) {
+    case ImageFormat::kJpeg:
+        return "JPEG";
+    case ImageFormat::kPng:
+        return "PNG";
+    case ImageFormat::kNone:
+        break;
+    }
+    return "";
+}
+
 ImageCheck CheckImage(std::span<const std::uint8_t> bytes)
 {
     if (bytes.size() > kLargestPicture) {

@@ -39,6 +39,7 @@ struct ImageCheck
     ImageFormat Format = ImageFormat::kNone; // kNone: not a picture this program accepts
     std::uint32_t Width = 0, Height = 0;
     const char* Mime() const; // "image/jpeg", "image/png", "" for kNone
+    const char* Name() const; // "JPEG", "PNG", "" for kNone
 };
 
 inline constexpr std::size_t kLargestPicture = std::size_t{16} << 20; // 16 MiB
