@@ -82,7 +82,11 @@ int main(int argc, char** argv)
     // the process halfway.
     varnello::platform::KeepRunningAtFileSizeLimit();
     try {
-        const int status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+        std::vector<std::string> arguments = varnello::platform::ProgramArguments(argc, argv);
+        if (!arguments.empty()) {
+            arguments.erase(arguments.begin()); // the program's own name
+        }
+        const int status = Dispatch(arguments);
         // A full disk or a closed pipe must not pass for a complete listing.
         if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
             PrintError("cannot write the output");

@@ -177,6 +177,9 @@ bool IsTerminal(int standardStream);
 // A write beyond the process's file size limit fails with an error instead of
 // ending the process. Called once by each program at start.
 void KeepRunningAtFileSizeLimit();
+// The program's arguments in UTF-8, its own name first (on POSIX: argv as
+// it is; on Windows: the command line as the system has it, in UTF-16).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 // The current time, in nanoseconds since the epoch, as file times count it.
 std::int64_t NowNanoseconds();
 

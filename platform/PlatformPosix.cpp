@@ -568,6 +568,11 @@ void KeepRunningAtFileSizeLimit()
     std::signal(SIGXFSZ, SIG_IGN);
 }
 
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
+}
+
 std::int64_t NowNanoseconds()
 {
     struct timespec now
