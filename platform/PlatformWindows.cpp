@@ -22,14 +22,18 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
+// <windows.h> comes first: the others need it.
+// clang-format off
+#include <windows.h>
 #include <bcrypt.h>
+#include <shellapi.h>
+// clang-format on
+
 #include <cstdlib>
 #include <cwchar>
 #include <memory>
-#include <shellapi.h>
 #include <thread>
 #include <utility>
-#include <windows.h>
 
 namespace varnello::platform {
 
@@ -475,38 +479,47 @@ std::error_code LinkAt(const Handle& file, const Handle& folder, const std::stri
 }
 
 // ReplaceFileW keeps the replaced file's attributes, ACL and streams; where
-// the name is still free, a plain rename gives it.
+// it cannot, a rename with MOVEFILE_REPLACE_EXISTING replaces the file. A
+// file that is open (the save holds it, a player may) cannot be replaced on
+// Windows: that is std::errc::permission_denied, with nothing changed, and
+// the save then rewrites the file in place under its journal.
 std::error_code RenameAt(const Handle& folder, const std::string& from, const std::string& to)
 {
     const std::wstring source = InFolder(folder, from);
     const std::wstring target = InFolder(folder, to);
     const DWORD old = ::GetFileAttributesW(target.c_str());
-    if (old == INVALID_FILE_ATTRIBUTES) {
-        if (!::MoveFileExW(source.c_str(), target.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (old != INVALID_FILE_ATTRIBUTES) {
+        // Hidden and system go along with the name, whatever the replace keeps.
+        const DWORD made = ::GetFileAttributesW(source.c_str());
+        if (made != INVALID_FILE_ATTRIBUTES &&
+            (made & kKeptAttributes) != (old & kKeptAttributes)) {
+            ::SetFileAttributesW(source.c_str(),
+                                 (made & ~kKeptAttributes) | (old & kKeptAttributes));
+        }
+        if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr,
+                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
+                           nullptr)) {
+            return {};
+        }
+        const DWORD code = ::GetLastError();
+        if ((code == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
+             code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
+            ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
+            // The old file is gone already and the new one still has its
+            // temporary name: it takes the name now.
+            if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+                return {};
+            }
             return LastError();
         }
-        return {};
     }
-    // Hidden and system go along with the name, whatever the replace keeps.
-    const DWORD made = ::GetFileAttributesW(source.c_str());
-    if (made != INVALID_FILE_ATTRIBUTES && (made & kKeptAttributes) != (old & kKeptAttributes)) {
-        ::SetFileAttributesW(source.c_str(), (made & ~kKeptAttributes) | (old & kKeptAttributes));
-    }
-    if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr,
-                       REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                       nullptr)) {
+    if (::MoveFileExW(source.c_str(), target.c_str(),
+                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return {};
     }
     const DWORD code = ::GetLastError();
-    if (code == ERROR_UNABLE_TO_MOVE_REPLACEMENT || code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) {
-        // The old file may be gone already, and the new one still under its
-        // temporary name: it takes the name now, or the old one is still
-        // there and nothing has changed.
-        if (::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES &&
-            ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-            return {};
-        }
+    if (code == ERROR_SHARING_VIOLATION || code == ERROR_ACCESS_DENIED) {
+        return std::make_error_code(std::errc::permission_denied);
     }
     return FromSystem(code);
 }
@@ -622,23 +635,15 @@ std::error_code SetSize(const Handle& file, std::uint64_t size)
 
 std::error_code Reserve(const Handle& file, std::uint64_t position, std::uint64_t count)
 {
-    // As on POSIX, the file grows to the end of the range; the space is
-    // taken at once, so a full disk shows here.
+    // As on POSIX, the file grows to the end of the range. Setting the end
+    // takes the space on the disk at once (the bytes read as zeros), so a
+    // full disk shows here.
     FileInfo info;
     if (const std::error_code error = Describe(Native(file), info)) {
         return error;
     }
     const std::uint64_t end = position + count;
-    if (end <= info.Size) {
-        return {};
-    }
-    FILE_ALLOCATION_INFO allocation{};
-    allocation.AllocationSize.QuadPart = static_cast<LONGLONG>(end);
-    if (!::SetFileInformationByHandle(Native(file), FileAllocationInfo, &allocation,
-                                      sizeof allocation)) {
-        return LastError();
-    }
-    return SetEndOfFile(Native(file), end);
+    return end <= info.Size ? std::error_code{} : SetEndOfFile(Native(file), end);
 }
 
 std::error_code Sync(const Handle& file)

@@ -6,6 +6,7 @@
 #include "FileTestHelpers.h"
 #include "Platform.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -67,7 +68,7 @@ std::string Checks(const RenamePlan& plan)
 
 TEST_F(Renames, PlanTellsRenamesCollisionsAndRefusalsAndApplyMovesOnlyTheGoodOnes)
 {
-    ASSERT_EQ(::mkdir(m_dir.File("sub").c_str(), 0700), 0);
+    ASSERT_TRUE(std::filesystem::create_directory(m_dir.File("sub")));
     const std::vector<FileRow> rows = {
         Add("a.mp3", "1", "One"),        // renamed
         Add("02 Two.mp3", "2/9", "Two"), // already right

@@ -145,7 +145,7 @@ TEST_F(TagTool, SetKeepMtimeGivesTheFileItsOldModificationTimeBack)
     const ToolRun run = Run({"set", "--keep-mtime", "--title", "Kept time", "b.mp3"});
     EXPECT_EQ(run.ExitStatus, 0) << run.Err;
     EXPECT_EQ(fs::last_write_time(path), old);
-    const Bytes file = ReadFile(path);
+    const Bytes file = ReadFile(path.string());
     EXPECT_NE(std::string(file.begin(), file.end()).find("Kept time"), std::string::npos);
 }
 

@@ -3,8 +3,8 @@
 #include "WriterTestSupport.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace varnello;
 using namespace varnello::writertest;
@@ -166,7 +166,7 @@ TEST(TagWriter, GrowsByMoreThanTheAudioBehindTheTag)
         ASSERT_EQ(old.size(), 1000u);
         WriteFile(path, Concat(old, audio));
         if (linked) {
-            ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+            ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("other.mp3")));
         }
         Tid3v2tag tag;
         tag.PaddingMode = 0;
@@ -191,7 +191,7 @@ TEST(TagWriter, MovesTheAudioUpInsideALinkedFile)
     const Bytes audio = Pattern(50000);
     const Bytes old = Id3v2Builder().TextFrame("TIT2", "x").Padding(978).Build();
     WriteFile(path, Concat(old, audio));
-    ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+    ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("other.mp3")));
     Tid3v2tag tag;
     tag.PaddingMode = 0;
     const Bytes data = Pattern(2980, 4);
@@ -220,7 +220,7 @@ TEST(TagWriter, ShrinkingCutsTheFile)
         ASSERT_EQ(old.size(), 5000u);
         WriteFile(path, Concat(old, audio));
         if (linked) {
-            ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+            ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("other.mp3")));
         }
         Tid3v2tag tag;
         tag.PaddingMode = 0;
@@ -494,6 +494,10 @@ TEST(TagWriter, SkipUnsupportedUndoesTheRequestWithAWarning)
 
 TEST(TagWriter, SuccessUpdatesTheObject)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "on Windows the open file cannot be replaced: a growing tag is first written "
+                    "to a temporary file, then moved inside the file, with other phases";
+#else
     TempDir dir;
     const std::string path = dir.File("song.mp3");
     WriteFile(path, Pattern(3000));
@@ -531,4 +535,5 @@ TEST(TagWriter, SuccessUpdatesTheObject)
                                             "Writing new tag", "Re-positioning audio data",
                                             "Save Complete"};
     EXPECT_EQ(phases, expected);
+#endif
 }
