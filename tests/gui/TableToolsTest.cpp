@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 
 using namespace varnello;
 using namespace varnello::testsupport;
@@ -206,6 +207,14 @@ private slots:
         m_window->SaveContentNow();
         QCOMPARE(ReadBack(tree, "sub/b.mp3").Fields.Title, std::string("Bee"));
         QCOMPARE(ReadBack(tree, "a.mp3").Fields.Title, std::string("A"));
+        // Undone from the keyboard, in the subfolder, with the table and the
+        // Content page following.
+        Table().setFocus();
+        QTest::keySequence(m_window.get(), QKeySequence::Undo);
+        QCOMPARE(ReadBack(tree, "sub/b.mp3").Fields.Title, std::string("B"));
+        QCOMPARE(title->text(), QStringLiteral("B"));
+        QTest::keySequence(m_window.get(), QKeySequence::Redo);
+        QCOMPARE(title->text(), QStringLiteral("Bee"));
 
         QVERIFY(Action(TFormMain(), "SubfoldersAction").isChecked()); // remembered
         subfolders.setChecked(false);
@@ -217,8 +226,10 @@ private slots:
     void SubfoldersThatCannotBeReadAreNamedWhenTheListingEnds()
     {
         WindowHooks hooks;
-        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders) {
-            FolderSource::Listing listing = FolderSource::Module().ListNames(folder, subfolders);
+        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders,
+                                     const std::stop_token& stop) {
+            FolderSource::Listing listing =
+                FolderSource::Module().ListNames(folder, subfolders, stop);
             if (subfolders) {
                 const auto denied = std::make_error_code(std::errc::permission_denied);
                 listing.Skipped = {{"sub/locked", denied}, {"other", denied}};
@@ -231,6 +242,34 @@ private slots:
         WaitForListing(*m_window);
         QCOMPARE(StatusText(*m_window),
                  QStringLiteral("2 subfolders could not be read: sub/locked, other"));
+    }
+
+    void EscStopsAListingOfSubfoldersAndKeepsWhatItFound()
+    {
+        // A tree so large that its listing waits until it is stopped; the
+        // folder's own names are what it found by then.
+        WindowHooks hooks;
+        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders,
+                                     const std::stop_token& stop) {
+            FolderSource::Listing listing = FolderSource::Module().ListNames(folder, false, stop);
+            if (subfolders) {
+                for (int i = 0; i < 1000 && !stop.stop_requested(); ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+                listing.Stopped = stop.stop_requested();
+            }
+            return listing;
+        };
+        m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
+        Action(*m_window, "SubfoldersAction").setChecked(true);
+        QTRY_VERIFY(StatusText(*m_window).startsWith(QStringLiteral("Listing ")));
+        QVERIFY(Action(*m_window, "CancelAction").isEnabled());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        WaitForListing(*m_window);
+        QVERIFY2(StatusText(*m_window).contains(QStringLiteral("listing stopped, 4 files")),
+                 qPrintable(StatusText(*m_window)));
+        QCOMPARE(ShownNames().size(), 4);
+        QVERIFY(!Action(*m_window, "CancelAction").isEnabled());
     }
 
 private:
