@@ -1,5 +1,7 @@
 #include "UndoHistory.h"
 
+#include "FileStream.h"
+#include "SaveIo.h"
 #include "SaveJournal.h"
 #include "SaveTarget.h"
 
@@ -58,6 +60,28 @@ UndoStep UndoRecorder::Take(std::string title)
     m_step = {};
     m_used = 0;
     return step;
+}
+
+std::uint64_t EstimateUndoMemory(const std::string& folder, const std::vector<std::string>& names,
+                                 std::uint64_t addedBytes)
+{
+    constexpr std::uint64_t kId3v1Size = 128;
+    const SaveOptions plain;
+    const SaveIo io(plain);
+    std::uint64_t total = 0;
+    for (const std::string& name : names) {
+        try {
+            FileAttributes attributes;
+            FileStream file = FileStream::OpenRegularForReading(JoinPath(folder, name), attributes);
+            TagExtent extent;
+            MeasureTagAt(io, file, 0, attributes.Size, extent);
+            // The tag before and after the save, and the ID3v1 block's place.
+            total += 2 * (extent.Whole + kId3v1Size) + addedBytes;
+        } catch (const std::runtime_error&) {
+            // Not saved either: nothing to record.
+        }
+    }
+    return total;
 }
 
 UndoStep RenameStep(std::string title, const std::string& folder,

@@ -80,6 +80,13 @@ private:
     UndoStep m_step;
 };
 
+// What recording a save of these files would hold in memory, from their tags'
+// sizes as they are now (a new cover adds its size to each file), for asking
+// before a save whether it could be undone. Files that cannot be read count
+// nothing.
+std::uint64_t EstimateUndoMemory(const std::string& folder, const std::vector<std::string>& names,
+                                 std::uint64_t addedBytes = 0);
+
 // The renames of ApplyRenames' outcomes that were made, as a step.
 UndoStep RenameStep(std::string title, const std::string& folder,
                     const std::vector<RenameOutcome>& outcomes);

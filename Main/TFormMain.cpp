@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -72,6 +73,13 @@ TFormMain::TFormMain(WindowHooks hooks, QWidget* parent)
 {
     if (!m_hooks.AskRepair) {
         m_hooks.AskRepair = AskToReplaceUnreadableTag;
+    }
+    if (!m_hooks.ConfirmNoUndo) {
+        m_hooks.ConfirmNoUndo = [](QWidget* window, const QString& text) {
+            return QMessageBox::question(window, tr("Varnello"), text,
+                                         QMessageBox::Save | QMessageBox::Cancel,
+                                         QMessageBox::Cancel) == QMessageBox::Save;
+        };
     }
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QCoreApplication::translate("TFormMain", "Varnello"));
@@ -597,6 +605,7 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
     const int total = static_cast<int>(fileRows.size());
     std::vector<SaveFailure> failures;
     std::size_t done = 0;
+    bool declined = false; // the save could not be undone, and the user said no
     QEventLoop loop;
     // Results come back as events for this context, in order; the worker's
     // last event ends the loop, so none is left behind.
@@ -611,7 +620,24 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
             // The files' new names reach the disk together, after the last.
             FolderFlushes flushes;
             saver.DeferFolderFlushes(&flushes);
-            for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
+            // Asked first, when Undo could not keep what the save changes.
+            std::vector<std::string> names;
+            for (const FileRow& row : before) {
+                names.push_back(row.FileName);
+            }
+            const std::uint64_t image = cover.Action == CoverAction::kSet ? cover.Image.size() : 0;
+            if (EstimateUndoMemory(folder, names, image) > kUndoMemoryLimit) {
+                QMetaObject::invokeMethod(
+                    &context,
+                    [&] {
+                        declined = !m_hooks.ConfirmNoUndo(
+                            this, tr("The tags of these %1 files take more than Undo keeps "
+                                     "(64 MiB): this save cannot be undone.\n\nSave anyway?")
+                                      .arg(before.size()));
+                    },
+                    Qt::BlockingQueuedConnection);
+            }
+            for (std::size_t i = 0; i < before.size() && !stop.stop_requested() && !declined; ++i) {
                 FileRow row = before[i];
                 std::vector<SaveFailure> failed =
                     SaveOneOfMany(saver, folder, row, values[i], mask, cover);
@@ -645,7 +671,9 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
             SetFileRowFields(rows[i], fileRows[i].TagKind, fileRows[i].Fields);
         }
     }
-    if (!failures.empty()) {
+    if (declined) {
+        ShowStatus(tr("Not saved: the save could not have been undone"));
+    } else if (!failures.empty()) {
         ShowSaveFailure(failures.front());
     } else if (static_cast<int>(done) < total) {
         ShowStatus(
@@ -723,6 +751,9 @@ void TFormMain::ContentFieldChanged()
 
 void TFormMain::SaveContentNow()
 {
+    if (!menuBar()->isEnabled()) {
+        return; // files are being saved or renamed: Ctrl+S waits for them
+    }
     if (clsSpbSaveContent->isEnabled() ||
         ContentView->CurrentState() == TContentView::State::Failed) {
         SaveContent();

@@ -67,6 +67,9 @@ struct WindowHooks
     // Shows "Tags from file names" or "Rename files from tags", modal; by
     // default its exec().
     std::function<void(TPatternDialog& dialog)> ShowPatternDialog;
+    // Asked before a save whose tags are more than Undo keeps: true saves
+    // all the same. By default a question box.
+    std::function<bool(QWidget*, const QString& text)> ConfirmNoUndo;
 };
 
 class TFormMain : public QMainWindow

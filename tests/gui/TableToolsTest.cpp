@@ -48,6 +48,10 @@ private slots:
         WriteSong(*m_dir, "4.mp3", "Heroes", "Bowie");
         WindowHooks hooks;
         hooks.SaveExport = [this](QWidget*, const QString&) { return m_exportPath; };
+        hooks.ConfirmNoUndo = [this](QWidget*, const QString&) {
+            ++m_noUndoQuestions;
+            return m_saveWithoutUndo;
+        };
         m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
     }
 
@@ -167,6 +171,36 @@ private slots:
         QCOMPARE(ReadBack(*m_dir, "1.mp3").Fields.Track, std::string("2/3"));
         QCOMPARE(ReadBack(*m_dir, "2.mp3").Fields.Track, std::string("3/3"));
         QCOMPARE(ReadBack(*m_dir, "4.mp3").Fields.Track, std::string());
+    }
+
+    void ASaveTooLargeToUndoIsAskedFirstAndTheMenuSaysSo()
+    {
+        // Two tags of 20 MiB each: before and after, more than Undo keeps.
+        TempDir big;
+        for (const char* name : {"a.mp3", "b.mp3"}) {
+            Mp3Builder()
+                .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", name).Padding(20 << 20).Build())
+                .Audio(2)
+                .WriteTo(big.File(name));
+        }
+        const Bytes old = ReadFile(big.File("a.mp3"));
+        ShowFolderAndWait(*m_window, NativeFolder(big));
+        Table().selectAll();
+        m_saveWithoutUndo = false;
+        Action(*m_window, "NumberTracksAction").trigger();
+        QCOMPARE(m_noUndoQuestions, 1);
+        QCOMPARE(ReadFile(big.File("a.mp3")), old);
+        QCOMPARE(StatusText(*m_window),
+                 QStringLiteral("Not saved: the save could not have been undone"));
+
+        m_saveWithoutUndo = true;
+        Action(*m_window, "NumberTracksAction").trigger();
+        QCOMPARE(m_noUndoQuestions, 2);
+        QCOMPARE(ReadBack(big, "b.mp3").Fields.Track, std::string("2"));
+        QAction& undo = Action(*m_window, "UndoAction");
+        QVERIFY(!undo.isEnabled());
+        QVERIFY2(undo.text().startsWith(QStringLiteral("Cannot undo Number tracks")),
+                 qPrintable(undo.text()));
     }
 
     void ExportWritesTheShownColumnsOfTheShownRows()
@@ -295,6 +329,8 @@ private:
     std::unique_ptr<TempDir> m_dir;
     std::unique_ptr<TFormMain> m_window;
     QString m_exportPath;
+    int m_noUndoQuestions = 0;
+    bool m_saveWithoutUndo = false;
 };
 
 QTEST_MAIN(TableToolsTest)
