@@ -184,7 +184,8 @@ std::vector<std::string> FolderReader::ListMp3Names(const std::string& folder,
 
 std::vector<std::string> FolderReader::ListMp3NamesRecursive(const std::string& folder,
                                                              std::error_code& error,
-                                                             std::vector<SkippedFolder>& skipped)
+                                                             std::vector<SkippedFolder>& skipped,
+                                                             const std::stop_token& stop)
 {
     std::vector<std::string> names;
     platform::FileInfo root;
@@ -198,7 +199,7 @@ std::vector<std::string> FolderReader::ListMp3NamesRecursive(const std::string& 
     const bool stateJournals = HasStateJournals();
     // Relative paths ending in "/", the next to list at the back.
     std::vector<std::string> pending{""};
-    while (!pending.empty()) {
+    while (!pending.empty() && !stop.stop_requested()) {
         const std::string relative = std::move(pending.back());
         pending.pop_back();
         FolderListing listing;

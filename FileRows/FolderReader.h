@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -41,9 +42,12 @@ public:
     // a linked folder is listed, but no folder twice, so a link back up
     // makes no loop. `error` tells why the folder itself could not be read;
     // subfolders that cannot be read are skipped and named in `skipped`.
+    // A stop request ends the listing before the next folder: the names
+    // listed so far are returned.
     static std::vector<std::string> ListMp3NamesRecursive(const std::string& folder,
                                                           std::error_code& error,
-                                                          std::vector<SkippedFolder>& skipped);
+                                                          std::vector<SkippedFolder>& skipped,
+                                                          const std::stop_token& stop = {});
 
     // Reads one file's tags into a row numbered `no`.
     FileRow ReadRow(const std::string& folder, const std::string& fileName, int no) const;

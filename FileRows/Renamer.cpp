@@ -73,6 +73,9 @@ std::string RenameFailure(std::error_code error)
     if (error == std::errc::no_such_file_or_directory) {
         return "the file is gone";
     }
+    if (error == std::errc::identifier_removed) {
+        return "the name now belongs to another file";
+    }
     return error.message();
 }
 
@@ -80,7 +83,8 @@ std::string RenameFailure(std::error_code error)
 // falls before or after a save, never into one. A file that may not be opened
 // for writing cannot be saved either, and a symbolic link is renamed itself:
 // those need no lock.
-std::error_code RenameOne(const std::string& folder, const PlannedRename& item, int attempts = 3)
+std::error_code RenameOne(const std::string& folder, const PlannedRename& item,
+                          FileIdentity& renamed, int attempts = 3)
 {
     const auto [subfolder, oldName] = SplitRelative(item.OldName);
     const std::string newName = SplitRelative(item.NewName).second;
@@ -102,13 +106,21 @@ std::error_code RenameOne(const std::string& folder, const PlannedRename& item, 
         if (platform::Query(file, locked) ||
             platform::QueryAt(dir, oldName, platform::Follow::NoLinks, named) ||
             !locked.SameFile(named)) {
-            return attempts > 1 ? RenameOne(folder, item, attempts - 1)
+            return attempts > 1 ? RenameOne(folder, item, renamed, attempts - 1)
                                 : std::make_error_code(std::errc::resource_unavailable_try_again);
         }
     } else if (opened != std::errc::permission_denied &&
                opened != std::errc::read_only_file_system &&
                opened != std::errc::too_many_symbolic_link_levels) {
         return opened;
+    }
+    platform::FileInfo named;
+    if (std::error_code error = platform::QueryAt(dir, oldName, platform::Follow::NoLinks, named)) {
+        return error;
+    }
+    renamed = {named.Device, named.Inode};
+    if (item.Expected && *item.Expected != renamed) {
+        return std::make_error_code(std::errc::identifier_removed);
     }
     return platform::RenameNoReplace(dir, oldName, newName);
 }
@@ -143,10 +155,12 @@ std::vector<RenameOutcome> ApplyRenames(const RenamePlan& plan)
 {
     std::vector<RenameOutcome> outcomes;
     std::vector<std::size_t> waiting; // outcomes whose new name was still taken
+    std::vector<std::optional<FileIdentity>> expected;
     for (const PlannedRename& item : plan.Items) {
         if (item.Check == RenameCheck::kRename) {
             waiting.push_back(outcomes.size());
             outcomes.push_back({item.OldName, item.NewName, false, {}});
+            expected.push_back(item.Expected);
         }
     }
     // Each pass renames what it can; a name freed by one rename lets another
@@ -157,7 +171,9 @@ std::vector<RenameOutcome> ApplyRenames(const RenamePlan& plan)
         for (const std::size_t index : waiting) {
             RenameOutcome& outcome = outcomes[index];
             const std::error_code error = RenameOne(
-                plan.Folder, {outcome.OldName, outcome.NewName, RenameCheck::kRename, {}});
+                plan.Folder,
+                {outcome.OldName, outcome.NewName, RenameCheck::kRename, {}, expected[index]},
+                outcome.Identity);
             outcome.Renamed = !error;
             outcome.Reason = error ? RenameFailure(error) : std::string();
             if (error == std::errc::file_exists) {

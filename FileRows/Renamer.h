@@ -10,6 +10,8 @@
 #include "FileRow.h"
 #include "NamePattern.h"
 
+#include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -24,12 +26,23 @@ enum class RenameCheck
     kRefused,   // no name could be made (Reason)
 };
 
+// A file as its device and inode name it, whatever its name.
+struct FileIdentity
+{
+    std::uint64_t Device = 0;
+    std::uint64_t Inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
 struct PlannedRename
 {
     std::string OldName; // as in the row: the name, or a path relative to the folder
     std::string NewName; // in the same folder as the old; empty when refused
     RenameCheck Check = RenameCheck::kRefused;
     std::string Reason; // for collisions and refusals
+    // When set, the file is renamed only while OldName still names this
+    // file (an undo takes back a rename only of the file it moved).
+    std::optional<FileIdentity> Expected{};
 };
 
 struct RenamePlan
@@ -46,7 +59,8 @@ struct RenameOutcome
     std::string OldName;
     std::string NewName;
     bool Renamed = false;
-    std::string Reason; // why not, when a planned rename failed
+    std::string Reason;      // why not, when a planned rename failed
+    FileIdentity Identity{}; // the file renamed, when it was
 };
 
 // Renames the items planned as kRename; one outcome for each, in the plan's

@@ -9,6 +9,7 @@
 #include "TagFieldTable.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
+#include "UndoHistory.h"
 
 #include <array>
 #include <optional>
@@ -351,7 +352,37 @@ StatusWord TagSaver::SaveFile(const std::string& path, const TagFields& values, 
     SaveOptions options;
     options.DeferredFolderFlushes = m_deferredFlushes;
     options.KeepModificationTime = m_keepModificationTimes;
-    return WriteTags(target, values, id3v2Mask, coverChange, m_replaceUnreadable, tail, options);
+    TagBytes before;
+    const StatusWord read =
+        m_undo != nullptr ? ReadTagBytes(target, m_undo->Room(), before) : status::kOk;
+    if (read == status::kTagTooLarge) {
+        m_undo->Overflow(); // a tag beyond the room left: the step cannot be undone
+    }
+    const StatusWord saved =
+        WriteTags(target, values, id3v2Mask, coverChange, m_replaceUnreadable, tail, options);
+    if (m_undo != nullptr && status::IsSuccess(saved)) {
+        if (status::IsSuccess(read)) {
+            RecordChange(target, path, std::move(before));
+        } else {
+            m_undo->Missed(path);
+        }
+    }
+    return saved;
+}
+
+void TagSaver::RecordChange(SaveTarget& target, const std::string& path, TagBytes before)
+{
+    TagBytes after;
+    const std::uint64_t room = m_undo->Room();
+    const std::uint64_t left = room > before.MemorySize() ? room - before.MemorySize() : 0;
+    const StatusWord read = ReadTagBytesAfterSave(target, left, after);
+    if (read == status::kTagTooLarge) {
+        m_undo->Overflow();
+    } else if (!status::IsSuccess(read)) {
+        m_undo->Missed(path);
+    } else if (after != before) {
+        m_undo->Add({path, std::move(before), std::move(after)});
+    }
 }
 
 SaveResult TagSaver::SaveSingle(const std::string& folder, const FileRow& row,

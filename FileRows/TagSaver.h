@@ -13,6 +13,7 @@
 #include "FolderFlushes.h"
 #include "Genres.h"
 #include "StatusWord.h"
+#include "TagBytes.h"
 
 #include <cstdint>
 #include <set>
@@ -23,6 +24,7 @@
 namespace varnello {
 
 struct TagFieldInfo;
+class UndoRecorder;
 
 struct SaveResult
 {
@@ -105,6 +107,10 @@ public:
     // for players that sort by it.
     void KeepModificationTimes(bool keep) { m_keepModificationTimes = keep; }
 
+    // Each file a save changes is recorded into `recorder` (null: none), so
+    // that the change can be undone.
+    void RecordUndo(UndoRecorder* recorder) { m_undo = recorder; }
+
     // What replacing the file's unreadable tag would keep and drop.
     static UnreadableTag InspectUnreadable(const std::string& path);
 
@@ -115,10 +121,15 @@ private:
     StatusWord SaveFile(const std::string& path, const TagFields& values, FieldMask id3v2Mask,
                         FieldMask id3v1Mask, const CoverEdit& cover);
 
+    // Records the change of a file just saved, whose tag bytes before the
+    // save are `before`.
+    void RecordChange(SaveTarget& target, const std::string& path, TagBytes before);
+
     GenreLookup m_genres;
     bool m_replaceUnreadable = false;
     FolderFlushes* m_deferredFlushes = nullptr;
     bool m_keepModificationTimes = false;
+    UndoRecorder* m_undo = nullptr;
     // The folders whose leftover temporary files this saver has cleared.
     std::set<std::string> m_clearedFolders;
 };

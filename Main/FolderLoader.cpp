@@ -22,12 +22,13 @@ constexpr std::size_t kBatchRows = 10000;
 FolderSource FolderSource::Module()
 {
     FolderSource source;
-    source.ListNames = [](const std::string& folder, bool subfolders) {
+    source.ListNames = [](const std::string& folder, bool subfolders, const std::stop_token& stop) {
         Listing listing;
         std::error_code error; // a folder that cannot be read lists no names
-        listing.Names = subfolders
-                            ? FolderReader::ListMp3NamesRecursive(folder, error, listing.Skipped)
-                            : FolderReader::ListMp3Names(folder, error);
+        listing.Names =
+            subfolders ? FolderReader::ListMp3NamesRecursive(folder, error, listing.Skipped, stop)
+                       : FolderReader::ListMp3Names(folder, error);
+        listing.Stopped = stop.stop_requested();
         return listing;
     };
     source.ReadRows = [](const std::string& folder, const std::vector<std::string>& names,
@@ -73,6 +74,9 @@ bool FolderLoader::Running() const
 
 void FolderLoader::Cancel()
 {
+    if (m_listing.Id != 0) {
+        m_stopNames.request_stop();
+    }
     // A folder whose names are still being listed opens all the same: the
     // file list already points at it.
     Stop(m_reading);
@@ -87,58 +91,63 @@ void FolderLoader::Start(const std::string& folder)
     Stop(m_listing);
     const unsigned id = ++m_lastId;
     m_listing.Id = id;
+    m_stopNames = std::stop_source();
+    if (m_subfolders) {
+        emit ListingSubfolders(folder);
+    }
     // Runs on the worker; what it hands over is queued for the GUI thread,
     // where a delivery of a read since stopped or replaced is dropped.
-    m_listing.Worker = std::jthread([this, id, folder, subfolders = m_subfolders,
-                                     source = m_source](const std::stop_token& stop) {
-        FolderSource::Listing listing = source.ListNames(folder, subfolders);
-        if (stop.stop_requested()) {
-            return;
-        }
-        const std::vector<std::string>& names = listing.Names;
-        const bool empty = names.empty();
-        QMetaObject::invokeMethod(
-            this, [this, id, folder, listing] { NamesArrived(id, folder, listing); },
-            Qt::QueuedConnection);
-        if (empty) {
-            return;
-        }
-        using Clock = std::chrono::steady_clock;
-        std::vector<FileRow> batch;
-        bool first = true;
-        auto sent = Clock::now();
-        const auto deliver = [this, id](std::vector<FileRow> rows, bool last) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, id, rows = std::move(rows), last]() mutable {
-                    RowsArrived(id, std::move(rows), last);
-                },
-                Qt::QueuedConnection);
-        };
-        source.ReadRows(folder, names, [&](std::vector<FileRow>&& rows) {
+    m_listing.Worker =
+        std::jthread([this, id, folder, subfolders = m_subfolders, source = m_source,
+                      cancel = m_stopNames.get_token()](const std::stop_token& stop) {
+            FolderSource::Listing listing = source.ListNames(folder, subfolders, cancel);
             if (stop.stop_requested()) {
-                return false;
+                return;
             }
-            if (batch.empty()) {
-                batch = std::move(rows);
-            } else {
-                batch.insert(batch.end(), std::make_move_iterator(rows.begin()),
-                             std::make_move_iterator(rows.end()));
+            const std::vector<std::string>& names = listing.Names;
+            const bool empty = names.empty();
+            QMetaObject::invokeMethod(
+                this, [this, id, folder, listing] { NamesArrived(id, folder, listing); },
+                Qt::QueuedConnection);
+            if (empty) {
+                return;
             }
-            // The first rows go at once, so that the table fills before the
-            // first repaint.
-            if (first || batch.size() >= kBatchRows || Clock::now() - sent >= kBatchInterval) {
-                deliver(std::move(batch), false);
-                batch.clear();
-                first = false;
-                sent = Clock::now();
+            using Clock = std::chrono::steady_clock;
+            std::vector<FileRow> batch;
+            bool first = true;
+            auto sent = Clock::now();
+            const auto deliver = [this, id](std::vector<FileRow> rows, bool last) {
+                QMetaObject::invokeMethod(
+                    this,
+                    [this, id, rows = std::move(rows), last]() mutable {
+                        RowsArrived(id, std::move(rows), last);
+                    },
+                    Qt::QueuedConnection);
+            };
+            source.ReadRows(folder, names, [&](std::vector<FileRow>&& rows) {
+                if (stop.stop_requested()) {
+                    return false;
+                }
+                if (batch.empty()) {
+                    batch = std::move(rows);
+                } else {
+                    batch.insert(batch.end(), std::make_move_iterator(rows.begin()),
+                                 std::make_move_iterator(rows.end()));
+                }
+                // The first rows go at once, so that the table fills before the
+                // first repaint.
+                if (first || batch.size() >= kBatchRows || Clock::now() - sent >= kBatchInterval) {
+                    deliver(std::move(batch), false);
+                    batch.clear();
+                    first = false;
+                    sent = Clock::now();
+                }
+                return true;
+            });
+            if (!stop.stop_requested()) {
+                deliver(std::move(batch), true);
             }
-            return true;
         });
-        if (!stop.stop_requested()) {
-            deliver(std::move(batch), true);
-        }
-    });
 }
 
 void FolderLoader::NamesArrived(unsigned id, const std::string& folder,
@@ -165,6 +174,7 @@ void FolderLoader::NamesArrived(unsigned id, const std::string& folder,
     m_listing.Id = 0;
     m_readingRows = true;
     m_skipped = listing.Skipped;
+    m_listingStopped = listing.Stopped;
     std::vector<FileRow> early = std::move(m_listing.Early);
     const bool last = m_listing.EarlyLast;
     m_listing.Early.clear();

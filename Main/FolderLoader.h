@@ -30,8 +30,12 @@ struct FolderSource
     {
         std::vector<std::string> Names;
         std::vector<FolderReader::SkippedFolder> Skipped;
+        bool Stopped = false; // Cancel ended it early: the names found so far
     };
-    using NameLister = std::function<Listing(const std::string& folder, bool subfolders)>;
+    // A lister that takes long (the subfolders of a large tree) stops when
+    // `stop` asks.
+    using NameLister = std::function<Listing(const std::string& folder, bool subfolders,
+                                             const std::stop_token& stop)>;
     // Reads the rows of `names` (numbered from 0 in that order) into `sink`,
     // in order, until it returns false.
     using RowReader =
@@ -58,6 +62,8 @@ public:
     // reads its rows.
     void Start(const std::string& folder);
     // Stops the read of rows under way; rows not yet delivered are dropped.
+    // A listing of subfolders under way stops at the next folder, and the
+    // names found so far are read.
     void Cancel();
     // A read is under way: its names or its rows are still to come.
     bool Running() const;
@@ -65,8 +71,12 @@ public:
     void SetSubfolders(bool subfolders) { m_subfolders = subfolders; }
     // The subfolders the listing of the table's rows could not read.
     const std::vector<FolderReader::SkippedFolder>& SkippedFolders() const { return m_skipped; }
+    // The listing of the table's rows was stopped before it was complete.
+    bool ListingStopped() const { return m_listingStopped; }
 
 signals:
+    // A listing of a folder and its subfolders started; it may take long.
+    void ListingSubfolders(const std::string& folder);
     // A started folder's names; rows follow only when there are any.
     void NamesListed(const std::string& folder, const std::vector<std::string>& names);
     // The next rows in table order; a receiver may take them.
@@ -94,6 +104,9 @@ private:
     bool m_readingRows = false;
     bool m_subfolders = false;
     std::vector<FolderReader::SkippedFolder> m_skipped;
+    bool m_listingStopped = false;
+    // Stops the listing of names under way (Cancel), not its replacement.
+    std::stop_source m_stopNames;
 };
 
 } // namespace varnello

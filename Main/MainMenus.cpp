@@ -19,6 +19,14 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
         AddItem(file, "ExportAction", QCoreApplication::translate("MainMenus", "&Export..."));
     Exit1 = AddItem(file, "Exit1", QCoreApplication::translate("MainMenus", "E&xit"));
 
+    QMenu* edit = AddMenu("EditMenu", QCoreApplication::translate("MainMenus", "&Edit"));
+    UndoAction = AddItem(edit, "UndoAction", QCoreApplication::translate("MainMenus", "&Undo"));
+    UndoAction->setShortcut(QKeySequence::Undo);
+    RedoAction = AddItem(edit, "RedoAction", QCoreApplication::translate("MainMenus", "&Redo"));
+    RedoAction->setShortcut(QKeySequence::Redo);
+    UndoAction->setEnabled(false);
+    RedoAction->setEnabled(false);
+
     QMenu* command = AddMenu("Command1", QCoreApplication::translate("MainMenus", "&Command"));
     ModifyAction =
         AddItem(command, "ModifyAction", QCoreApplication::translate("MainMenus", "&Modify"));

@@ -18,6 +18,8 @@ public:
     QAction* Open1 = nullptr;
     QAction* ExportAction = nullptr; // File > Export...: the table as shown, as CSV
     QAction* Exit1 = nullptr;
+    QAction* UndoAction = nullptr; // Edit > Undo: takes back the last save or rename
+    QAction* RedoAction = nullptr;
     QAction* ModifyAction = nullptr;
     // 1..n, or "1/n".."n/n", into the Track field of the selected files.
     QAction* NumberTracksAction = nullptr;

@@ -30,6 +30,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScreen>
@@ -73,6 +74,13 @@ TFormMain::TFormMain(WindowHooks hooks, QWidget* parent)
     if (!m_hooks.AskRepair) {
         m_hooks.AskRepair = AskToReplaceUnreadableTag;
     }
+    if (!m_hooks.ConfirmNoUndo) {
+        m_hooks.ConfirmNoUndo = [](QWidget* window, const QString& text) {
+            return QMessageBox::question(window, tr("Varnello"), text,
+                                         QMessageBox::Save | QMessageBox::Cancel,
+                                         QMessageBox::Cancel) == QMessageBox::Save;
+        };
+    }
     setObjectName(QStringLiteral("FormMain"));
     setWindowTitle(QCoreApplication::translate("TFormMain", "Varnello"));
     CreateToolBar();
@@ -94,6 +102,8 @@ void TFormMain::ConnectHandlers()
     connect(m_menus.Open1, &QAction::triggered, m_navigator, &FolderNavigator::Open1Click);
     connect(m_menus.Exit1, &QAction::triggered, this, &QWidget::close);
     connect(m_menus.ExportAction, &QAction::triggered, this, &TFormMain::ExportClick);
+    connect(m_menus.UndoAction, &QAction::triggered, this, [this] { RevertLastStep(false); });
+    connect(m_menus.RedoAction, &QAction::triggered, this, [this] { RevertLastStep(true); });
     connect(m_menus.NumberTracksAction, &QAction::triggered, this, [this] { NumberTracks(false); });
     connect(m_menus.NumberTracksTotalAction, &QAction::triggered, this,
             [this] { NumberTracks(true); });
@@ -154,6 +164,22 @@ void TFormMain::ConnectHandlers()
     connect(PageControl, &QTabWidget::currentChanged, this, &TFormMain::UpdateLogTab);
 
     connect(m_loader, &FolderLoader::NamesListed, ClsPnlLeft->FileList(), &TFileListBox::ShowNames);
+    connect(m_loader, &FolderLoader::ListingSubfolders, this, &TFormMain::ListingSubfolders);
+    connect(m_loader, &FolderLoader::NamesListed, this,
+            [this](const std::string&, const std::vector<std::string>& names) {
+                if (names.empty()) {
+                    // Once the loader is done with the listing: nothing may
+                    // be left to stop.
+                    QMetaObject::invokeMethod(
+                        this,
+                        [this] {
+                            if (!m_loader->Running()) {
+                                HideProgress();
+                            }
+                        },
+                        Qt::QueuedConnection);
+                }
+            });
     connect(m_loader, &FolderLoader::RowsRead, this, &TFormMain::AppendFileRows);
     connect(m_loader, &FolderLoader::Finished, this, &TFormMain::ListingFinished);
     CancelAction = new QAction(tr("Cancel"), this);
@@ -350,7 +376,11 @@ void TFormMain::ListingFinished(bool cancelled)
     HideProgress();
     clsLVFile->horizontalHeader()->setSectionsClickable(true);
     const int count = clsLVFile->Rows().RowCount();
-    if (cancelled) {
+    if (m_loader->ListingStopped() && !cancelled) {
+        ShowStatus(tr("%1: listing stopped, %2 files of the folders listed so far")
+                       .arg(CurrentFolder())
+                       .arg(count));
+    } else if (cancelled) {
         ShowStatus(tr("%1: reading stopped, %2 of %3 files listed")
                        .arg(CurrentFolder())
                        .arg(count)
@@ -360,6 +390,16 @@ void TFormMain::ListingFinished(bool cancelled)
     } else if (!clsLVFile->HasSelection()) {
         ShowTableStatus();
     }
+}
+
+void TFormMain::ListingSubfolders(const std::string& folder)
+{
+    // No count is known yet: the bar only says that work goes on.
+    ClsPrbListing->setRange(0, 0);
+    ClsPrbListing->show();
+    ClsBtnCancel->show();
+    CancelAction->setEnabled(true);
+    ShowStatus(tr("Listing %1 and its subfolders...").arg(ui::PathToQt(folder)));
 }
 
 void TFormMain::CancelLongWork()
@@ -518,8 +558,10 @@ void TFormMain::OpenSingleFileEditor(int row, const FileRow& fileRow)
     if (!FormInfo->WasSaved()) {
         return;
     }
+    StartRecording();
     EditOutcome outcome = SaveSingleEdit(m_saver, this, m_currentFolder, fileRow,
                                          FormInfo->EditedFields(), m_hooks.AskRepair);
+    FinishRecording(tr("Save of %1").arg(ui::PathToQt(fileRow.FileName)));
     const FileRow& saved = outcome.Rows.front();
     SetFileRowFields(row, saved.TagKind, saved.Fields);
     ShowContentInContentView();
@@ -546,19 +588,24 @@ void TFormMain::OpenMultiFileEditor(const std::vector<int>& rows, std::vector<Fi
     ShowEditor();
     if (FormInfo->WasSaved()) {
         const std::vector<TagFields> values(fileRows.size(), FormInfo->EditedFields());
-        SaveMany(rows, std::move(fileRows), values, FormInfo->TickedMask(),
-                 FormInfo->CoverChange());
+        const QString title = tr("Save of %1 files").arg(fileRows.size());
+        SaveMany(rows, std::move(fileRows), values, FormInfo->TickedMask(), FormInfo->CoverChange(),
+                 title);
     }
 }
 
 void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
                          const std::vector<TagFields>& values, FieldMask mask,
-                         const CoverEdit& cover)
+                         const CoverEdit& cover, const QString& undoTitle)
 {
+    // The worker's copy of the saver records into m_recorder while this
+    // waits for it; so do the repairs after it.
+    StartRecording();
     const std::vector<FileRow> before = fileRows;
     const int total = static_cast<int>(fileRows.size());
     std::vector<SaveFailure> failures;
     std::size_t done = 0;
+    bool declined = false; // the save could not be undone, and the user said no
     QEventLoop loop;
     // Results come back as events for this context, in order; the worker's
     // last event ends the loop, so none is left behind.
@@ -573,7 +620,24 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
             // The files' new names reach the disk together, after the last.
             FolderFlushes flushes;
             saver.DeferFolderFlushes(&flushes);
-            for (std::size_t i = 0; i < before.size() && !stop.stop_requested(); ++i) {
+            // Asked first, when Undo could not keep what the save changes.
+            std::vector<std::string> names;
+            for (const FileRow& row : before) {
+                names.push_back(row.FileName);
+            }
+            const std::uint64_t image = cover.Action == CoverAction::kSet ? cover.Image.size() : 0;
+            if (EstimateUndoMemory(folder, names, image) > kUndoMemoryLimit) {
+                QMetaObject::invokeMethod(
+                    &context,
+                    [&] {
+                        declined = !m_hooks.ConfirmNoUndo(
+                            this, tr("The tags of these %1 files take more than Undo keeps "
+                                     "(64 MiB): this save cannot be undone.\n\nSave anyway?")
+                                      .arg(before.size()));
+                    },
+                    Qt::BlockingQueuedConnection);
+            }
+            for (std::size_t i = 0; i < before.size() && !stop.stop_requested() && !declined; ++i) {
                 FileRow row = before[i];
                 std::vector<SaveFailure> failed =
                     SaveOneOfMany(saver, folder, row, values[i], mask, cover);
@@ -601,12 +665,15 @@ void TFormMain::SaveMany(const std::vector<int>& rows, std::vector<FileRow> file
     fileRows.resize(done);
     failures = RepairMany(m_saver, this, m_currentFolder, fileRows, values, mask, failures,
                           m_hooks.AskRepair, cover);
+    FinishRecording(undoTitle);
     for (std::size_t i = 0; i < done; ++i) {
         if (fileRows[i].Fields != before[i].Fields || fileRows[i].TagKind != before[i].TagKind) {
             SetFileRowFields(rows[i], fileRows[i].TagKind, fileRows[i].Fields);
         }
     }
-    if (!failures.empty()) {
+    if (declined) {
+        ShowStatus(tr("Not saved: the save could not have been undone"));
+    } else if (!failures.empty()) {
         ShowSaveFailure(failures.front());
     } else if (static_cast<int>(done) < total) {
         ShowStatus(
@@ -684,6 +751,9 @@ void TFormMain::ContentFieldChanged()
 
 void TFormMain::SaveContentNow()
 {
+    if (!menuBar()->isEnabled()) {
+        return; // files are being saved or renamed: Ctrl+S waits for them
+    }
     if (clsSpbSaveContent->isEnabled() ||
         ContentView->CurrentState() == TContentView::State::Failed) {
         SaveContent();
@@ -701,6 +771,7 @@ bool TFormMain::SaveContent()
     const TagFields edited = ContentView->Fields();
     const FileRow before = FileRowAt(row);
     const CoverEdit cover = ContentView->Cover()->PendingEdit();
+    StartRecording();
     SaveResult result = m_saver.SaveContent(m_currentFolder, before, edited, cover);
     std::vector<SaveFailure> failures = result.Failures;
     if (!result.Id3v2Saved) {
@@ -712,6 +783,7 @@ bool TFormMain::SaveContent()
         };
         failures = OfferRepairs(this, m_currentFolder, result.Failures, m_hooks.AskRepair, repair);
     }
+    FinishRecording(tr("Save of %1").arg(ui::PathToQt(before.FileName)));
     if (result.Id3v2Saved && failures.empty()) {
         SetFileRowFields(row, result.TagKind, result.Fields);
         ContentView->Cover()->EditSaved();

@@ -11,6 +11,7 @@
 #include "MainMenus.h"
 #include "RepairQuestion.h"
 #include "TagSaver.h"
+#include "UndoHistory.h"
 
 #include <QMainWindow>
 #include <QPersistentModelIndex>
@@ -66,6 +67,9 @@ struct WindowHooks
     // Shows "Tags from file names" or "Rename files from tags", modal; by
     // default its exec().
     std::function<void(TPatternDialog& dialog)> ShowPatternDialog;
+    // Asked before a save whose tags are more than Undo keeps: true saves
+    // all the same. By default a question box.
+    std::function<bool(QWidget*, const QString& text)> ConfirmNoUndo;
 };
 
 class TFormMain : public QMainWindow
@@ -156,6 +160,9 @@ private:
     void StartFileTable(std::size_t total);
     void AppendFileRows(std::vector<FileRow>& rows);
     void ListingFinished(bool cancelled);
+    // A listing of subfolders started: the status bar's Cancel and Esc stop
+    // it.
+    void ListingSubfolders(const std::string& folder);
     // View > Include subfolders: the folder the user is in is listed again.
     void SubfoldersClick(bool checked);
     // "2 subfolders could not be read: a, b".
@@ -186,8 +193,10 @@ private:
     // file at a time, with the status bar's progress bar and Cancel; returns
     // when the worker is done. Files saved before a cancel stay saved.
     // values[i] holds the fields for fileRows[i].
+    // The saves form one step of the undo history, called `undoTitle`.
     void SaveMany(const std::vector<int>& rows, std::vector<FileRow> fileRows,
-                  const std::vector<TagFields>& values, FieldMask mask, const CoverEdit& cover);
+                  const std::vector<TagFields>& values, FieldMask mask, const CoverEdit& cover,
+                  const QString& undoTitle);
     // Command > Number tracks: 1..n (or "1/n".."n/n") into the Track field of
     // the selected files, in table order.
     void NumberTracks(bool withTotal);
@@ -215,6 +224,16 @@ private:
     void clsSpbSaveContentClick();
     // Saves an edit of the properties view that is still pending.
     void SavePendingContent();
+
+    // Edit > Undo and Redo: the last step (a save of either editor, tags
+    // from names, numbering, a rename) taken back or done again, file by
+    // file, on a worker; files changed since are left alone and logged.
+    void RevertLastStep(bool redo);
+    // What Undo and Redo would do, or why Undo cannot.
+    void UpdateUndoActions();
+    // The saves between these two calls form one step of the history.
+    void StartRecording();
+    void FinishRecording(const QString& title);
 
     void TbToolBarClick(bool checked);
     void TbDirectoryClick(bool checked);
@@ -244,6 +263,8 @@ private:
     FolderLoader* m_loader = nullptr; // child of the window
     int m_listingTotal = 0;
     TagSaver m_saver; // both editors save through it
+    UndoRecorder m_recorder;
+    UndoHistory m_undoHistory;
     bool m_saving = false;
     std::stop_source m_stopSaving;
     QSplitter* ClsSplLeftRight = nullptr;

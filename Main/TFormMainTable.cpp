@@ -91,7 +91,7 @@ void TFormMain::NumberTracks(bool withTotal)
         }
         values.push_back(std::move(numbered));
     }
-    SaveMany(rows, std::move(fileRows), values, fieldmask::kTrack, {});
+    SaveMany(rows, std::move(fileRows), values, fieldmask::kTrack, {}, tr("Number tracks"));
     ShowContentInContentView();
 }
 
@@ -165,7 +165,8 @@ void TFormMain::TagsFromNames()
             values.push_back(entry.Values);
         }
     }
-    SaveMany(matchedRows, std::move(matched), values, dialog.PatternFields(), {});
+    SaveMany(matchedRows, std::move(matched), values, dialog.PatternFields(), {},
+             tr("Tags from file names"));
     ShowContentInContentView();
 }
 
@@ -203,6 +204,9 @@ void TFormMain::RenameFiles()
         loop.exec();
         SetWindowBusy(false);
     }
+    m_undoHistory.Push(RenameStep(tr("Rename of %1 files").arg(rows.size()).toStdString(),
+                                  m_currentFolder, outcomes));
+    UpdateUndoActions();
     // The table follows the renamed files; a file that kept its name is
     // logged with the reason.
     std::map<std::string, int> rowOfName;

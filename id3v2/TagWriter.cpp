@@ -4,6 +4,7 @@
 #include "Crc32.h"
 #include "FrameFlags.h"
 #include "FramePreparation.h"
+#include "TagBytes.h"
 #include "TagPlacer.h"
 #include "TagReader.h"
 
@@ -15,15 +16,6 @@ namespace varnello {
 namespace {
 
 constexpr std::uint8_t kDefaultArgument = 255;
-
-// A tag header as the old tag at the offset must begin: "ID3", version and
-// revision below 0xFF, a syncsafe size.
-bool IsTagHeader(const std::array<std::uint8_t, 10>& header)
-{
-    return header[0] == 'I' && header[1] == 'D' && header[2] == '3' && header[3] < 0xFF &&
-           header[4] < 0xFF && header[6] < 0x80 && header[7] < 0x80 && header[8] < 0x80 &&
-           header[9] < 0x80;
-}
 
 // The old tag's padding is read in pieces of this size when it is checked.
 constexpr std::size_t kScanChunk = 65536;
@@ -144,33 +136,19 @@ StatusWord TagWriter::PlanTag(std::uint8_t majorVersion, std::uint8_t revision)
 StatusWord TagWriter::FindOldTag()
 {
     m_plan.OldSize = 0;
-    const std::uint64_t offset = m_plan.Offset;
-    const std::uint64_t fileSize = m_plan.FileSize;
-    if (fileSize - offset < 10) {
+    TagExtent extent;
+    if (const StatusWord measured =
+            MeasureTagAt(m_io, m_file, m_plan.Offset, m_plan.FileSize, extent);
+        measured != status::kOk) {
+        return measured;
+    }
+    if (extent.Declared == 0) {
         return status::kOk;
     }
-    std::array<std::uint8_t, 10> header{};
-    m_io.Read(m_file, offset, header);
-    if (!IsTagHeader(header)) {
-        return status::kOk;
-    }
-    const std::uint64_t size = 10 + std::uint64_t{bytes::ReadSyncsafe32(header, 6)};
-    if (size > fileSize - offset) {
-        return status::kBadTagSize;
-    }
-    if (const StatusWord audio = CheckPadding(size); audio != status::kOk) {
+    if (const StatusWord audio = CheckPadding(extent.Declared); audio != status::kOk) {
         return audio;
     }
-    m_plan.OldSize = size;
-    // A version 4 footer belongs to the old tag; left in place it would sit
-    // in front of the audio.
-    if (header[3] == 4 && (header[5] & tagflags::kFooter) != 0 && fileSize - offset - size >= 10) {
-        std::array<std::uint8_t, 10> footer{};
-        m_io.Read(m_file, offset + size, footer);
-        if (footer[0] == '3' && footer[1] == 'D' && footer[2] == 'I' && footer[3] == 4) {
-            m_plan.OldSize += 10;
-        }
-    }
+    m_plan.OldSize = extent.Whole;
     return status::kOk;
 }
 

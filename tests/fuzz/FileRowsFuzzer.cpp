@@ -6,7 +6,9 @@
 // must load again after a successful save with its audio unchanged; a failed
 // or refused save leaves it byte for byte as it was. Every other input's
 // texts are cleaned to what a tag can keep, so that most saves get past the
-// module's check of the values.
+// module's check of the values. A save that changed the file is recorded for
+// undo: the undo must give back the input byte for byte, and its redo the
+// saved file.
 
 #include "FolderReader.h"
 #include "FuzzSupport.h"
@@ -14,6 +16,7 @@
 #include "TagSaver.h"
 #include "TextCodec.h"
 #include "Tid3v2tag.h"
+#include "UndoHistory.h"
 
 #include <algorithm>
 
@@ -62,6 +65,22 @@ void CheckSaved(const std::string& path, const Bytes& before, bool id3v1, bool t
     }
 }
 
+void CheckUndo(const std::string& path, const Bytes& before, UndoStep step, bool keepTime)
+{
+    const Bytes saved = testsupport::ReadFile(path);
+    Require(!step.TooLarge && step.Unrecorded.empty(), "a small save was not recorded");
+    if (step.Tags.empty()) {
+        Require(saved == before, "a save that changed the file was not recorded");
+        return;
+    }
+    const RevertResult undone = RevertStep(step, keepTime);
+    Require(undone.Failures.empty(), "the undo of an unchanged file failed");
+    Require(testsupport::ReadFile(path) == before, "undo did not give back the old file");
+    const RevertResult redone = RevertStep(undone.Reverse, keepTime);
+    Require(redone.Failures.empty(), "the redo of an unchanged file failed");
+    Require(testsupport::ReadFile(path) == saved, "redo did not give back the saved file");
+}
+
 } // namespace
 } // namespace varnello::fuzz
 
@@ -87,6 +106,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::Require(!platform::QueryPath(path, platform::Follow::Links, written),
                   "the input file is not there");
     std::vector<SaveFailure> failures;
+    UndoRecorder recorder;
+    TagSaver saver;
+    saver.RecordUndo(&recorder);
     if (track) {
         // Digits and slashes only, so that many numbers pass the check.
         for (const char c : fuzz::Text(data, size, 60)) {
@@ -96,13 +118,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         FileRow copy = row;
         std::vector<FileRow*> rows{&copy};
-        TagSaver saver;
         keepTime = size > 2 && data[2] % 2 == 1;
         saver.KeepModificationTimes(keepTime);
         failures = saver.SaveMultiple(folder, rows, edited,
                                       fieldmask::kTitle | fieldmask::kComment | fieldmask::kTrack);
     } else {
-        failures = TagSaver().SaveSingle(folder, row, edited).Failures;
+        failures = saver.SaveSingle(folder, row, edited).Failures;
     }
     fuzz::RequireOnlyInput();
 
@@ -114,6 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         fuzz::Require(!platform::QueryPath(path, platform::Follow::Links, saved) &&
                           (!keepTime || saved.ModifiedNanoseconds == written.ModifiedNanoseconds),
                       "the kept modification time changed");
+        fuzz::CheckUndo(path, before, recorder.Take("save"), keepTime);
     } else {
         fuzz::Require(testsupport::ReadFile(path) == before, "a failed save changed the file");
         fuzz::Require(failures.size() == 1, "a failed save is not listed");

@@ -81,6 +81,7 @@ private slots:
         WriteSong(*m_dir, "02 - Björk - Jóga.mp3", "old");
         WriteSong(*m_dir, "notes.mp3", "kept");
         const Bytes untouched = ReadFile(m_dir->File("notes.mp3"));
+        const Bytes oldAbba = ReadFile(m_dir->File("01 - Abba - Waterloo.mp3"));
         Open();
         m_pattern = QStringLiteral("%track% - %artist% - %title%");
         Action(*m_window, "TagsFromNamesAction").trigger();
@@ -92,6 +93,18 @@ private slots:
         QCOMPARE(abba.Fields.Title, std::string("Waterloo"));
         QCOMPARE(ReadBack(*m_dir, "02 - Björk - Jóga.mp3").Fields.Title, std::string("Jóga"));
         QCOMPARE(ReadFile(m_dir->File("notes.mp3")), untouched);
+        QVERIFY(Column(FileTableOf(*m_window), 3).contains(QStringLiteral("Waterloo")));
+
+        // Edit > Undo gives back the old files, and the table shows them.
+        QAction& undo = Action(*m_window, "UndoAction");
+        QCOMPARE(undo.text(), QStringLiteral("&Undo Tags from file names"));
+        undo.trigger();
+        QCOMPARE(ReadFile(m_dir->File("01 - Abba - Waterloo.mp3")), oldAbba);
+        QVERIFY(!Column(FileTableOf(*m_window), 3).contains(QStringLiteral("Waterloo")));
+        QVERIFY(!undo.isEnabled());
+        Action(*m_window, "RedoAction").trigger();
+        QCOMPARE(ReadBack(*m_dir, "01 - Abba - Waterloo.mp3").Fields.Title,
+                 std::string("Waterloo"));
         QVERIFY(Column(FileTableOf(*m_window), 3).contains(QStringLiteral("Waterloo")));
     }
 
@@ -119,6 +132,15 @@ private slots:
         QStringList names = Column(FileTableOf(*m_window), kFileName);
         names.sort();
         QCOMPARE(names, (QStringList{"01 - Intro.mp3", "03 - Slash_Name.mp3", "b.mp3"}));
+
+        // Undo gives the files their names back, and the table follows.
+        Action(*m_window, "UndoAction").trigger();
+        names = Column(FileTableOf(*m_window), kFileName);
+        names.sort();
+        QCOMPARE(names, (QStringList{"a.mp3", "b.mp3", "c.mp3"}));
+        QVERIFY(fs::exists(m_dir->File("a.mp3")));
+        QVERIFY(!fs::exists(m_dir->File("01 - Intro.mp3")));
+        QCOMPARE(ReadFile(m_dir->File("02 - Taken.mp3")), other);
     }
 
     void BothWorkOnFilesInSubfolders()

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <thread>
 
 using namespace varnello;
 using namespace varnello::testsupport;
@@ -47,6 +48,10 @@ private slots:
         WriteSong(*m_dir, "4.mp3", "Heroes", "Bowie");
         WindowHooks hooks;
         hooks.SaveExport = [this](QWidget*, const QString&) { return m_exportPath; };
+        hooks.ConfirmNoUndo = [this](QWidget*, const QString&) {
+            ++m_noUndoQuestions;
+            return m_saveWithoutUndo;
+        };
         m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
     }
 
@@ -168,6 +173,36 @@ private slots:
         QCOMPARE(ReadBack(*m_dir, "4.mp3").Fields.Track, std::string());
     }
 
+    void ASaveTooLargeToUndoIsAskedFirstAndTheMenuSaysSo()
+    {
+        // Two tags of 20 MiB each: before and after, more than Undo keeps.
+        TempDir big;
+        for (const char* name : {"a.mp3", "b.mp3"}) {
+            Mp3Builder()
+                .Tag(Id3v2Builder().Version(3).TextFrame("TIT2", name).Padding(20 << 20).Build())
+                .Audio(2)
+                .WriteTo(big.File(name));
+        }
+        const Bytes old = ReadFile(big.File("a.mp3"));
+        ShowFolderAndWait(*m_window, NativeFolder(big));
+        Table().selectAll();
+        m_saveWithoutUndo = false;
+        Action(*m_window, "NumberTracksAction").trigger();
+        QCOMPARE(m_noUndoQuestions, 1);
+        QCOMPARE(ReadFile(big.File("a.mp3")), old);
+        QCOMPARE(StatusText(*m_window),
+                 QStringLiteral("Not saved: the save could not have been undone"));
+
+        m_saveWithoutUndo = true;
+        Action(*m_window, "NumberTracksAction").trigger();
+        QCOMPARE(m_noUndoQuestions, 2);
+        QCOMPARE(ReadBack(big, "b.mp3").Fields.Track, std::string("2"));
+        QAction& undo = Action(*m_window, "UndoAction");
+        QVERIFY(!undo.isEnabled());
+        QVERIFY2(undo.text().startsWith(QStringLiteral("Cannot undo Number tracks")),
+                 qPrintable(undo.text()));
+    }
+
     void ExportWritesTheShownColumnsOfTheShownRows()
     {
         m_exportPath = QString::fromStdString(m_dir->File("table.csv"));
@@ -206,6 +241,14 @@ private slots:
         m_window->SaveContentNow();
         QCOMPARE(ReadBack(tree, "sub/b.mp3").Fields.Title, std::string("Bee"));
         QCOMPARE(ReadBack(tree, "a.mp3").Fields.Title, std::string("A"));
+        // Undone from the keyboard, in the subfolder, with the table and the
+        // Content page following.
+        Table().setFocus();
+        QTest::keySequence(m_window.get(), QKeySequence::Undo);
+        QCOMPARE(ReadBack(tree, "sub/b.mp3").Fields.Title, std::string("B"));
+        QCOMPARE(title->text(), QStringLiteral("B"));
+        QTest::keySequence(m_window.get(), QKeySequence::Redo);
+        QCOMPARE(title->text(), QStringLiteral("Bee"));
 
         QVERIFY(Action(TFormMain(), "SubfoldersAction").isChecked()); // remembered
         subfolders.setChecked(false);
@@ -217,8 +260,10 @@ private slots:
     void SubfoldersThatCannotBeReadAreNamedWhenTheListingEnds()
     {
         WindowHooks hooks;
-        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders) {
-            FolderSource::Listing listing = FolderSource::Module().ListNames(folder, subfolders);
+        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders,
+                                     const std::stop_token& stop) {
+            FolderSource::Listing listing =
+                FolderSource::Module().ListNames(folder, subfolders, stop);
             if (subfolders) {
                 const auto denied = std::make_error_code(std::errc::permission_denied);
                 listing.Skipped = {{"sub/locked", denied}, {"other", denied}};
@@ -231,6 +276,34 @@ private slots:
         WaitForListing(*m_window);
         QCOMPARE(StatusText(*m_window),
                  QStringLiteral("2 subfolders could not be read: sub/locked, other"));
+    }
+
+    void EscStopsAListingOfSubfoldersAndKeepsWhatItFound()
+    {
+        // A tree so large that its listing waits until it is stopped; the
+        // folder's own names are what it found by then.
+        WindowHooks hooks;
+        hooks.Folders.ListNames = [](const std::string& folder, bool subfolders,
+                                     const std::stop_token& stop) {
+            FolderSource::Listing listing = FolderSource::Module().ListNames(folder, false, stop);
+            if (subfolders) {
+                for (int i = 0; i < 1000 && !stop.stop_requested(); ++i) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+                }
+                listing.Stopped = stop.stop_requested();
+            }
+            return listing;
+        };
+        m_window = OpenWindowOn(NativeFolder(*m_dir), std::move(hooks));
+        Action(*m_window, "SubfoldersAction").setChecked(true);
+        QTRY_VERIFY(StatusText(*m_window).startsWith(QStringLiteral("Listing ")));
+        QVERIFY(Action(*m_window, "CancelAction").isEnabled());
+        QTest::keyClick(m_window.get(), Qt::Key_Escape);
+        WaitForListing(*m_window);
+        QVERIFY2(StatusText(*m_window).contains(QStringLiteral("listing stopped, 4 files")),
+                 qPrintable(StatusText(*m_window)));
+        QCOMPARE(ShownNames().size(), 4);
+        QVERIFY(!Action(*m_window, "CancelAction").isEnabled());
     }
 
 private:
@@ -256,6 +329,8 @@ private:
     std::unique_ptr<TempDir> m_dir;
     std::unique_ptr<TFormMain> m_window;
     QString m_exportPath;
+    int m_noUndoQuestions = 0;
+    bool m_saveWithoutUndo = false;
 };
 
 QTEST_MAIN(TableToolsTest)

@@ -130,14 +130,15 @@ public:
     FolderSource Source()
     {
         FolderSource source;
-        source.ListNames = [this](const std::string& folder, bool subfolders) {
+        source.ListNames = [this](const std::string& folder, bool subfolders,
+                                  const std::stop_token& stop) {
             {
                 const std::lock_guard lock(m_mutex);
                 ++m_listings[folder];
             }
             const auto fake = Fake.find(folder);
             if (fake == Fake.end()) {
-                return FolderSource::Module().ListNames(folder, subfolders);
+                return FolderSource::Module().ListNames(folder, subfolders, stop);
             }
             FolderSource::Listing listing;
             for (const FileRow& row : fake->second) {
