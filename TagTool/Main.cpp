@@ -81,6 +81,7 @@ int main(int argc, char** argv)
     // A file size limit then fails a save with a status instead of killing
     // the process halfway.
     varnello::platform::KeepRunningAtFileSizeLimit();
+    varnello::platform::SetUpStandardStreams();
     try {
         std::vector<std::string> arguments = varnello::platform::ProgramArguments(argc, argv);
         if (!arguments.empty()) {

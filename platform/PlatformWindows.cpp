@@ -29,8 +29,11 @@
 #include <shellapi.h>
 // clang-format on
 
+#include <cstdio>
 #include <cstdlib>
 #include <cwchar>
+#include <fcntl.h>
+#include <io.h>
 #include <memory>
 #include <thread>
 #include <utility>
@@ -524,6 +527,11 @@ std::error_code RenameAt(const Handle& folder, const std::string& from, const st
     return FromSystem(code);
 }
 
+bool CanReplaceOpenFile()
+{
+    return false;
+}
+
 std::error_code RemoveAt(const Handle& folder, const std::string& name)
 {
     if (!::DeleteFileW(InFolder(folder, name).c_str())) {
@@ -535,8 +543,25 @@ std::error_code RemoveAt(const Handle& folder, const std::string& name)
 std::error_code RenameNoReplace(const Handle& folder, const std::string& from,
                                 const std::string& to)
 {
-    if (!::MoveFileExW(InFolder(folder, from).c_str(), InFolder(folder, to).c_str(),
-                       MOVEFILE_WRITE_THROUGH)) {
+    const std::wstring source = InFolder(folder, from);
+    const std::wstring target = InFolder(folder, to);
+    if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
+        return {};
+    }
+    const std::error_code error = LastError();
+    if (error != std::errc::file_exists) {
+        return error;
+    }
+    // Names that differ in case only name the same file: the rename changes
+    // its case, and replaces nothing.
+    FileInfo was;
+    FileInfo taken;
+    if (DescribePath(source, Follow::NoLinks, was) ||
+        DescribePath(target, Follow::NoLinks, taken) || !was.SameFile(taken)) {
+        return error;
+    }
+    if (!::MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         return LastError();
     }
     return {};
@@ -827,8 +852,13 @@ bool IsTerminal(int standardStream)
 
 void KeepRunningAtFileSizeLimit()
 {
-    // Windows has no file size limit that ends a process. The console shows
-    // the UTF-8 that the programs print.
+    // Windows has no file size limit that ends a process.
+}
+
+void SetUpStandardStreams()
+{
+    ::_setmode(::_fileno(stdout), _O_BINARY);
+    ::_setmode(::_fileno(stderr), _O_BINARY);
     ::SetConsoleOutputCP(CP_UTF8);
 }
 

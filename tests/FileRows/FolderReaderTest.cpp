@@ -331,9 +331,16 @@ TEST(FolderReader, Id3v1NeedsAnMp3NameInAnyCase)
 
 TEST(FileRow, JoinPathAddsOneSeparator)
 {
-    EXPECT_EQ(JoinPath("/music", "x.mp3"), "/music/x.mp3");
+#ifdef _WIN32
+    EXPECT_EQ(JoinPath("C:\\music", "x.mp3"), "C:\\music\\x.mp3");
+    EXPECT_EQ(JoinPath("C:\\music\\", "x.mp3"), "C:\\music\\x.mp3");
+    EXPECT_EQ(JoinPath("/music", "x.mp3"), "/music\\x.mp3");
+#endif
     EXPECT_EQ(JoinPath("/music/", "x.mp3"), "/music/x.mp3");
+#ifndef _WIN32
+    EXPECT_EQ(JoinPath("/music", "x.mp3"), "/music/x.mp3");
     EXPECT_EQ(JoinPath("/", "x.mp3"), "/x.mp3");
+#endif
     EXPECT_EQ(JoinPath("", "x.mp3"), "x.mp3");
 }
 

@@ -51,6 +51,9 @@ class KeptModificationTime : public testing::TestWithParam<KeptTimeCase>
 TEST_P(KeptModificationTime, IsTheOldOneAfterTheSave)
 {
     const KeptTimeCase& c = GetParam();
+    if (!c.InPlace && !platform::CanReplaceOpenFile()) {
+        GTEST_SKIP() << "no save replaces the open file here: the tag grows inside it";
+    }
     TempDir dir;
     const std::string path = dir.File("a.mp3");
     if (c.OnlyId3v1) {

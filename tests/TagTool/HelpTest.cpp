@@ -59,8 +59,6 @@ private:
     {
 #ifdef _WIN32
         ::_putenv_s("TMPDIR", folder.c_str());
-        ::_putenv_s("TMP", folder.c_str());
-        ::_putenv_s("TEMP", folder.c_str());
 #else
         ::setenv("TMPDIR", folder.c_str(), 1);
 #endif

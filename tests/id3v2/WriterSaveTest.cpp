@@ -494,10 +494,6 @@ TEST(TagWriter, SkipUnsupportedUndoesTheRequestWithAWarning)
 
 TEST(TagWriter, SuccessUpdatesTheObject)
 {
-#ifdef _WIN32
-    GTEST_SKIP() << "on Windows the open file cannot be replaced: a growing tag is first written "
-                    "to a temporary file, then moved inside the file, with other phases";
-#else
     TempDir dir;
     const std::string path = dir.File("song.mp3");
     WriteFile(path, Pattern(3000));
@@ -531,9 +527,14 @@ TEST(TagWriter, SuccessUpdatesTheObject)
             phases.push_back(text);
         }
     }
-    const std::vector<std::string> expected{"Preparing tag", "Calculating CRC-32",
-                                            "Writing new tag", "Re-positioning audio data",
-                                            "Save Complete"};
+    // Through a temporary file the tag comes first; where the open file
+    // cannot be replaced, the audio moves up inside it first.
+    const std::vector<std::string> expected =
+        platform::CanReplaceOpenFile()
+            ? std::vector<std::string>{"Preparing tag", "Calculating CRC-32", "Writing new tag",
+                                       "Re-positioning audio data", "Save Complete"}
+            : std::vector<std::string>{"Preparing tag", "Calculating CRC-32",
+                                       "Re-positioning audio data", "Writing new tag",
+                                       "Save Complete"};
     EXPECT_EQ(phases, expected);
-#endif
 }

@@ -596,7 +596,12 @@ TempDir::~TempDir()
 
 std::string TempDir::File(std::string_view name) const
 {
-    return (std::filesystem::path(m_path) / std::string(name)).string();
+    // Joined as UTF-8, which a narrow path on Windows is not taken as.
+    const std::filesystem::path joined =
+        std::filesystem::path(std::u8string(m_path.begin(), m_path.end())) /
+        std::u8string(name.begin(), name.end());
+    const std::u8string text = joined.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 } // namespace varnello::testsupport
