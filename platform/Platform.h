@@ -167,6 +167,7 @@ struct FolderEntry
     bool Regular = false;      // known to be a regular file
     bool MaybeRegular = false; // a link or an entry whose type the listing did not give
     bool Directory = false;    // known to be a folder (not a link to one)
+    bool Hidden = false;       // marked hidden or system (Windows; never on POSIX)
 };
 std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 

@@ -11,8 +11,8 @@
 // Windows meanings of FileInfo: Device and Inode are the volume's serial
 // number and the file's index on it; Mode is 0666, or 0444 for a file with
 // the read-only attribute (0777 and 0555 for folders); Owner and Group are 0.
-// Extended attributes are not kept apart from the file: a replace by
-// ReplaceFileW keeps the old file's ACL and streams itself.
+// Extended attributes are not kept: a Windows file has none in the POSIX
+// sense, and a save of a tag never replaces the file (see RenameAt).
 
 #include "Platform.h"
 
@@ -481,38 +481,26 @@ std::error_code LinkAt(const Handle& file, const Handle& folder, const std::stri
     return {};
 }
 
-// ReplaceFileW keeps the replaced file's attributes, ACL and streams; where
-// it cannot, a rename with MOVEFILE_REPLACE_EXISTING replaces the file. A
-// file that is open (the save holds it, a player may) cannot be replaced on
-// Windows: that is std::errc::permission_denied, with nothing changed, and
-// the save then rewrites the file in place under its journal.
+// One rename with MOVEFILE_REPLACE_EXISTING, which the file system makes in
+// one step: the name holds the old file or the new one, whatever happens.
+// ReplaceFileW would keep more of the old file (its ACL and streams) but is
+// no single step: Wine's moves the old file aside first, and Windows' may
+// fail with the old file gone and the new one still under its temporary
+// name. The hidden, system and not-indexed attributes go over to the new
+// file before the rename. A file that is open (the save holds it, a player
+// may) cannot be replaced on Windows: that is std::errc::permission_denied,
+// with nothing changed.
 std::error_code RenameAt(const Handle& folder, const std::string& from, const std::string& to)
 {
     const std::wstring source = InFolder(folder, from);
     const std::wstring target = InFolder(folder, to);
     const DWORD old = ::GetFileAttributesW(target.c_str());
-    if (old != INVALID_FILE_ATTRIBUTES) {
-        // Hidden and system go along with the name, whatever the replace keeps.
-        const DWORD made = ::GetFileAttributesW(source.c_str());
-        if (made != INVALID_FILE_ATTRIBUTES &&
-            (made & kKeptAttributes) != (old & kKeptAttributes)) {
-            ::SetFileAttributesW(source.c_str(),
-                                 (made & ~kKeptAttributes) | (old & kKeptAttributes));
-        }
-        if (::ReplaceFileW(target.c_str(), source.c_str(), nullptr,
-                           REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
-                           nullptr)) {
-            return {};
-        }
-        const DWORD code = ::GetLastError();
-        if ((code == ERROR_UNABLE_TO_MOVE_REPLACEMENT ||
-             code == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2) &&
-            ::GetFileAttributesW(target.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            // The old file is gone already and the new one still has its
-            // temporary name: it takes the name now.
-            if (::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_WRITE_THROUGH)) {
-                return {};
-            }
+    const DWORD made = ::GetFileAttributesW(source.c_str());
+    // Set even where they seem equal: Wine shows a name that starts with a
+    // dot, as the temporary file's does, as hidden without storing it.
+    if (old != INVALID_FILE_ATTRIBUTES && made != INVALID_FILE_ATTRIBUTES) {
+        const DWORD attributes = (made & ~kKeptAttributes) | (old & kKeptAttributes);
+        if (!::SetFileAttributesW(source.c_str(), attributes)) {
             return LastError();
         }
     }
@@ -720,7 +708,7 @@ std::error_code LockExclusive(const Handle& file, std::chrono::milliseconds wait
 
 std::error_code SetOwner(const Handle&, std::uint32_t owner, std::uint32_t group)
 {
-    // Every file has owner 0 here: the ACL, which the replace keeps, says who.
+    // Every file has owner 0 here: its ACL says who may do what.
     return owner == 0 && group == 0 ? std::error_code{}
                                     : std::make_error_code(std::errc::operation_not_supported);
 }
@@ -759,7 +747,7 @@ std::error_code SetModifiedTime(const Handle& file, std::int64_t nanoseconds)
 
 std::error_code ListAttributes(const Handle&, std::vector<std::string>& names)
 {
-    names.clear(); // none apart from the file: the replace keeps ACL and streams
+    names.clear(); // none in the POSIX sense
     return {};
 }
 
@@ -800,9 +788,7 @@ std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& en
     do {
         const std::wstring_view name(found.cFileName);
         const DWORD attributes = found.dwFileAttributes;
-        // Hidden and system files stay out of sight, as in Explorer.
-        if (name == L"." || name == L".." ||
-            (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0) {
+        if (name == L"." || name == L"..") {
             continue;
         }
         const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -812,6 +798,7 @@ std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& en
         entry.Regular = !reparse && !folder;
         entry.MaybeRegular = reparse;
         entry.Directory = !reparse && folder;
+        entry.Hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         entries.push_back(std::move(entry));
     } while (::FindNextFileW(search, &found));
     if (::GetLastError() != ERROR_NO_MORE_FILES) {
