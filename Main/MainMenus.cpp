@@ -23,7 +23,12 @@ MainMenus::MainMenus(QMainWindow& window) : m_window(window)
     UndoAction = AddItem(edit, "UndoAction", QCoreApplication::translate("MainMenus", "&Undo"));
     UndoAction->setShortcut(QKeySequence::Undo);
     RedoAction = AddItem(edit, "RedoAction", QCoreApplication::translate("MainMenus", "&Redo"));
-    RedoAction->setShortcut(QKeySequence::Redo);
+    // The desktop's own keys, and Ctrl+Y wherever that is not one of them.
+    QList<QKeySequence> redoKeys = QKeySequence::keyBindings(QKeySequence::Redo);
+    if (!redoKeys.contains(QKeySequence(Qt::CTRL | Qt::Key_Y))) {
+        redoKeys.append(QKeySequence(Qt::CTRL | Qt::Key_Y));
+    }
+    RedoAction->setShortcuts(redoKeys);
     UndoAction->setEnabled(false);
     RedoAction->setEnabled(false);
 

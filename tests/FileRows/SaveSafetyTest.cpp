@@ -11,6 +11,7 @@
 #include "SaveJournal.h"
 #include "SaveToFile.h"
 #include "TagSaver.h"
+#include "UndoHistory.h"
 
 #include <algorithm>
 #include <array>
@@ -526,6 +527,70 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
     EXPECT_EQ(FolderReader::ListMp3Names(dir.Path()), (std::vector<std::string>{"a.mp3", "b.mp3"}));
     EXPECT_EQ(FolderEntries(dir.Path()), (std::vector<std::string>{"a.mp3", "b.mp3"}));
     EXPECT_EQ(LoadId3v2(path).Title, "After the kills");
+}
+
+// An undo puts the old tag back with a save's own machinery: killed at any
+// moment, it too leaves the saved file or the old one, in a file whose other
+// link keeps the audio move inside it (journaled) and in one replaced
+// through a temporary file.
+TEST(SaveKills, AKilledUndoLeavesTheSavedFileOrTheOldOne)
+{
+    const int kills = Rounds(20, 160);
+    TempDir dir;
+    const Bytes old = Mp3Builder()
+                          .Tag(Id3v2Builder().TextFrame("TIT2", "Old title").Padding(10).Build())
+                          .Raw(Pattern(1 << 20))
+                          .Build();
+    std::mt19937 random(20261208);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int oldSeen = 0;
+    int rolledBack = 0;
+    for (const bool linked : {true, false}) {
+        const std::string path = dir.File(linked ? "linked.mp3" : "single.mp3");
+        WriteFile(path, old);
+        if (linked) {
+            ASSERT_EQ(::link(path.c_str(), dir.File("link.mp3").c_str()), 0);
+        }
+        // The save to take back: a title longer than the old tag's padding.
+        UndoRecorder recorder;
+        TagSaver saver;
+        saver.RecordUndo(&recorder);
+        const FileRow row = FolderReader().ReadRow(dir.Path(), platform::NameOf(path), 0);
+        TagFields edited = row.Fields;
+        edited.Title = std::string(3000, 't');
+        ASSERT_TRUE(saver.SaveSingle(dir.Path(), row, edited).Id3v2Saved);
+        const UndoStep step = recorder.Take("save");
+        ASSERT_EQ(step.Tags.size(), 1u);
+        const Bytes saved = ReadFile(path);
+        const std::int64_t savedTime = step.Tags.front().After.ModifiedNanoseconds;
+        const std::array<timespec, 2> times{
+            {{0, UTIME_OMIT}, {savedTime / 1'000'000'000, savedTime % 1'000'000'000}}};
+        for (int round = 0; round < kills; ++round) {
+            WriteFile(path, saved); // as the save left it, time and all
+            ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
+            const double window = 20000; // microseconds: an undo takes a few
+            const double delay =
+                round % 2 == 0 ? std::pow(window, unit(random)) : window * unit(random);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                ::_exit(RevertStep(step, false).Failures.empty() ? 0 : 1);
+            }
+            ::usleep(static_cast<useconds_t>(delay));
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+            for (const RecoveredSave& recovered : RecoverFolder(dir.Path())) {
+                rolledBack += recovered.Restored ? 1 : 0;
+            }
+            const Bytes now = ReadFile(path);
+            ASSERT_TRUE(now == old || now == saved) << (linked ? "linked" : "single") << " round "
+                                                    << round << ": " << Describe(now, saved, old);
+            oldSeen += now == old ? 1 : 0;
+            ASSERT_EQ(Leftovers(dir.Path()), std::vector<std::string>{}) << "round " << round;
+        }
+    }
+    std::cout << "[          ] " << 2 * kills << " kills of an undo: " << oldSeen
+              << " left it undone, " << 2 * kills - oldSeen << " the file as saved, " << rolledBack
+              << " rolled back from the journal\n";
 }
 
 // A power cut can leave a journal whose header reached the disk and whose
