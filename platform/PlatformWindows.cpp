@@ -218,11 +218,18 @@ std::error_code OpenWide(const std::wstring& path, DWORD access, DWORD share, DW
     return out == INVALID_HANDLE_VALUE ? LastError() : std::error_code{};
 }
 
-bool IsReparsePoint(HANDLE native)
+// Symbolic links and junctions are links; other reparse points (files in
+// the cloud, deduplicated files) are the files they stand for.
+bool IsLinkTag(DWORD tag)
+{
+    return tag == IO_REPARSE_TAG_SYMLINK || tag == IO_REPARSE_TAG_MOUNT_POINT;
+}
+
+bool IsLink(HANDLE native)
 {
     FILE_ATTRIBUTE_TAG_INFO tag{};
     return ::GetFileInformationByHandleEx(native, FileAttributeTagInfo, &tag, sizeof tag) &&
-           (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+           (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(tag.ReparseTag);
 }
 
 DWORD AccessRights(Access access)
@@ -240,7 +247,7 @@ std::error_code OpenFile(const std::wstring& path, Access access, Follow follow,
             OpenWide(path, AccessRights(access), kShareAll, OPEN_EXISTING, flags, native)) {
         return error;
     }
-    if (follow == Follow::NoLinks && IsReparsePoint(native)) {
+    if (follow == Follow::NoLinks && IsLink(native)) {
         ::CloseHandle(native);
         return std::make_error_code(std::errc::too_many_symbolic_link_levels);
     }
@@ -279,11 +286,11 @@ std::error_code Describe(HANDLE native, FileInfo& info)
     }
     info = FileInfo{};
     const DWORD attributes = about.dwFileAttributes;
-    const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    const bool link = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLink(native);
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    info.SymbolicLink = reparse;
-    info.Directory = folder && !reparse;
-    info.Regular = !folder && !reparse;
+    info.SymbolicLink = link;
+    info.Directory = folder && !link;
+    info.Regular = !folder && !link;
     info.Device = about.dwVolumeSerialNumber;
     info.Inode = (static_cast<std::uint64_t>(about.nFileIndexHigh) << 32) | about.nFileIndexLow;
     info.Size = (static_cast<std::uint64_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
@@ -791,13 +798,15 @@ std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& en
         if (name == L"." || name == L"..") {
             continue;
         }
-        const bool reparse = (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+        // The reparse tag of an entry that has one.
+        const bool link =
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0 && IsLinkTag(found.dwReserved0);
         const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         FolderEntry entry;
         entry.Name = Narrow(name);
-        entry.Regular = !reparse && !folder;
-        entry.MaybeRegular = reparse;
-        entry.Directory = !reparse && folder;
+        entry.Regular = !link && !folder;
+        entry.MaybeRegular = link;
+        entry.Directory = !link && folder;
         entry.Hidden = (attributes & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         entries.push_back(std::move(entry));
     } while (::FindNextFileW(search, &found));
