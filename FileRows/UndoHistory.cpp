@@ -218,8 +218,26 @@ std::optional<UndoStep> UndoHistory::TakeRedo()
     return step;
 }
 
+void UndoHistory::Retime(const UndoStep& reverse)
+{
+    for (const TagChange& now : reverse.Tags) {
+        const auto retime = [&now](UndoStep& step) {
+            for (TagChange& change : step.Tags) {
+                TagBytes left = change.After;
+                left.ModifiedNanoseconds = now.After.ModifiedNanoseconds;
+                if (change.Path == now.Path && left == now.After) {
+                    change.After = left;
+                }
+            }
+        };
+        std::for_each(m_undo.begin(), m_undo.end(), retime);
+        std::for_each(m_redo.begin(), m_redo.end(), retime);
+    }
+}
+
 void UndoHistory::PushRedo(UndoStep step)
 {
+    Retime(step);
     if (!step.Empty()) {
         m_redo.push_back(std::move(step));
         Trim();
@@ -228,6 +246,7 @@ void UndoHistory::PushRedo(UndoStep step)
 
 void UndoHistory::PushUndoKeepingRedo(UndoStep step)
 {
+    Retime(step);
     if (!step.Empty()) {
         m_undo.push_back(std::move(step));
         Trim();

@@ -130,7 +130,9 @@ public:
     std::optional<UndoStep> TakeUndo();
     std::optional<UndoStep> TakeRedo();
     // The reverse of an undone step, for Redo; of a redone one, for Undo
-    // (without clearing the redo list).
+    // (without clearing the redo list). The other steps that left a file
+    // exactly as the reverse step found it now expect the file's new
+    // modification time: the undo's own write does not count as a change.
     void PushRedo(UndoStep step);
     void PushUndoKeepingRedo(UndoStep step);
 
@@ -138,6 +140,7 @@ public:
 
 private:
     void Trim();
+    void Retime(const UndoStep& reverse);
 
     std::uint64_t m_limit;
     std::deque<UndoStep> m_undo; // the last is the next to undo

@@ -165,6 +165,27 @@ TEST_F(Undo, LeavesAFileChangedSinceAndUndoesTheOthers)
     EXPECT_EQ(ReadFile(b), oldB) << "the unchanged file was not undone";
 }
 
+TEST_F(Undo, StepsOnOneFileGoBackOneAfterTheOther)
+{
+    const std::string a = Make("a.mp3", true, true);
+    const Bytes old = ReadFile(a);
+    ASSERT_TRUE(Save({"a.mp3"}, "First").empty());
+    const Bytes first = ReadFile(a);
+    ASSERT_TRUE(Save({"a.mp3"}, kLongTitle).empty());
+    const Bytes second = ReadFile(a);
+
+    // Each undo writes the file, and the next undo must not take that write
+    // for a change by someone else.
+    EXPECT_TRUE(UndoLast().Failures.empty());
+    EXPECT_EQ(ReadFile(a), first);
+    EXPECT_TRUE(UndoLast().Failures.empty());
+    EXPECT_EQ(ReadFile(a), old);
+    EXPECT_TRUE(RedoLast().Failures.empty());
+    EXPECT_EQ(ReadFile(a), first);
+    EXPECT_TRUE(RedoLast().Failures.empty());
+    EXPECT_EQ(ReadFile(a), second);
+}
+
 TEST_F(Undo, LeavesAFileWhoseTagWasSavedAgain)
 {
     const std::string a = Make("a.mp3", true, false);
