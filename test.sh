@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Varnello and runs every test: the whole
 # suite in a normal build, then the core's tests again under AddressSanitizer
-# and UndefinedBehaviorSanitizer.
+# and UndefinedBehaviorSanitizer; last the Windows build of the core under Wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -27,3 +27,6 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVARNELLO_SANITIZE=O
 cmake --build build-asan -j "$jobs"
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j "$jobs" -L core \
     --timeout 600
+
+echo "== Windows: the core and varnello-tag cross-built and tested under Wine"
+JOBS="$jobs" ./scripts/windows-tests.sh

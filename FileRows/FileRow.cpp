@@ -14,7 +14,7 @@ std::string JoinPath(const std::string& folder, const std::string& name)
     std::string path;
     path.reserve(folder.size() + 1 + name.size());
     path += folder;
-    if (folder.back() != kSeparator) {
+    if (folder.back() != kSeparator && folder.back() != '/') {
         path += kSeparator;
     }
     path += name;

@@ -145,7 +145,9 @@ std::error_code ListOneFolder(const std::string& folder, bool subfolders, bool s
     for (platform::FolderEntry& entry : entries) {
         const std::string& name = entry.Name;
         journals = journals || IsJournalName(name) || IsTemporaryName(name);
-        if (name.empty() || name.front() == '.') {
+        // Hidden files stay out of sight, as in Explorer: on Windows those
+        // marked so, everywhere those whose name starts with a dot.
+        if (name.empty() || name.front() == '.' || entry.Hidden) {
             continue;
         }
         const bool mp3 = IsMp3FileName(name);

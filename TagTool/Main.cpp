@@ -81,8 +81,13 @@ int main(int argc, char** argv)
     // A file size limit then fails a save with a status instead of killing
     // the process halfway.
     varnello::platform::KeepRunningAtFileSizeLimit();
+    varnello::platform::SetUpStandardStreams();
     try {
-        const int status = Dispatch(std::vector<std::string>(argv + 1, argv + argc));
+        std::vector<std::string> arguments = varnello::platform::ProgramArguments(argc, argv);
+        if (!arguments.empty()) {
+            arguments.erase(arguments.begin()); // the program's own name
+        }
+        const int status = Dispatch(arguments);
         // A full disk or a closed pipe must not pass for a complete listing.
         if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
             PrintError("cannot write the output");

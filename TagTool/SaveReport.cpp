@@ -2,9 +2,8 @@
 
 #include "Console.h"
 #include "FolderReader.h"
+#include "Platform.h"
 #include "SaveJournal.h"
-
-#include <filesystem>
 
 namespace varnello::tagtool {
 
@@ -28,12 +27,12 @@ std::string FailureLine(const std::string& path, StatusWord statusWord)
 
 std::string CheckPath(const std::string& path)
 {
-    std::error_code error;
-    const auto type = std::filesystem::status(path, error).type();
-    if (type == std::filesystem::file_type::not_found) {
+    platform::FileInfo info;
+    const std::error_code error = platform::QueryPath(path, platform::Follow::Links, info);
+    if (error == std::errc::no_such_file_or_directory || error == std::errc::not_a_directory) {
         return path + ": no such file";
     }
-    if (type == std::filesystem::file_type::directory) {
+    if (!error && info.Directory) {
         return path + ": is a folder, not a file";
     }
     if (!IsMp3FileName(path)) {
@@ -44,10 +43,10 @@ std::string CheckPath(const std::string& path)
 
 bool PrepareFileForReading(const std::string& path)
 {
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error)) {
-        PrintError(path + (std::filesystem::exists(path, error) ? ": not a regular file"
-                                                                : ": no such file"));
+    platform::FileInfo info;
+    const std::error_code error = platform::QueryPath(path, platform::Follow::Links, info);
+    if (error || !info.Regular) {
+        PrintError(path + (!error ? ": not a regular file" : ": no such file"));
         return false;
     }
     RecoverFile(path);

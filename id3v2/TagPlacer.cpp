@@ -121,8 +121,9 @@ void TagPlacer::WriteInPlace(SaveTarget& target)
 bool TagPlacer::ThroughTemporary(SaveTarget& target)
 {
     const platform::FileInfo& info = target.Info();
-    // A rename would cut the file off from its other names.
-    if (info.Links > 1) {
+    // A rename would cut the file off from its other names; and where an
+    // open file cannot be replaced, the file the save holds open cannot be.
+    if (info.Links > 1 || !platform::CanReplaceOpenFile()) {
         return false;
     }
     std::string name;

@@ -95,6 +95,9 @@ std::error_code Duplicate(const Handle& file, Handle& copy);
 std::error_code LinkAt(const Handle& file, const Handle& folder, const std::string& name);
 // Replaces `to` by `from`, both names in the folder, in one step.
 std::error_code RenameAt(const Handle& folder, const std::string& from, const std::string& to);
+// Whether RenameAt can replace a file that is open (POSIX: yes; Windows:
+// not while any handle is open on it, which a save holds).
+bool CanReplaceOpenFile();
 std::error_code RemoveAt(const Handle& folder, const std::string& name);
 // Gives the file `from` the name `to` in the folder, but only while no entry
 // named `to` exists: that is std::errc::file_exists, and nothing changes.
@@ -164,6 +167,7 @@ struct FolderEntry
     bool Regular = false;      // known to be a regular file
     bool MaybeRegular = false; // a link or an entry whose type the listing did not give
     bool Directory = false;    // known to be a folder (not a link to one)
+    bool Hidden = false;       // marked hidden or system (Windows; never on POSIX)
 };
 std::error_code ListFolder(const std::string& path, std::vector<FolderEntry>& entries);
 
@@ -177,6 +181,13 @@ bool IsTerminal(int standardStream);
 // A write beyond the process's file size limit fails with an error instead of
 // ending the process. Called once by each program at start.
 void KeepRunningAtFileSizeLimit();
+// The standard streams carry the program's bytes as they are: on Windows
+// without a CR put before each LF, and shown as UTF-8 on the console (on
+// POSIX nothing changes). Called once by each program at start.
+void SetUpStandardStreams();
+// The program's arguments in UTF-8, its own name first (on POSIX: argv as
+// it is; on Windows: the command line as the system has it, in UTF-16).
+std::vector<std::string> ProgramArguments(int argc, char** argv);
 // The current time, in nanoseconds since the epoch, as file times count it.
 std::int64_t NowNanoseconds();
 

@@ -167,6 +167,11 @@ std::error_code RenameAt(const Handle& folder, const std::string& from, const st
     return {};
 }
 
+bool CanReplaceOpenFile()
+{
+    return true;
+}
+
 std::error_code RemoveAt(const Handle& folder, const std::string& name)
 {
     if (::unlinkat(Fd(folder), name.c_str(), 0) != 0) {
@@ -566,6 +571,13 @@ bool IsTerminal(int standardStream)
 void KeepRunningAtFileSizeLimit()
 {
     std::signal(SIGXFSZ, SIG_IGN);
+}
+
+void SetUpStandardStreams() {}
+
+std::vector<std::string> ProgramArguments(int argc, char** argv)
+{
+    return std::vector<std::string>(argv, argv + argc);
 }
 
 std::int64_t NowNanoseconds()

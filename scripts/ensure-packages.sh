@@ -4,7 +4,8 @@
 set -euo pipefail
 
 packages=(build-essential cmake ninja-build zlib1g-dev libgtest-dev qt6-base-dev
-          python3 python3-mutagen clang-format libcli11-dev)
+          python3 python3-mutagen clang-format libcli11-dev
+          wine64 g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest)
 
 missing=()
 for package in "${packages[@]}"; do

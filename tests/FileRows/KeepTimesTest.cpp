@@ -4,12 +4,11 @@
 
 #include "FileCheck.h"
 #include "FolderReader.h"
+#include "Platform.h"
 #include "TagSaver.h"
 
-#include <fcntl.h>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace varnello {
 namespace {
@@ -18,15 +17,18 @@ using namespace testsupport;
 
 // 2001-09-09 01:46:40 and some nanoseconds: no clock gives it by chance.
 constexpr std::int64_t kOldSeconds = 1'000'000'000;
-constexpr long kOldNanoseconds = 123'456'789;
+#ifdef _WIN32
+constexpr std::int64_t kOldNanoseconds = 123'456'700; // file times count 100 ns
+#else
+constexpr std::int64_t kOldNanoseconds = 123'456'789;
+#endif
+constexpr std::int64_t kOldTime = kOldSeconds * 1'000'000'000 + kOldNanoseconds;
 
-struct stat Stat(const std::string& path)
+platform::FileInfo Stat(const std::string& path)
 {
-    struct stat st
-    {
-    };
-    EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
-    return st;
+    platform::FileInfo info;
+    EXPECT_FALSE(platform::QueryPath(path, platform::Follow::Links, info)) << path;
+    return info;
 }
 
 struct KeptTimeCase
@@ -49,6 +51,9 @@ class KeptModificationTime : public testing::TestWithParam<KeptTimeCase>
 TEST_P(KeptModificationTime, IsTheOldOneAfterTheSave)
 {
     const KeptTimeCase& c = GetParam();
+    if (!c.InPlace && !platform::CanReplaceOpenFile()) {
+        GTEST_SKIP() << "no save replaces the open file here: the tag grows inside it";
+    }
     TempDir dir;
     const std::string path = dir.File("a.mp3");
     if (c.OnlyId3v1) {
@@ -61,11 +66,14 @@ TEST_P(KeptModificationTime, IsTheOldOneAfterTheSave)
             .WriteTo(path);
     }
     if (c.SecondLink) {
-        ASSERT_EQ(::link(path.c_str(), dir.File("link.mp3").c_str()), 0);
+        ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("link.mp3")));
     }
-    const std::array<timespec, 2> times{{{0, UTIME_OMIT}, {kOldSeconds, kOldNanoseconds}}};
-    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times.data(), 0), 0);
-    const ino_t inode = Stat(path).st_ino;
+    {
+        platform::Handle file;
+        ASSERT_FALSE(platform::Open(path, platform::Access::ReadWrite, file));
+        ASSERT_FALSE(platform::SetModifiedTime(file, kOldTime));
+    }
+    const std::uint64_t inode = Stat(path).Inode;
 
     FileRow row = FolderReader().ReadRow(dir.Path(), "a.mp3", 0);
     TagFields values;
@@ -75,16 +83,15 @@ TEST_P(KeptModificationTime, IsTheOldOneAfterTheSave)
     saver.KeepModificationTimes(true);
     ASSERT_TRUE(saver.SaveMultiple(dir.Path(), rows, values, fieldmask::kTitle).empty());
 
-    const struct stat after = Stat(path);
+    const platform::FileInfo after = Stat(path);
     EXPECT_EQ(FolderReader().ReadRow(dir.Path(), "a.mp3", 0).Fields.Title, values.Title);
-    EXPECT_EQ(after.st_ino == inode, c.InPlace) << "not the save path the case is about";
-    EXPECT_EQ(after.st_mtim.tv_sec, kOldSeconds);
-    EXPECT_EQ(after.st_mtim.tv_nsec, kOldNanoseconds);
+    EXPECT_EQ(after.Inode == inode, c.InPlace) << "not the save path the case is about";
+    EXPECT_EQ(after.ModifiedNanoseconds, kOldTime);
 
     // Without the setting the time moves on.
     values.Title = "Again";
     ASSERT_TRUE(TagSaver().SaveMultiple(dir.Path(), rows, values, fieldmask::kTitle).empty());
-    EXPECT_NE(Stat(path).st_mtim.tv_sec, kOldSeconds);
+    EXPECT_NE(Stat(path).ModifiedNanoseconds / 1'000'000'000, kOldSeconds);
 }
 
 INSTANTIATE_TEST_SUITE_P(SavePaths, KeptModificationTime,

@@ -6,6 +6,7 @@
 #include "FileTestHelpers.h"
 #include "Platform.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <map>
 #include <sys/stat.h>
@@ -67,7 +68,10 @@ std::string Checks(const RenamePlan& plan)
 
 TEST_F(Renames, PlanTellsRenamesCollisionsAndRefusalsAndApplyMovesOnlyTheGoodOnes)
 {
-    ASSERT_EQ(::mkdir(m_dir.File("sub").c_str(), 0700), 0);
+#ifdef _WIN32
+    GTEST_SKIP() << "two of its new names differ in case only, which is one name on Windows";
+#else
+    ASSERT_TRUE(std::filesystem::create_directory(m_dir.File("sub")));
     const std::vector<FileRow> rows = {
         Add("a.mp3", "1", "One"),        // renamed
         Add("02 Two.mp3", "2/9", "Two"), // already right
@@ -105,6 +109,7 @@ TEST_F(Renames, PlanTellsRenamesCollisionsAndRefusalsAndApplyMovesOnlyTheGoodOne
     EXPECT_EQ(after.at("g.mp3"), before.at("g.mp3"));
     EXPECT_EQ(after.size(), before.size());
     EXPECT_EQ(Contents("sub/").count("sub/07 In_Sub.mp3"), 1u);
+#endif
 }
 
 TEST_F(Renames, SameNewNameForTwoFilesIsACollisionForBoth)

@@ -3,6 +3,7 @@
 #include "FileCheck.h"
 #include "FolderReader.h"
 #include "Mp3Builder.h"
+#include "Platform.h"
 
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -227,8 +228,9 @@ TEST(TagSaver, MultiSaveWithOnlyTheArtistTicked)
     saver.DeferFolderFlushes(&flushes);
     EXPECT_TRUE(saver.SaveMultiple(dir.Path(), pointers, edited, fieldmask::kArtist).empty());
     // The files that got a new tag were replaced; their folder is flushed
-    // once, when the batch ends.
-    EXPECT_EQ(flushes.Pending(), 1u);
+    // once, when the batch ends. (Windows replaces no open file: the tags
+    // grew inside the files.)
+    EXPECT_EQ(flushes.Pending(), platform::CanReplaceOpenFile() ? 1u : 0u);
 
     for (std::size_t i = 0; i < rows.size(); ++i) {
         TagFields expected = before[i].Fields;

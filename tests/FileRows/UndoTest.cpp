@@ -9,6 +9,7 @@
 #include "TagSaver.h"
 #include "UndoHistory.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace varnello {
@@ -113,7 +114,7 @@ TEST_P(UndoSavePaths, GivesBackTheOldFileAndRedoTheNewOne)
     const bool removesTag = std::string_view(c.Title).empty() && c.Id3v2;
     const std::string path = Make("a.mp3", c.Id3v2, c.Id3v1, 1, removesTag);
     if (c.SecondLink) {
-        ASSERT_EQ(::link(path.c_str(), m_dir.File("link.mp3").c_str()), 0);
+        ASSERT_NO_THROW(std::filesystem::create_hard_link(path, m_dir.File("link.mp3")));
     }
     const Bytes old = ReadFile(path);
     ASSERT_TRUE(Save({"a.mp3"}, c.Title).empty());
@@ -247,7 +248,7 @@ TEST_F(Undo, RenamesBackOnlyTheFileThatWasRenamed)
     // renamed file's inode).
     const Bytes other = Pattern(50, 7);
     WriteFile(m_dir.File("other"), other);
-    ASSERT_EQ(::rename(m_dir.File("other").c_str(), m_dir.File("b.mp3").c_str()), 0);
+    ASSERT_NO_THROW(std::filesystem::rename(m_dir.File("other"), m_dir.File("b.mp3")));
 
     const RevertResult result = UndoLast();
     ASSERT_EQ(result.Failures.size(), 1u);

@@ -42,6 +42,7 @@ std::string WriteMp3(const TempDir& dir, std::string_view name, const Id3v1Field
     return path;
 }
 
+#ifndef _WIN32
 std::uint32_t ModeOf(const std::string& path)
 {
     struct stat info
@@ -50,6 +51,7 @@ std::uint32_t ModeOf(const std::string& path)
     ::stat(path.c_str(), &info);
     return static_cast<std::uint32_t>(info.st_mode & 07777);
 }
+#endif
 
 } // namespace
 
@@ -225,6 +227,9 @@ TEST(Mp3Mng, WriteChangesOnlyTheLast128Bytes)
 
 TEST(Mp3Mng, ReadOnlyFileIsWrittenAndReadOnlyAgainAfterwards)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "writes a read-only file as POSIX's root does; Windows refuses it";
+#else
     TempDir dir;
     const std::string path = WriteMp3(dir, "locked.mp3", {});
     ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
@@ -236,6 +241,7 @@ TEST(Mp3Mng, ReadOnlyFileIsWrittenAndReadOnlyAgainAfterwards)
     EXPECT_EQ(mng.WriteTag(), mp3status::kOk);
     EXPECT_EQ(ModeOf(path), 0444u);
     EXPECT_EQ(Hex(FieldOf(Last128(ReadFile(path)), 3, 30)), Hex(Padded("written", 30)));
+#endif
 }
 
 TEST(Mp3Mng, UpperCaseExtensionIsAnMp3File)
@@ -357,6 +363,9 @@ TEST(Mp3Mng, LongPathsAreKeptWhole)
 
 TEST(Mp3Mng, UnreadableFileGivesOpenFailed)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs POSIX permission bits that deny reading";
+#else
     if (::geteuid() == 0) {
         GTEST_SKIP() << "root opens every file";
     }
@@ -367,6 +376,7 @@ TEST(Mp3Mng, UnreadableFileGivesOpenFailed)
     mng.Open(path);
     EXPECT_FALSE(mng.HasTag());
     EXPECT_EQ(mng.ReadTag(), mp3status::kOpenFailed);
+#endif
 }
 
 TEST(Mp3Mng, ShowStatusReachesTheHookOnlyWhenMessagesAreOn)

@@ -141,6 +141,9 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(CoverTool, CoverRefusesAnOutThatIsALinkOrNoRegularFile)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs symbolic links, which Windows gives only with a privilege";
+#else
     WriteFile(m_dir.File("target.png"), ToBytes("kept"));
     fs::create_symlink("target.png", m_dir.File("link.png"));
     fs::create_directory(m_dir.File("folder.png"));
@@ -155,6 +158,7 @@ TEST_F(CoverTool, CoverRefusesAnOutThatIsALinkOrNoRegularFile)
     const ToolRun usage = Run({"cover", "song.mp3"});
     EXPECT_EQ(usage.ExitStatus, 2);
     EXPECT_EQ(Run({"cover", "--help"}).Out.rfind("Usage: varnello-tag cover FILE OUT\n", 0), 0u);
+#endif
 }
 
 } // namespace

@@ -9,7 +9,9 @@
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <optional>
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 namespace varnello::testsupport {
 namespace {
@@ -35,27 +37,46 @@ public:
         if (const char* old = std::getenv("TMPDIR")) {
             m_old = old;
         }
-        ::setenv("TMPDIR", folder.c_str(), 1);
+        Set(folder);
     }
     ~TemporaryFolderOverride()
     {
         if (m_old) {
-            ::setenv("TMPDIR", m_old->c_str(), 1);
+            Set(*m_old);
         } else {
+#ifdef _WIN32
+            ::_putenv_s("TMPDIR", "");
+#else
             ::unsetenv("TMPDIR");
+#endif
         }
     }
     TemporaryFolderOverride(const TemporaryFolderOverride&) = delete;
     TemporaryFolderOverride& operator=(const TemporaryFolderOverride&) = delete;
 
 private:
+    static void Set(const std::string& folder)
+    {
+#ifdef _WIN32
+        ::_putenv_s("TMPDIR", folder.c_str());
+#else
+        ::setenv("TMPDIR", folder.c_str(), 1);
+#endif
+    }
+
     std::optional<std::string> m_old;
 };
 
 TEST_P(HelpTest, PrintsUsageAndTouchesNothing)
 {
+#ifdef _WIN32
+    const std::string program =
+        std::string(VARNELLO_BINARY_DIR) + "/" + GetParam().RelativePath + ".exe";
+    if (!fs::exists(program)) {
+#else
     const std::string program = std::string(VARNELLO_BINARY_DIR) + "/" + GetParam().RelativePath;
     if (::access(program.c_str(), X_OK) != 0) {
+#endif
         GTEST_SKIP() << GetParam().Name << " is not built";
     }
     const TempDir dir;

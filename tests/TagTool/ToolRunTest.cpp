@@ -1,6 +1,7 @@
 // Runs the built varnello-tag on generated folders.
 
 #include "Mp3Builder.h"
+#include "Platform.h"
 #include "RunTool.h"
 
 #include <filesystem>
@@ -139,18 +140,29 @@ TEST_F(TagTool, SetWritesTheGivenFieldsAndListShowsThem)
 
 TEST_F(TagTool, SetKeepMtimeGivesTheFileItsOldModificationTimeBack)
 {
-    const fs::path path = m_dir.File("b.mp3");
-    const auto old = fs::file_time_type(std::chrono::seconds(1'000'000'000));
-    fs::last_write_time(path, old);
+    // The time is set and read through the platform layer: MinGW's
+    // std::filesystem counts file times from another epoch.
+    const std::string path = m_dir.File("b.mp3");
+    constexpr std::int64_t kOld = 1'000'000'000'000'000'000;
+    {
+        platform::Handle file;
+        ASSERT_FALSE(platform::Open(path, platform::Access::ReadWrite, file));
+        ASSERT_FALSE(platform::SetModifiedTime(file, kOld));
+    }
     const ToolRun run = Run({"set", "--keep-mtime", "--title", "Kept time", "b.mp3"});
     EXPECT_EQ(run.ExitStatus, 0) << run.Err;
-    EXPECT_EQ(fs::last_write_time(path), old);
+    platform::FileInfo info;
+    ASSERT_FALSE(platform::QueryPath(path, platform::Follow::Links, info));
+    EXPECT_EQ(info.ModifiedNanoseconds, kOld);
     const Bytes file = ReadFile(path);
     EXPECT_NE(std::string(file.begin(), file.end()).find("Kept time"), std::string::npos);
 }
 
 TEST_F(TagTool, ListRecursiveGivesSubfolderFilesByTheirRelativePath)
 {
+#ifdef _WIN32
+    GTEST_SKIP() << "needs symbolic links, which Windows gives only with a privilege";
+#else
     fs::create_directories(m_dir.File("Disc 2"));
     Mp3Builder().Audio(2).WriteTo(m_dir.File("Disc 2/01.mp3"));
     fs::create_directory_symlink("..", m_dir.File("Disc 2/up"));
@@ -160,6 +172,7 @@ TEST_F(TagTool, ListRecursiveGivesSubfolderFilesByTheirRelativePath)
     EXPECT_EQ(run.Out.find("up/"), std::string::npos) << "the link back up is a loop";
     run = Run({"list", "--recursive"});
     EXPECT_EQ(CountLines(run.Out), 2 + 5u) << run.Out;
+#endif
 }
 
 TEST_F(TagTool, SetNamesEachFailedFileAndExitsWithOne)
@@ -317,6 +330,10 @@ TEST_F(TagTool, ForeignNameRoundTripsFromListJsonThroughSetToShow)
 
 TEST_F(TagTool, NamesInErrorLinesAndTheTableAreEscaped)
 {
+#ifdef _WIN32
+    GTEST_SKIP()
+        << "needs file names with bytes that are not UTF-8 and a line break, which Windows refuses";
+#else
     ToolRun run = Run({"set", "--title", "T", "--hex-path", kForeignHex, "forged\nline.mp3"});
     EXPECT_EQ(run.ExitStatus, 1);
     EXPECT_EQ(run.Err, "varnello-tag: bad\\xFF\\nname.mp3: no such file\n"
@@ -338,6 +355,7 @@ TEST_F(TagTool, NamesInErrorLinesAndTheTableAreEscaped)
     EXPECT_EQ(run.ExitStatus, 0) << run.Err;
     EXPECT_NE(run.Out.find("bad\\xFF\\nname.mp3\n"), std::string::npos) << "show's File line:\n"
                                                                         << run.Out;
+#endif
 }
 
 TEST_F(TagTool, NonMp3ContentNamedMp3IsListedAndShownWithoutCrashing)

@@ -1,10 +1,11 @@
 #include "ReaderFixture.h"
 
-#include <fcntl.h>
 #include <filesystem>
-#include <sys/stat.h>
+#include <fstream>
 #include <thread>
-#include <unistd.h>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 using namespace varnello;
 using namespace varnello::readertest;
@@ -18,26 +19,38 @@ constexpr std::uint64_t k4GiB = 1ull << 32;
 // Writes bytes at a position of a file, growing it sparsely.
 void WriteAt(const std::string& path, std::uint64_t position, const Bytes& bytes)
 {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT, 0644);
-    ASSERT_GE(fd, 0) << path;
-    const ssize_t put = ::pwrite(fd, bytes.data(), bytes.size(), static_cast<off_t>(position));
-    ::close(fd);
-    ASSERT_EQ(put, static_cast<ssize_t>(bytes.size()));
+    if (!std::filesystem::exists(path)) {
+        std::ofstream(path, std::ios::binary).flush();
+    }
+    std::fstream file(path, std::ios::binary | std::ios::in | std::ios::out);
+    ASSERT_TRUE(file) << path;
+    file.seekp(static_cast<std::streamoff>(position));
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+    file.close();
+    ASSERT_FALSE(file.fail()) << path;
 }
 
 void Resize(const std::string& path, std::uint64_t size)
 {
-    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0) << path;
+    std::error_code error;
+    std::filesystem::resize_file(path, size, error);
+    ASSERT_FALSE(error) << path << ": " << error.message();
 }
 
 // Sparse files cost no disk space where the file system supports them.
 bool IsSparse(const std::string& path)
 {
+#ifdef _WIN32
+    static_cast<void>(path);
+    return false; // a Windows file is sparse only when asked to be
+#else
     struct stat info
     {
     };
     return ::stat(path.c_str(), &info) == 0 &&
            static_cast<std::uint64_t>(info.st_blocks) * 512u < (64u << 20);
+#endif
 }
 
 Bytes SampleTag(const std::string& title)
@@ -98,10 +111,10 @@ TEST_F(ReaderTest, ReadOnlyFileLoadsAndIsMarked)
 {
     const std::string path = m_dir.File("ro.mp3");
     testsupport::WriteFile(path, SampleTag("ro"));
-    ASSERT_EQ(::chmod(path.c_str(), 0444), 0);
+    std::filesystem::permissions(path, std::filesystem::perms(0444));
     ASSERT_EQ(m_tag.LoadFromFile(path, 0), status::kOk);
     EXPECT_TRUE(m_tag.ReadOnly);
-    ASSERT_EQ(::chmod(path.c_str(), 0644), 0);
+    std::filesystem::permissions(path, std::filesystem::perms(0644));
     ASSERT_EQ(m_tag.LoadFromFile(path, 0), status::kOk);
     EXPECT_FALSE(m_tag.ReadOnly);
 }

@@ -3,8 +3,8 @@
 #include "WriterTestSupport.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 using namespace varnello;
 using namespace varnello::writertest;
@@ -166,7 +166,7 @@ TEST(TagWriter, GrowsByMoreThanTheAudioBehindTheTag)
         ASSERT_EQ(old.size(), 1000u);
         WriteFile(path, Concat(old, audio));
         if (linked) {
-            ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+            ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("other.mp3")));
         }
         Tid3v2tag tag;
         tag.PaddingMode = 0;
@@ -191,7 +191,7 @@ TEST(TagWriter, MovesTheAudioUpInsideALinkedFile)
     const Bytes audio = Pattern(50000);
     const Bytes old = Id3v2Builder().TextFrame("TIT2", "x").Padding(978).Build();
     WriteFile(path, Concat(old, audio));
-    ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+    ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("other.mp3")));
     Tid3v2tag tag;
     tag.PaddingMode = 0;
     const Bytes data = Pattern(2980, 4);
@@ -220,7 +220,7 @@ TEST(TagWriter, ShrinkingCutsTheFile)
         ASSERT_EQ(old.size(), 5000u);
         WriteFile(path, Concat(old, audio));
         if (linked) {
-            ASSERT_EQ(::link(path.c_str(), dir.File("other.mp3").c_str()), 0);
+            ASSERT_NO_THROW(std::filesystem::create_hard_link(path, dir.File("other.mp3")));
         }
         Tid3v2tag tag;
         tag.PaddingMode = 0;
@@ -527,8 +527,14 @@ TEST(TagWriter, SuccessUpdatesTheObject)
             phases.push_back(text);
         }
     }
-    const std::vector<std::string> expected{"Preparing tag", "Calculating CRC-32",
-                                            "Writing new tag", "Re-positioning audio data",
-                                            "Save Complete"};
+    // Through a temporary file the tag comes first; where the open file
+    // cannot be replaced, the audio moves up inside it first.
+    const std::vector<std::string> expected =
+        platform::CanReplaceOpenFile()
+            ? std::vector<std::string>{"Preparing tag", "Calculating CRC-32", "Writing new tag",
+                                       "Re-positioning audio data", "Save Complete"}
+            : std::vector<std::string>{"Preparing tag", "Calculating CRC-32",
+                                       "Re-positioning audio data", "Writing new tag",
+                                       "Save Complete"};
     EXPECT_EQ(phases, expected);
 }

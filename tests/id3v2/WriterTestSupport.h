@@ -5,15 +5,14 @@
 #include "FileTestHelpers.h"
 #include "FrameFlags.h"
 #include "Mp3Builder.h"
+#include "Platform.h"
 #include "SaveOptions.h"
 #include "SaveToFile.h"
 #include "Tid3v2tag.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <dirent.h>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace varnello::writertest {
@@ -43,11 +42,9 @@ inline std::uint32_t AddText(Tid3v2tag& tag, const char* id, std::string_view la
 
 inline std::uint64_t Inode(const std::string& path)
 {
-    struct stat info
-    {
-    };
-    ::stat(path.c_str(), &info);
-    return static_cast<std::uint64_t>(info.st_ino);
+    platform::FileInfo info;
+    static_cast<void>(platform::QueryPath(path, platform::Follow::Links, info));
+    return info.Inode;
 }
 
 inline Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t count = SIZE_MAX)

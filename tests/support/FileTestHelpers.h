@@ -1,17 +1,20 @@
 #pragma once
 // Small helpers that the save tests of the engine and of the module share:
-// bytes that show any misplacement, a look at a folder, and a child process.
+// bytes that show any misplacement, a look at a folder, and (on POSIX) a
+// child process.
 
 #include "Mp3Builder.h"
 
 #include <algorithm>
 #include <cstdint>
-#include <dirent.h>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
+#ifndef _WIN32
 #include <sys/wait.h>
 #include <unistd.h>
-#include <vector>
+#endif
 
 namespace varnello::testsupport {
 
@@ -32,19 +35,17 @@ inline Bytes Pattern(std::size_t size, std::uint32_t seed = 1)
 inline std::vector<std::string> FolderEntries(const std::string& folder)
 {
     std::vector<std::string> names;
-    if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir)) {
-            const std::string name = entry->d_name;
-            if (name != "." && name != "..") {
-                names.push_back(name);
-            }
-        }
-        ::closedir(dir);
+    std::error_code error;
+    const std::filesystem::path path(std::u8string(folder.begin(), folder.end()));
+    for (const auto& entry : std::filesystem::directory_iterator(path, error)) {
+        const std::u8string name = entry.path().filename().u8string();
+        names.emplace_back(name.begin(), name.end());
     }
     std::sort(names.begin(), names.end());
     return names;
 }
 
+#ifndef _WIN32
 // Runs `body` in a child process; returns its exit code, or 128 + the
 // signal that ended it.
 inline int InChild(const std::function<int()>& body)
@@ -57,5 +58,6 @@ inline int InChild(const std::function<int()>& body)
     ::waitpid(pid, &wstatus, 0);
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }
+#endif
 
 } // namespace varnello::testsupport

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 #include <zlib.h>
 
@@ -525,9 +526,20 @@ void Mp3Builder::WriteTo(const std::string& path) const
     WriteFile(path, Build());
 }
 
+namespace {
+
+// The path as the file system takes it: the string's bytes are UTF-8 (on
+// POSIX they pass as they are).
+std::filesystem::path Utf8Path(const std::string& path)
+{
+    return std::filesystem::path(std::u8string(path.begin(), path.end()));
+}
+
+} // namespace
+
 Bytes ReadFile(const std::string& path)
 {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(Utf8Path(path), std::ios::binary);
     if (!in) {
         throw std::runtime_error("cannot read " + path);
     }
@@ -536,7 +548,7 @@ Bytes ReadFile(const std::string& path)
 
 void WriteFile(const std::string& path, const Bytes& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    std::ofstream out(Utf8Path(path), std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()),
               static_cast<std::streamsize>(bytes.size()));
     if (!out) {
@@ -546,11 +558,27 @@ void WriteFile(const std::string& path, const Bytes& bytes)
 
 TempDir::TempDir()
 {
+#ifdef _WIN32
+    // No mkdtemp: a random name, made only if it is new.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100 && m_path.empty(); ++attempt) {
+        const std::filesystem::path path =
+            std::filesystem::temp_directory_path() / ("varnello-" + std::to_string(random()));
+        std::error_code error;
+        if (std::filesystem::create_directory(path, error)) {
+            m_path = path.string();
+        }
+    }
+    if (m_path.empty()) {
+        throw std::runtime_error("cannot create a temporary directory");
+    }
+#else
     std::string pattern = (std::filesystem::temp_directory_path() / "varnello-XXXXXX").string();
     if (::mkdtemp(pattern.data()) == nullptr) {
         throw std::runtime_error("cannot create a temporary directory");
     }
     m_path = pattern;
+#endif
 }
 
 TempDir::~TempDir()
@@ -568,7 +596,12 @@ TempDir::~TempDir()
 
 std::string TempDir::File(std::string_view name) const
 {
-    return (std::filesystem::path(m_path) / std::string(name)).string();
+    // Joined as UTF-8, which a narrow path on Windows is not taken as.
+    const std::filesystem::path joined =
+        std::filesystem::path(std::u8string(m_path.begin(), m_path.end())) /
+        std::u8string(name.begin(), name.end());
+    const std::u8string text = joined.u8string();
+    return std::string(text.begin(), text.end());
 }
 
 } // namespace varnello::testsupport
