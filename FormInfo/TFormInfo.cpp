@@ -10,7 +10,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -313,8 +312,7 @@ void TFormInfo::initialize()
 void TFormInfo::SetFolder(const QString& folder)
 {
     // Paths go to the file system in its own encoding, as the table read them.
-    const QByteArray bytes = QFile::encodeName(folder);
-    m_folder.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    m_folder = ui::PathFromQt(folder);
 }
 
 void TFormInfo::SetSelection(std::vector<FileRow> selectedRows)
@@ -496,7 +494,7 @@ void TFormInfo::ShowCoverChoice()
 
 void TFormInfo::btCoverChooseClick()
 {
-    const QString folder = QFile::decodeName(QByteArray::fromStdString(m_folder));
+    const QString folder = ui::PathToQt(m_folder);
     const QString chosen = m_askPicture
                                ? m_askPicture(this, folder)
                                : QFileDialog::getOpenFileName(this, tr("Cover picture"), folder,

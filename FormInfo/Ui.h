@@ -1,7 +1,8 @@
 #pragma once
 // The one place where the windows turn the core's strings into Qt strings and
 // back: tag texts are UTF-8; paths and file names are in the file system's
-// own encoding and keep their bytes through a round trip.
+// own encoding and keep their bytes through a round trip (on Windows the core
+// takes paths as UTF-8 and turns them into the system's UTF-16 itself).
 
 #include <QByteArray>
 #include <QFile>
@@ -33,12 +34,20 @@ inline std::string FromBytes(const QByteArray& bytes)
 
 inline QString PathToQt(const std::string& path)
 {
+#ifdef Q_OS_WIN
+    return ToQt(path);
+#else
     return QFile::decodeName(ToBytes(path));
+#endif
 }
 
 inline std::string PathFromQt(const QString& path)
 {
+#ifdef Q_OS_WIN
+    return ToUtf8(path);
+#else
     return FromBytes(QFile::encodeName(path));
+#endif
 }
 
 } // namespace varnello::ui

@@ -1,25 +1,21 @@
 #include "TFileListBox.h"
 
 #include "FolderReader.h"
+#include "Ui.h"
 #include "Volume.h"
-
-#include <QFile>
 
 namespace varnello {
 
 namespace {
 
-// File names are bytes in the file system's encoding; QFile's codec is the
-// one that turns them into text and back without loss.
 std::string ToFileSystem(const QString& path)
 {
-    const QByteArray bytes = QFile::encodeName(path);
-    return std::string(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    return ui::PathFromQt(path);
 }
 
 QString FromFileSystem(const std::string& name)
 {
-    return QFile::decodeName(QByteArray(name.data(), static_cast<qsizetype>(name.size())));
+    return ui::PathToQt(name);
 }
 
 } // namespace
