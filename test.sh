@@ -15,7 +15,10 @@ if command -v clang-format >/dev/null 2>&1; then
 fi
 
 echo "== Build"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVARNELLO_WERROR=ON >/dev/null
+# Without debug information, which takes a fifth of the build's time, and the
+# build is most of the time this script takes.
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -DNDEBUG" -DVARNELLO_WERROR=ON >/dev/null
 cmake --build build -j "$jobs"
 
 echo "== Tests"
