@@ -460,6 +460,25 @@ bool GrowingSave(const std::string& path, std::size_t growth)
     return status::IsSuccess(result);
 }
 
+// Runs `work` in a child process killed after `delay` microseconds, then
+// recovers the folder as the next save would; the number of files rolled
+// back from a journal.
+int KillAfterAndRecover(double delay, const std::string& folder, const std::function<bool()>& work)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::_exit(work() ? 0 : 1);
+    }
+    ::usleep(static_cast<useconds_t>(delay));
+    ::kill(pid, SIGKILL);
+    ::waitpid(pid, nullptr, 0);
+    int rolledBack = 0;
+    for (const RecoveredSave& recovered : RecoverFolder(folder)) {
+        rolledBack += recovered.Restored ? 1 : 0;
+    }
+    return rolledBack;
+}
+
 TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
 {
     const int kills = Rounds(40, 320);
@@ -499,16 +518,8 @@ TEST(SaveKills, AKilledMoveOfAHardLinkedFileIsRolledBack)
             round % 2 == 0 ? std::pow(window, unit(random)) : window * unit(random);
 
         WriteFile(path, old);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            ::_exit(GrowingSave(path, grow) ? 0 : 1);
-        }
-        ::usleep(static_cast<useconds_t>(delay));
-        ::kill(pid, SIGKILL);
-        ::waitpid(pid, nullptr, 0);
-        for (const RecoveredSave& recovered : RecoverFolder(dir.Path())) {
-            rolledBack += recovered.Restored ? 1 : 0;
-        }
+        rolledBack +=
+            KillAfterAndRecover(delay, dir.Path(), [&] { return GrowingSave(path, grow); });
         const Bytes now = ReadFile(path);
         ASSERT_TRUE(now == old || now == saved)
             << "round " << round << ": " << Describe(now, old, saved);
@@ -571,16 +582,8 @@ TEST(SaveKills, AKilledUndoLeavesTheSavedFileOrTheOldOne)
             const double window = 20000; // microseconds: an undo takes a few
             const double delay =
                 round % 2 == 0 ? std::pow(window, unit(random)) : window * unit(random);
-            const pid_t pid = ::fork();
-            if (pid == 0) {
-                ::_exit(RevertStep(step, false).Failures.empty() ? 0 : 1);
-            }
-            ::usleep(static_cast<useconds_t>(delay));
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-            for (const RecoveredSave& recovered : RecoverFolder(dir.Path())) {
-                rolledBack += recovered.Restored ? 1 : 0;
-            }
+            rolledBack += KillAfterAndRecover(
+                delay, dir.Path(), [&] { return RevertStep(step, false).Failures.empty(); });
             const Bytes now = ReadFile(path);
             ASSERT_TRUE(now == old || now == saved) << (linked ? "linked" : "single") << " round "
                                                     << round << ": " << Describe(now, saved, old);
