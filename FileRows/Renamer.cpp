@@ -95,6 +95,7 @@ std::error_code RenameOne(const std::string& folder, const PlannedRename& item,
     platform::Handle file;
     const std::error_code opened = platform::OpenAt(dir, oldName, platform::Access::ReadWrite,
                                                     platform::Follow::NoLinks, file);
+    platform::FileInfo named; // the entry to rename
     if (!opened) {
         if (std::error_code error = platform::LockExclusive(file, kSaveLockWait)) {
             return error;
@@ -102,7 +103,6 @@ std::error_code RenameOne(const std::string& folder, const PlannedRename& item,
         // A save that replaced the file while this waited leaves the name on
         // a new file, which is then the one to rename.
         platform::FileInfo locked;
-        platform::FileInfo named;
         if (platform::Query(file, locked) ||
             platform::QueryAt(dir, oldName, platform::Follow::NoLinks, named) ||
             !locked.SameFile(named)) {
@@ -113,9 +113,8 @@ std::error_code RenameOne(const std::string& folder, const PlannedRename& item,
                opened != std::errc::read_only_file_system &&
                opened != std::errc::too_many_symbolic_link_levels) {
         return opened;
-    }
-    platform::FileInfo named;
-    if (std::error_code error = platform::QueryAt(dir, oldName, platform::Follow::NoLinks, named)) {
+    } else if (std::error_code error =
+                   platform::QueryAt(dir, oldName, platform::Follow::NoLinks, named)) {
         return error;
     }
     renamed = {named.Device, named.Inode};

@@ -231,6 +231,11 @@ private:
     void RevertLastStep(bool redo);
     // What Undo and Redo would do, or why Undo cannot.
     void UpdateUndoActions();
+    // Runs `work` on a worker while the window waits, busy, with `status`
+    // in the status bar: for file work that waits on a save of the same
+    // file (renames, undo), whose results `work` leaves in the caller's
+    // variables.
+    void RunWhileBusy(const QString& status, const std::function<void()>& work);
     // The saves between these two calls form one step of the history.
     void StartRecording();
     void FinishRecording(const QString& title);

@@ -16,14 +16,12 @@
 
 #include <QAction>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QTime>
 #include <cstdint>
 #include <map>
 #include <span>
-#include <thread>
 
 namespace varnello {
 
@@ -186,24 +184,8 @@ void TFormMain::RenameFiles()
     // Renames wait for a save of the same file to end, so they run on a
     // worker while the window waits, as a multi-file save does.
     std::vector<RenameOutcome> outcomes;
-    {
-        QEventLoop loop;
-        QObject context;
-        SetWindowBusy(true);
-        ShowStatus(tr("Renaming files..."));
-        std::jthread worker([&, plan = dialog.Renames()] {
-            std::vector<RenameOutcome> done = ApplyRenames(plan);
-            QMetaObject::invokeMethod(
-                &context,
-                [&, done] {
-                    outcomes = done;
-                    loop.quit();
-                },
-                Qt::QueuedConnection);
-        });
-        loop.exec();
-        SetWindowBusy(false);
-    }
+    RunWhileBusy(tr("Renaming files..."),
+                 [&outcomes, plan = dialog.Renames()] { outcomes = ApplyRenames(plan); });
     m_undoHistory.Push(RenameStep(tr("Rename of %1 files").arg(rows.size()).toStdString(),
                                   m_currentFolder, outcomes));
     UpdateUndoActions();

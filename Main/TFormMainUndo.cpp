@@ -42,6 +42,25 @@ int RowOfName(const FileTableModel& rows, const std::string& name)
 
 } // namespace
 
+void TFormMain::RunWhileBusy(const QString& status, const std::function<void()>& work)
+{
+    QEventLoop loop;
+    QObject context;
+    SetWindowBusy(true);
+    ShowStatus(status);
+    {
+        // The worker's end is queued to the loop, so the loop ends after it;
+        // the join makes what `work` wrote visible here.
+        std::jthread worker([&] {
+            work();
+            QMetaObject::invokeMethod(
+                &context, [&loop] { loop.quit(); }, Qt::QueuedConnection);
+        });
+        loop.exec();
+    }
+    SetWindowBusy(false);
+}
+
 void TFormMain::StartRecording()
 {
     m_recorder = UndoRecorder();
@@ -86,33 +105,16 @@ void TFormMain::RevertLastStep(bool redo)
     }
     RevertResult result;
     std::vector<FileRow> reread; // the reverted files of the listed folder, as they are now
-    {
-        QEventLoop loop;
-        QObject context;
-        SetWindowBusy(true);
-        ShowStatus(redo ? tr("Redoing %1...").arg(ui::ToQt(step->Title))
-                        : tr("Undoing %1...").arg(ui::ToQt(step->Title)));
-        std::jthread worker(
-            [&, keep = m_menus.KeepTimesAction->isChecked(), folder = m_currentFolder] {
-                RevertResult done = RevertStep(*step, keep);
-                std::vector<FileRow> rows;
-                for (const std::string& path : done.Reverted) {
-                    if (const std::string name = NameInFolder(folder, path); !name.empty()) {
-                        rows.push_back(FolderReader().ReadRow(folder, name, 0));
-                    }
-                }
-                QMetaObject::invokeMethod(
-                    &context,
-                    [&, done = std::move(done), rows = std::move(rows)]() mutable {
-                        result = std::move(done);
-                        reread = std::move(rows);
-                        loop.quit();
-                    },
-                    Qt::QueuedConnection);
-            });
-        loop.exec();
-        SetWindowBusy(false);
-    }
+    RunWhileBusy(redo ? tr("Redoing %1...").arg(ui::ToQt(step->Title))
+                      : tr("Undoing %1...").arg(ui::ToQt(step->Title)),
+                 [&, keep = m_menus.KeepTimesAction->isChecked(), folder = m_currentFolder] {
+                     result = RevertStep(*step, keep);
+                     for (const std::string& path : result.Reverted) {
+                         if (const std::string name = NameInFolder(folder, path); !name.empty()) {
+                             reread.push_back(FolderReader().ReadRow(folder, name, 0));
+                         }
+                     }
+                 });
     FileTableModel& table = filetable::Rows(*clsLVFile);
     for (const NameChange& back : result.NamesBack) {
         if (back.Folder == m_currentFolder) {

@@ -82,21 +82,20 @@ protected:
         return failures;
     }
 
-    RevertResult UndoLast()
-    {
-        std::optional<UndoStep> step = m_history.TakeUndo();
-        EXPECT_TRUE(step) << "nothing to undo";
-        RevertResult result = step ? RevertStep(*step, false) : RevertResult{};
-        m_history.PushRedo(std::move(result.Reverse));
-        return result;
-    }
+    RevertResult UndoLast() { return RevertLast(false); }
+    RevertResult RedoLast() { return RevertLast(true); }
 
-    RevertResult RedoLast()
+    // What Edit > Undo and Redo do with the history.
+    RevertResult RevertLast(bool redo)
     {
-        std::optional<UndoStep> step = m_history.TakeRedo();
-        EXPECT_TRUE(step) << "nothing to redo";
+        std::optional<UndoStep> step = redo ? m_history.TakeRedo() : m_history.TakeUndo();
+        EXPECT_TRUE(step) << (redo ? "nothing to redo" : "nothing to undo");
         RevertResult result = step ? RevertStep(*step, false) : RevertResult{};
-        m_history.PushUndoKeepingRedo(std::move(result.Reverse));
+        if (redo) {
+            m_history.PushUndoKeepingRedo(std::move(result.Reverse));
+        } else {
+            m_history.PushRedo(std::move(result.Reverse));
+        }
         return result;
     }
 
